@@ -1,0 +1,52 @@
+#include "flow/Config.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+QString envOr(const char* name, const QString& fallback) {
+    const QString value = qEnvironmentVariable(name);
+    return value.isEmpty() ? fallback : value;
+}
+
+QString stripTrailingSlash(QString url) {
+    while (url.endsWith('/'))
+        url.chop(1);
+    return url;
+}
+
+QString bundledResourceDir() {
+#ifdef Q_OS_MACOS
+    return QCoreApplication::applicationDirPath() + "/../Resources";
+#else
+    // Installed or in the build tree: <bin>/../share/lumadoc-installer.
+    const QString exeDir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
+                                                        : QDir::currentPath();
+    return QDir::cleanPath(exeDir + "/../share/lumadoc-installer");
+#endif
+}
+
+} // namespace
+
+Config Config::fromEnvironment() {
+    Config c;
+    c.resourceDir = envOr("LUMADOC_RESOURCE_DIR", bundledResourceDir());
+    c.downloadBaseUrl =
+        stripTrailingSlash(envOr("LUMADOC_DOWNLOAD_BASE_URL", LUMADOC_DOWNLOAD_BASE_URL));
+    c.webBaseUrl = stripTrailingSlash(envOr("LUMADOC_WEB_BASE_URL", LUMADOC_WEB_BASE_URL));
+    c.applicationsDir = stripTrailingSlash(envOr("LUMADOC_APPLICATIONS_DIR", "/Applications"));
+    if (c.applicationsDir.isEmpty())
+        c.applicationsDir = "/";
+    return c;
+}
+
+const Config& Config::get() {
+    static const Config config = fromEnvironment();
+    return config;
+}
+
+QString Config::resourcePath(const QString& fileName) const {
+    return resourceDir + '/' + fileName;
+}

@@ -1,0 +1,21 @@
+#pragma once
+// Where the installer finds its data files and servers. Production values are
+// compiled in; a few environment variables override them for staging, tests
+// and the demo. Read once, on first use.
+
+#include <QString>
+
+struct Config {
+    QString resourceDir;     // qfmt.dat, qctrl.dat; LUMADOC_RESOURCE_DIR
+    QString downloadBaseUrl; // LUMADOC_DOWNLOAD_BASE_URL
+    QString webBaseUrl;      // LUMADOC_WEB_BASE_URL
+    QString applicationsDir; // LUMADOC_APPLICATIONS_DIR, "/Applications" by default
+
+    static const Config& get();
+
+    // Built from the environment now, bypassing the cached value (for tests).
+    static Config fromEnvironment();
+
+    // Full path of a file in the resources folder.
+    QString resourcePath(const QString& fileName) const;
+};

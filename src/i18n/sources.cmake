@@ -1,0 +1,1 @@
+# Sources of src/i18n (paths relative to this file).

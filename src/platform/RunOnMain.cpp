@@ -1,0 +1,11 @@
+#include "platform/RunOnMain.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+void runOnMain(std::function<void()> work) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return; // no event loop to run it: the process is ending
+    QMetaObject::invokeMethod(app, std::move(work), Qt::QueuedConnection);
+}

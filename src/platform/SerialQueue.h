@@ -1,0 +1,28 @@
+#pragma once
+// A named thread with its own event loop that runs posted work one item at a
+// time, in the order posted. QObjects created by posted work live on it.
+
+#include <QString>
+#include <QThread>
+#include <functional>
+
+class SerialQueue {
+public:
+    explicit SerialQueue(const QString& name);
+    // Finishes the work already posted, then stops the thread.
+    ~SerialQueue();
+
+    SerialQueue(const SerialQueue&) = delete;
+    SerialQueue& operator=(const SerialQueue&) = delete;
+
+    void post(std::function<void()> work);
+
+    // Object that lives on the queue's thread (a parent or context for QObjects).
+    QObject* context() const { return m_context; }
+    QThread* thread() const { return const_cast<QThread*>(&m_thread); }
+    bool isCurrent() const { return QThread::currentThread() == &m_thread; }
+
+private:
+    QThread m_thread;
+    QObject* m_context;
+};

@@ -1,0 +1,4 @@
+# Sources of src/rekol.
+target_sources(lumadoc_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/QvLogUtil.cpp
+)

@@ -1,0 +1,1 @@
+# Sources of src/reporting (paths relative to this file).

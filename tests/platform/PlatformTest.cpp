@@ -1,0 +1,94 @@
+#include "platform/Log.h"
+#include "platform/RunOnMain.h"
+#include "platform/SerialQueue.h"
+#include "platform/WaitGroup.h"
+#include "rekol/QvLogUtil.h"
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+TEST(SerialQueue, RunsInOrderOnItsOwnThreadAndDrainsOnDestruction) {
+    std::vector<int> order;
+    QThread* seenThread = nullptr;
+    {
+        SerialQueue queue("TestQueue");
+        for (int i = 0; i < 100; ++i)
+            queue.post([&, i] {
+                order.push_back(i);
+                seenThread = QThread::currentThread();
+            });
+        EXPECT_FALSE(queue.isCurrent());
+    } // the destructor lets the posted work finish
+    ASSERT_EQ(order.size(), 100u);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(order[i], i);
+    EXPECT_NE(seenThread, QThread::currentThread());
+}
+
+TEST(RunOnMain, KeepsOrderFromAnotherThread) {
+    std::vector<int> order;
+    SerialQueue queue("Producer");
+    for (int i = 0; i < 50; ++i)
+        queue.post([&order, i] {
+            runOnMain([&order, i] {
+                EXPECT_EQ(QThread::currentThread(), qApp->thread());
+                order.push_back(i);
+            });
+        });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return order.size() == 50; }, 5000));
+    for (int i = 0; i < 50; ++i)
+        EXPECT_EQ(order[i], i);
+}
+
+TEST(WaitGroup, WaitsForZeroOrTimesOut) {
+    WaitGroup group;
+    EXPECT_TRUE(group.wait(0ms));
+    group.enter();
+    group.enter();
+    EXPECT_FALSE(group.wait(20ms));
+    std::thread t([&] {
+        std::this_thread::sleep_for(10ms);
+        group.leave();
+        group.leave();
+    });
+    EXPECT_TRUE(group.wait(5s));
+    t.join();
+    group.leave(); // an extra leave never drives the count negative
+    EXPECT_EQ(group.count(), 0);
+}
+
+TEST(Logging, OneWholeLinePerCallAndRekolPrefix) {
+    std::atomic<int> calls = 0;
+    std::atomic<bool> broken = false;
+    setLogSink([&](const QString& line) {
+        ++calls;
+        if (line.size() != 64)
+            broken = true;
+    });
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t)
+        writers.emplace_back([t] {
+            for (int i = 0; i < 200; ++i)
+                logLine(QString(64, QChar('a' + t)));
+        });
+    for (auto& w : writers)
+        w.join();
+    setLogSink({});
+    EXPECT_EQ(calls, 800);
+    EXPECT_FALSE(broken);
+
+    QStringList rekol;
+    QvLogUtil::setSink([&](const QString& line) { rekol << line; });
+    QvLogUtil::d("dropped");
+    QvLogUtil::w("careful");
+    QvLogUtil::e("broken");
+    QvLogUtil::setSink({});
+    EXPECT_EQ(rekol, QStringList({"[QvRekol] careful", "[QvRekol] broken"}));
+}
