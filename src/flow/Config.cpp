@@ -22,8 +22,8 @@ QString bundledResourceDir() {
     return QCoreApplication::applicationDirPath() + "/../Resources";
 #else
     // Installed or in the build tree: <bin>/../share/lumadoc-installer.
-    const QString exeDir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
-                                                        : QDir::currentPath();
+    const QString exeDir =
+        QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
     return QDir::cleanPath(exeDir + "/../share/lumadoc-installer");
 #endif
 }

@@ -79,13 +79,20 @@ enum class ENUMInstallResult : int {
 
 // Declaration order of the cases; a result's position decides some report fields.
 inline constexpr std::array<ENUMInstallClick, 15> kInstallClicks = {
-    ENUMInstallClick::none,          ENUMInstallClick::unused1,
-    ENUMInstallClick::unused2,       ENUMInstallClick::ofdAssociationOn,
-    ENUMInstallClick::ofdAssociationOff, ENUMInstallClick::lastWindowClosed,
-    ENUMInstallClick::closePanelShown,   ENUMInstallClick::closeConfirmed,
-    ENUMInstallClick::closeCancelled,    ENUMInstallClick::disagree,
-    ENUMInstallClick::unused21,      ENUMInstallClick::unused22,
-    ENUMInstallClick::downloadRetry, ENUMInstallClick::downloadFeedback,
+    ENUMInstallClick::none,
+    ENUMInstallClick::unused1,
+    ENUMInstallClick::unused2,
+    ENUMInstallClick::ofdAssociationOn,
+    ENUMInstallClick::ofdAssociationOff,
+    ENUMInstallClick::lastWindowClosed,
+    ENUMInstallClick::closePanelShown,
+    ENUMInstallClick::closeConfirmed,
+    ENUMInstallClick::closeCancelled,
+    ENUMInstallClick::disagree,
+    ENUMInstallClick::unused21,
+    ENUMInstallClick::unused22,
+    ENUMInstallClick::downloadRetry,
+    ENUMInstallClick::downloadFeedback,
     ENUMInstallClick::reinstall,
 };
 
@@ -94,9 +101,15 @@ inline constexpr std::array<int, 28> kInstallResultRawValues = {
     15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 100, 200,
 };
 
-constexpr int rawValue(ENUMInstallPoint v) { return static_cast<int>(v); }
-constexpr int rawValue(ENUMInstallClick v) { return static_cast<int>(v); }
-constexpr int rawValue(ENUMInstallResult v) { return static_cast<int>(v); }
+constexpr int rawValue(ENUMInstallPoint v) {
+    return static_cast<int>(v);
+}
+constexpr int rawValue(ENUMInstallClick v) {
+    return static_cast<int>(v);
+}
+constexpr int rawValue(ENUMInstallResult v) {
+    return static_cast<int>(v);
+}
 
 constexpr std::optional<ENUMInstallPoint> installPointFromRaw(long long raw) {
     if (raw < 0 || raw > 9)

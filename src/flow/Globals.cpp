@@ -7,9 +7,15 @@
 QString downloadUrl;
 std::atomic<INSTALLER_STATUS> g_installerStatus{INSTALLER_STATUS::Prepare_to_download};
 
-QString userProtocolUrl() { return Config::get().webBaseUrl + "/terms/member-service-agreement"; }
-QString privacyInductionUrl() { return Config::get().webBaseUrl + "/privacy"; }
-QString feedbackUrl() { return Config::get().webBaseUrl + "/contact-us"; }
+QString userProtocolUrl() {
+    return Config::get().webBaseUrl + "/terms/member-service-agreement";
+}
+QString privacyInductionUrl() {
+    return Config::get().webBaseUrl + "/privacy";
+}
+QString feedbackUrl() {
+    return Config::get().webBaseUrl + "/contact-us";
+}
 
 ReportBlock& reporterBlock() {
     static ReportBlock block;

@@ -1,5 +1,3 @@
-# Sources of src/flow.
-target_sources(lumadoc_core PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/Config.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/Globals.cpp
-)
+# Sources of src/flow: every .cpp in the folder.
+file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
+target_sources(lumadoc_core PRIVATE ${_sources})

@@ -1,1 +1,3 @@
-# Sources of src/i18n (paths relative to this file).
+# Sources of src/i18n: every .cpp in the folder.
+file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
+target_sources(lumadoc_ui PRIVATE ${_sources})

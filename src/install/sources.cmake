@@ -1,4 +1,3 @@
-# Sources of src/install.
-target_sources(lumadoc_core PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/InstallerSettings.cpp
-)
+# Sources of src/install: every .cpp in the folder.
+file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
+target_sources(lumadoc_core PRIVATE ${_sources})

@@ -2,7 +2,8 @@
 
 #include <QMetaObject>
 
-SerialQueue::SerialQueue(const QString& name) : m_context(new QObject) {
+SerialQueue::SerialQueue(const QString& name)
+    : m_context(new QObject) {
     m_thread.setObjectName(name);
     m_context->moveToThread(&m_thread);
     // The context dies on its own thread, after the work posted before quit().

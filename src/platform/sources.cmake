@@ -1,7 +1,3 @@
-# Sources of src/platform.
-target_sources(lumadoc_core PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/Log.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/RunOnMain.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/SerialQueue.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/WaitGroup.cpp
-)
+# Sources of src/platform: every .cpp in the folder.
+file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
+target_sources(lumadoc_core PRIVATE ${_sources})

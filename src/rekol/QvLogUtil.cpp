@@ -32,9 +32,13 @@ void write(int priority, const QString& message) {
 
 void QvLogUtil::d(const QString&) {}
 
-void QvLogUtil::w(const QString& message) { write(LOG_WARNING, message); }
+void QvLogUtil::w(const QString& message) {
+    write(LOG_WARNING, message);
+}
 
-void QvLogUtil::e(const QString& message) { write(LOG_ERR, message); }
+void QvLogUtil::e(const QString& message) {
+    write(LOG_ERR, message);
+}
 
 void QvLogUtil::setSink(std::function<void(const QString&)> sink) {
     std::lock_guard lock(logMutex());

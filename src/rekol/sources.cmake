@@ -1,4 +1,3 @@
-# Sources of src/rekol.
-target_sources(lumadoc_core PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/QvLogUtil.cpp
-)
+# Sources of src/rekol: every .cpp in the folder.
+file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
+target_sources(lumadoc_core PRIVATE ${_sources})

@@ -1,1 +1,3 @@
-# Sources of src/reporting (paths relative to this file).
+# Sources of src/reporting: every .cpp in the folder.
+file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
+target_sources(lumadoc_core PRIVATE ${_sources})

@@ -1,4 +1,3 @@
-# Sources of src/ui.
-target_sources(lumadoc_ui PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/Color.cpp
-)
+# Sources of src/ui: every .cpp in the folder.
+file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
+target_sources(lumadoc_ui PRIVATE ${_sources})

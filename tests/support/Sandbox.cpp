@@ -41,9 +41,17 @@ void leave() {
         QDir(g_root).removeRecursively();
 }
 
-QString root() { return g_root; }
-QString home() { return g_root + "/home"; }
-QString tempDir() { return g_root + "/tmp"; }
-QString applicationsDir() { return g_root + "/Applications"; }
+QString root() {
+    return g_root;
+}
+QString home() {
+    return g_root + "/home";
+}
+QString tempDir() {
+    return g_root + "/tmp";
+}
+QString applicationsDir() {
+    return g_root + "/Applications";
+}
 
 } // namespace sandbox
