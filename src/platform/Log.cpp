@@ -4,28 +4,53 @@
 #include <mutex>
 
 namespace {
-std::mutex& logMutex() {
-    static std::mutex m;
-    return m;
+
+struct LogState {
+    std::mutex mutex;
+    std::function<void(const QString&)> sink;
+    QByteArray statusLine; // shown on the terminal's last line, if any
+};
+
+LogState& state() {
+    static LogState s;
+    return s;
 }
-std::function<void(const QString&)>& logSink() {
-    static std::function<void(const QString&)> sink;
-    return sink;
+
+void write(const QByteArray& bytes) {
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
 }
+
+constexpr char kEraseLine[] = "\r\033[K";
+
 } // namespace
 
 void logLine(const QString& message) {
     QByteArray line = message.toUtf8();
     line.replace('\n', ' ');
     line.append('\n');
-    std::lock_guard lock(logMutex());
-    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+    LogState& s = state();
+    std::lock_guard lock(s.mutex);
+    if (!s.statusLine.isEmpty())
+        write(kEraseLine);
+    write(line);
+    if (!s.statusLine.isEmpty())
+        write(s.statusLine);
     std::fflush(stdout);
-    if (logSink())
-        logSink()(message);
+    if (s.sink)
+        s.sink(message);
 }
 
 void setLogSink(std::function<void(const QString&)> sink) {
-    std::lock_guard lock(logMutex());
-    logSink() = std::move(sink);
+    LogState& s = state();
+    std::lock_guard lock(s.mutex);
+    s.sink = std::move(sink);
+}
+
+void setStatusLine(const QString& text) {
+    LogState& s = state();
+    std::lock_guard lock(s.mutex);
+    write(kEraseLine);
+    s.statusLine = text.toUtf8();
+    write(s.statusLine);
+    std::fflush(stdout);
 }

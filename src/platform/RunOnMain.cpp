@@ -9,3 +9,7 @@ void runOnMain(std::function<void()> work) {
         return; // no event loop to run it: the process is ending
     QMetaObject::invokeMethod(app, std::move(work), Qt::QueuedConnection);
 }
+
+void runOnMain(QObject* context, std::function<void()> work) {
+    QMetaObject::invokeMethod(context, std::move(work), Qt::QueuedConnection);
+}
