@@ -1,0 +1,116 @@
+#include "rekol/QvRekolUtil.h"
+
+#include "rekol/QvLogUtil.h"
+
+#include <QFile>
+#include <QStringDecoder>
+#include <limits>
+
+std::uint8_t QvRekolUtil::getByteToBinary(std::uint8_t byte) {
+    if (byte >= '0' && byte <= '9')
+        return byte - '0';
+    if (byte >= 'a' && byte <= 'f')
+        return byte - 'a' + 10;
+    if (byte >= 'A' && byte <= 'F')
+        return byte - 'A' + 10;
+    QvLogUtil::e("QvRekolUtil => error to convert byte to binary");
+    return 0;
+}
+
+std::optional<QString> QvRekolUtil::readTextFile(const QString& path, QString& error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = file.errorString();
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        error = file.errorString();
+        return std::nullopt;
+    }
+    const auto encoding = QStringConverter::encodingForData(bytes).value_or(QStringConverter::Utf8);
+    QStringDecoder decoder(encoding);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError()) {
+        error = QStringLiteral("The file is not valid %1 text.")
+                    .arg(QString::fromLatin1(QStringConverter::nameForEncoding(encoding)));
+        return std::nullopt;
+    }
+    return text;
+}
+
+namespace rekol {
+
+QByteArray asByteArray(const QString& text) {
+    return text.toUtf8();
+}
+
+QByteArray encode(const QString& text) {
+    QByteArray bytes = text.toUtf8();
+    for (char& c : bytes)
+        c = static_cast<char>(static_cast<std::uint8_t>(c) ^ TEXT_MASK);
+    return bytes;
+}
+
+QByteArray toBinary(const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    const qsizetype count = utf8.size() / 2;
+    QByteArray out(count, Qt::Uninitialized);
+    for (qsizetype i = 0; i < count; ++i) {
+        const auto high = QvRekolUtil::getByteToBinary(static_cast<std::uint8_t>(utf8[2 * i]));
+        const auto low = QvRekolUtil::getByteToBinary(static_cast<std::uint8_t>(utf8[2 * i + 1]));
+        out[i] = static_cast<char>(high * 16 + low);
+    }
+    return out;
+}
+
+std::uint8_t asCode(const QString& text) {
+    if (text.isEmpty() || text.front().unicode() > 0xFF)
+        return 0;
+    return static_cast<std::uint8_t>(text.front().unicode());
+}
+
+qsizetype findFirst(const QString& text, const QString& other) {
+    if (other.isEmpty())
+        return -1;
+    return text.indexOf(other, 0, Qt::CaseSensitive);
+}
+
+std::optional<qint64> parseInteger(QStringView text) {
+    bool negative = false;
+    if (!text.isEmpty() && (text.front() == u'+' || text.front() == u'-')) {
+        negative = text.front() == u'-';
+        text = text.mid(1);
+    }
+    if (text.isEmpty())
+        return std::nullopt;
+    // Accumulate towards the negative side, which holds one more value.
+    qint64 value = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        const int digit = c.unicode() - u'0';
+        if (value < (std::numeric_limits<qint64>::min() + digit) / 10)
+            return std::nullopt;
+        value = value * 10 - digit;
+    }
+    if (!negative) {
+        if (value == std::numeric_limits<qint64>::min())
+            return std::nullopt;
+        value = -value;
+    }
+    return value;
+}
+
+QStringList splitLines(const QString& text) {
+    QStringList lines;
+    for (QStringView line : QStringView(text).split(u'\n', Qt::SkipEmptyParts)) {
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        if (!line.isEmpty())
+            lines.append(line.toString());
+    }
+    return lines;
+}
+
+} // namespace rekol
