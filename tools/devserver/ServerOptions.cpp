@@ -1,0 +1,86 @@
+#include "ServerOptions.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+[[noreturn]] void fail(const QString& message) {
+    std::fprintf(stderr, "lumadoc-devserver: %s\n", qPrintable(message));
+    std::exit(2);
+}
+
+qint64 number(const QCommandLineParser& parser, const QString& name, qint64 min, qint64 max) {
+    bool ok = false;
+    const qint64 value = parser.value(name).toLongLong(&ok);
+    if (!ok || value < min || value > max)
+        fail(QStringLiteral("--%1 needs a whole number from %2 to %3").arg(name).arg(min).arg(max));
+    return value;
+}
+
+} // namespace
+
+ServerOptions ServerOptions::parse(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Package and telemetry server for the Lumadoc installer's demo and tests.\n"
+        "Serves the files of a folder as /mac/dl/<name> (also /mac/dl/old/<name>, which\n"
+        "redirects to /mac/dl/<name>) and accepts telemetry posts on /rekol/<anything>.\n"
+        "Listens on 127.0.0.1 only and prints \"listening on 127.0.0.1:<port>\" when ready.");
+    parser.addHelpOption();
+    const QList<QCommandLineOption> options = {
+        {"port", "Port to listen on; 0 picks a free one (default 0).", "port", "0"},
+        {"root", "Folder whose files are served under /mac/dl/ (default: current folder).", "dir"},
+        {"throttle", "Send package bodies at most this many bytes per second.", "bytes"},
+        {"chunked", "Send packages without Content-Length, in chunked transfer encoding."},
+        {"redirect", "Answer /mac/dl/<f> with a 302 to /mac/dl/r/<f>, which serves <f>."},
+        {"fail-first",
+         "Apply --status, --drop-after, --stall-after and --lie-length to the first <k> "
+         "package requests only (default: all).",
+         "k"},
+        {"status", "Answer package requests with this HTTP status and a short body.", "code"},
+        {"drop-after", "Close the connection after sending this many body bytes.", "bytes"},
+        {"stall-after", "Stop sending after this many body bytes; keep the connection open.",
+         "bytes"},
+        {"lie-length", "Announce a Content-Length this many bytes larger than the body sent.",
+         "bytes"},
+        {"rekol-reply", "Body of the answer to telemetry posts (default \"result=1\").", "text"},
+        {"rekol-status", "HTTP status of the answer to telemetry posts (default 200).", "code"},
+        {"rekol-hang", "Never answer telemetry posts (they are still logged)."},
+        {"telemetry-log", "Append one JSON line per telemetry post to this file.", "file"},
+    };
+    parser.addOptions(options);
+    parser.process(arguments);
+    if (!parser.positionalArguments().isEmpty())
+        fail("unexpected argument " + parser.positionalArguments().first());
+
+    constexpr qint64 kMax = std::numeric_limits<qint64>::max();
+    ServerOptions o;
+    o.port = static_cast<quint16>(number(parser, "port", 0, 65535));
+    o.root = QDir(parser.isSet("root") ? parser.value("root") : QDir::currentPath()).absolutePath();
+    if (!QDir(o.root).exists())
+        fail("no such folder: " + o.root);
+    if (parser.isSet("throttle"))
+        o.throttle = number(parser, "throttle", 1, kMax);
+    o.chunked = parser.isSet("chunked");
+    o.redirect = parser.isSet("redirect");
+    if (parser.isSet("fail-first"))
+        o.failFirst = number(parser, "fail-first", 0, kMax);
+    if (parser.isSet("status"))
+        o.status = static_cast<int>(number(parser, "status", 100, 599));
+    if (parser.isSet("drop-after"))
+        o.dropAfter = number(parser, "drop-after", 0, kMax);
+    if (parser.isSet("stall-after"))
+        o.stallAfter = number(parser, "stall-after", 0, kMax);
+    if (parser.isSet("lie-length"))
+        o.lieLength = number(parser, "lie-length", 1, kMax / 2);
+    if (parser.isSet("rekol-reply"))
+        o.rekolReply = parser.value("rekol-reply").toUtf8();
+    if (parser.isSet("rekol-status"))
+        o.rekolStatus = static_cast<int>(number(parser, "rekol-status", 100, 599));
+    o.rekolHang = parser.isSet("rekol-hang");
+    o.telemetryLog = parser.value("telemetry-log");
+    return o;
+}

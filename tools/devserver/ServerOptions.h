@@ -1,0 +1,33 @@
+#pragma once
+// Command-line options of lumadoc-devserver, parsed once at start.
+
+#include <QByteArray>
+#include <QString>
+#include <limits>
+
+struct ServerOptions {
+    quint16 port = 0; // 0: any free port
+    QString root;     // folder served under /mac/dl/
+
+    // Package delivery.
+    qint64 throttle = 0;   // bytes per second, 0 for no limit
+    bool chunked = false;  // no Content-Length, chunked transfer encoding
+    bool redirect = false; // /mac/dl/<f> answers 302 to /mac/dl/r/<f>
+
+    // Faults, applied to the first failFirst package requests only.
+    qint64 failFirst = std::numeric_limits<qint64>::max();
+    int status = 0;         // answer this status instead of the file (0: off)
+    qint64 dropAfter = -1;  // close the connection after this many body bytes
+    qint64 stallAfter = -1; // stop sending after this many body bytes, keep it open
+    qint64 lieLength = 0;   // announce this many bytes more than are sent, then close
+
+    // Telemetry.
+    QByteArray rekolReply = "result=1";
+    int rekolStatus = 200;
+    bool rekolHang = false;
+    QString telemetryLog; // JSON lines; empty for none
+
+    // Parses the application's arguments; prints help or an error and exits
+    // the process on --help or a bad value.
+    static ServerOptions parse(const QStringList& arguments);
+};
