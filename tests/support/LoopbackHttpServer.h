@@ -1,0 +1,64 @@
+#pragma once
+// A minimal HTTP/1.1 server on 127.0.0.1 running on its own thread, so it keeps
+// answering while the test's main thread blocks. Every request is recorded;
+// the answer (status, body, or no answer at all) can be changed at any time.
+
+#include "platform/SerialQueue.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+class QTcpServer;
+class QTcpSocket;
+
+class LoopbackHttpServer {
+public:
+    struct Request {
+        QByteArray method;
+        QByteArray path;
+        QMap<QByteArray, QByteArray> headers; // names in lower case
+        QByteArray body;
+    };
+    struct Reply {
+        int status = 200;
+        QByteArray body = "result=1";
+        bool hang = false; // read the request, never answer
+    };
+
+    LoopbackHttpServer();
+    ~LoopbackHttpServer();
+
+    quint16 port() const { return m_port; }
+    QString url(const QString& path = "/rekol") const;
+
+    // Applies to requests whose body arrives from now on.
+    void setReply(const Reply& reply);
+    // Applies to the next `count` requests only, then the default reply again.
+    void setReplyForNext(int count, const Reply& reply);
+
+    std::vector<Request> requests() const;
+    // True when at least `count` requests have arrived within the timeout.
+    bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
+
+    // A port on 127.0.0.1 where nothing listens (bound, then released).
+    static quint16 deadPort();
+
+private:
+    void onConnection();
+    void onReadable(QTcpSocket* socket);
+
+    SerialQueue m_queue{"LoopbackHttpServer"};
+    QTcpServer* m_server = nullptr;
+    quint16 m_port = 0;
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_arrived;
+    Reply m_reply;
+    Reply m_nextReply;
+    int m_nextCount = 0;
+    std::vector<Request> m_requests;
+};
