@@ -1,5 +1,5 @@
 #include "rekol/QvHttpPoster.h"
-#include "platform/Log.h"
+#include "support/LogCapture.h"
 #include "support/LoopbackHttpServer.h"
 
 #include <QCoreApplication>
@@ -7,7 +7,6 @@
 #include <QThread>
 #include <gtest/gtest.h>
 #include <memory>
-#include <mutex>
 
 using namespace std::chrono_literals;
 
@@ -45,26 +44,6 @@ bool settle(const std::shared_ptr<Outcome>& outcome) {
     QTest::qWait(50); // a second callback would show up now
     return arrived;
 }
-
-// Collects the stdout log lines while alive.
-class LogCapture {
-public:
-    LogCapture() {
-        setLogSink([this](const QString& line) {
-            std::lock_guard lock(m_mutex);
-            m_lines << line;
-        });
-    }
-    ~LogCapture() { setLogSink({}); }
-    QStringList lines() const {
-        std::lock_guard lock(m_mutex);
-        return m_lines;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    QStringList m_lines;
-};
 
 } // namespace
 
