@@ -104,11 +104,17 @@ std::optional<qint64> parseInteger(QStringView text) {
 
 QStringList splitLines(const QString& text) {
     QStringList lines;
-    for (QStringView line : QStringView(text).split(u'\n', Qt::SkipEmptyParts)) {
-        if (line.endsWith(u'\r'))
+    qsizetype start = 0;
+    while (start < text.size()) {
+        const qsizetype lf = text.indexOf(u'\n', start);
+        const qsizetype end = lf < 0 ? text.size() : lf;
+        QStringView line = QStringView(text).mid(start, end - start);
+        // Only a CR right before an LF is part of the break.
+        if (lf >= 0 && line.endsWith(u'\r'))
             line.chop(1);
         if (!line.isEmpty())
             lines.append(line.toString());
+        start = end + 1;
     }
     return lines;
 }
