@@ -1,3 +1,8 @@
 # Sources of src/ui: every .cpp in the folder.
 file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
 target_sources(lumadoc_ui PRIVATE ${_sources})
+
+# The artwork, compiled into the binary under :/art/<name>.svg.
+file(GLOB _art CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/art/*.svg)
+qt_add_resources(lumadoc_ui "lumadoc_art" PREFIX "/art"
+  BASE ${PROJECT_SOURCE_DIR}/resources/art FILES ${_art})

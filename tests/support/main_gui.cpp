@@ -5,6 +5,9 @@
 
 int main(int argc, char** argv) {
     sandbox::enter();
+    // Widgets are tested off screen, also when ctest lists the tests (no test environment then).
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     int result = 0;
     {
         QApplication app(argc, argv);

@@ -1,0 +1,112 @@
+#include "ui/BtnView.h"
+#include "ui/SystemFont.h"
+
+#include <QCursor>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A shown window with one 200 x 60 button at (50, 50), driven by real mouse events.
+class BtnViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window.resize(300, 160);
+        button = new BtnView(
+            QStringLiteral("start-btn"), QStringLiteral("Installieren"), Qt::white, 200, 60, 10,
+            SystemFont::of(18), [this] { ++presses; }, &window);
+        button->move(50, 50);
+        // The pointer starts off the button, whatever the previous test left behind.
+        QCursor::setPos(-500, -500);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        ASSERT_EQ(button->buttonState(), ButtonState::normal);
+    }
+
+    QPoint inside() const { return button->rect().center(); }
+    QPoint outside() const { return button->rect().bottomRight() + QPoint(30, 30); }
+
+    void hoverTo(QPoint pos) { QTest::mouseMove(&window, button->mapTo(&window, pos)); }
+
+    QWidget window;
+    BtnView* button = nullptr;
+    int presses = 0;
+};
+
+TEST_F(BtnViewTest, PressFiresWhereverItEnds) {
+    QSignalSpy clicked(button, &BtnView::clicked);
+
+    QTest::mousePress(button, Qt::LeftButton, {}, inside());
+    EXPECT_EQ(button->buttonState(), ButtonState::pressed);
+    EXPECT_EQ(presses, 0) << "fires when the press ends, not when it starts";
+    QTest::mouseRelease(button, Qt::LeftButton, {}, inside());
+    EXPECT_EQ(presses, 1);
+    EXPECT_EQ(clicked.count(), 1);
+
+    // Dragged off the button before letting go: still a press.
+    QTest::mousePress(button, Qt::LeftButton, {}, inside());
+    QTest::mouseMove(button, outside());
+    EXPECT_EQ(button->buttonState(), ButtonState::pressed);
+    QTest::mouseRelease(button, Qt::LeftButton, {}, outside());
+    EXPECT_EQ(presses, 2);
+    EXPECT_EQ(clicked.count(), 2);
+    EXPECT_EQ(button->buttonState(), ButtonState::normal);
+
+    // Other buttons of the mouse are not presses.
+    QTest::mouseClick(button, Qt::RightButton, {}, inside());
+    EXPECT_EQ(presses, 2);
+    EXPECT_EQ(button->buttonState(), ButtonState::normal);
+}
+
+TEST_F(BtnViewTest, LookIsNormalAfterPressUntilPointerReenters) {
+    hoverTo(inside());
+    EXPECT_EQ(button->buttonState(), ButtonState::hovered);
+
+    QTest::mousePress(button, Qt::LeftButton, {}, inside());
+    QTest::mouseRelease(button, Qt::LeftButton, {}, inside());
+    EXPECT_EQ(button->buttonState(), ButtonState::normal);
+    hoverTo(inside() + QPoint(3, 0));
+    EXPECT_EQ(button->buttonState(), ButtonState::normal) << "still over it, but just pressed";
+
+    hoverTo(outside());
+    EXPECT_EQ(button->buttonState(), ButtonState::normal);
+    hoverTo(inside());
+    EXPECT_EQ(button->buttonState(), ButtonState::hovered);
+}
+
+TEST_F(BtnViewTest, EachStateDrawsItsOwnImageWithRoundedCorners) {
+    const auto look = [this] { return button->grab().toImage(); };
+    const QImage normal = look();
+    hoverTo(inside());
+    ASSERT_EQ(button->buttonState(), ButtonState::hovered);
+    const QImage hovered = look();
+    QTest::mousePress(button, Qt::LeftButton, {}, inside());
+    const QImage pressed = look();
+    QTest::mouseRelease(button, Qt::LeftButton, {}, inside());
+
+    EXPECT_EQ(button->imageName(ButtonState::hovered), QStringLiteral("start-btn-hover"));
+    // A point away from the caption shows each state's own fill.
+    const QPoint plain(12, 30);
+    EXPECT_NE(normal.pixelColor(plain), hovered.pixelColor(plain));
+    EXPECT_NE(normal.pixelColor(plain), pressed.pixelColor(plain));
+    EXPECT_NE(hovered.pixelColor(plain), pressed.pixelColor(plain));
+    // The corner lies outside the 10-point radius, the caption is drawn over the image.
+    EXPECT_NE(normal.pixelColor(0, 0), normal.pixelColor(plain));
+    EXPECT_EQ(look(), normal);
+}
+
+TEST(BtnView, EmptyCaptionShowsOnlyTheImage) {
+    BtnView bare(QStringLiteral("close-btn"), QString(), Qt::black, 24, 24, 0, SystemFont::of(12));
+    BtnView captioned(QStringLiteral("close-btn"), QStringLiteral("X"), Qt::red, 24, 24, 0,
+                      SystemFont::of(12));
+    EXPECT_EQ(bare.size(), QSize(24, 24));
+    const QImage plain = bare.grab().toImage();
+    EXPECT_NE(plain, captioned.grab().toImage());
+    // Nothing red anywhere: no caption was drawn.
+    for (int y = 0; y < plain.height(); ++y)
+        for (int x = 0; x < plain.width(); ++x)
+            ASSERT_FALSE(plain.pixelColor(x, y).red() > 200 && plain.pixelColor(x, y).green() < 80);
+}
+
+} // namespace

@@ -1,0 +1,69 @@
+#include "ui/ExitAlertWindow.h"
+#include "i18n/MultiLanguageUtils.h"
+#include "ui/BtnView.h"
+
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWindow>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ExitAlertWindow, TwoTargetsAskToCloseOrToGoOn) {
+    ASSERT_TRUE(MultiLanguageUtils::setLanguage(QStringLiteral("de")));
+    ExitAlertWindow panel;
+    panel.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    EXPECT_EQ(panel.size(), QSize(304, 236));
+
+    BtnView* confirm = panel.confirmButton();
+    BtnView* cancel = panel.cancelButton();
+    EXPECT_EQ(confirm->text(), QStringLiteral("Schließen"));
+    EXPECT_EQ(cancel->text(), QStringLiteral("Fortsetzen"));
+    EXPECT_EQ(confirm->btnName(), QStringLiteral("cancel-btn"));
+    EXPECT_EQ(cancel->btnName(), QStringLiteral("agree-btn"));
+    EXPECT_EQ(confirm->size(), QSize(110, 28));
+    const QList<QLabel*> labels = panel.findChildren<QLabel*>();
+    ASSERT_EQ(labels.size(), 1);
+    EXPECT_TRUE(labels[0]->text().startsWith(QStringLiteral("Wenn Sie das Fenster schließen")));
+    // Wrapped in its 228-point frame, every line shown.
+    EXPECT_EQ(labels[0]->width(), 228);
+    EXPECT_GE(labels[0]->height(), labels[0]->heightForWidth(228));
+    EXPECT_GT(labels[0]->height(), 2 * labels[0]->fontMetrics().height());
+
+    // Side by side under the message, inside the panel, the closing one on the left.
+    const QRect left = confirm->geometry(), right = cancel->geometry();
+    EXPECT_LT(left.right(), right.left());
+    EXPECT_EQ(left.center().y(), right.center().y());
+    EXPECT_GT(left.top(), labels[0]->geometry().bottom());
+    EXPECT_TRUE(panel.rect().contains(left.united(right)));
+
+    // Clicks go through the window, as the pointer's would.
+    QWindow* window = panel.windowHandle();
+    QSignalSpy confirmed(&panel, &ExitAlertWindow::confirmClose);
+    QSignalSpy cancelled(&panel, &ExitAlertWindow::cancelClose);
+    QTest::mouseClick(window, Qt::LeftButton, {}, right.center());
+    EXPECT_EQ(cancelled.count(), 1);
+    EXPECT_EQ(confirmed.count(), 0);
+    QTest::mouseClick(window, Qt::LeftButton, {}, left.center());
+    EXPECT_EQ(confirmed.count(), 1);
+    EXPECT_EQ(cancelled.count(), 1);
+    // The message is not a target.
+    QTest::mouseClick(window, Qt::LeftButton, {}, labels[0]->geometry().center());
+    EXPECT_EQ(confirmed.count() + cancelled.count(), 2);
+}
+
+TEST(ExitAlertWindow, CornersOutsideTheRadiusStayTransparent) {
+    MultiLanguageUtils::setLanguage(QStringLiteral("en"));
+    ExitAlertWindow panel;
+    QImage look(panel.size(), QImage::Format_ARGB32_Premultiplied);
+    look.fill(Qt::transparent);
+    panel.render(&look, {}, {}, QWidget::DrawChildren);
+    EXPECT_EQ(qAlpha(look.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(look.pixel(303, 235)), 0);
+    EXPECT_EQ(qAlpha(look.pixel(10, 118)), 255);
+    EXPECT_EQ(qAlpha(look.pixel(152, 3)), 255);
+}
+
+} // namespace

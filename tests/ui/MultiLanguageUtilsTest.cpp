@@ -1,0 +1,144 @@
+#include "i18n/MultiLanguageUtils.h"
+#include "i18n/TextKeys.h"
+#include "support/Sandbox.h"
+
+#include <QCoreApplication>
+#include <QTranslator>
+#include <gtest/gtest.h>
+
+namespace {
+
+int placeholders(const QString& text) {
+    return int(text.count(QStringLiteral("%d")));
+}
+
+TEST(MultiLanguageUtils, ChoosesOnlyABareLanguageCodeOfTheUserLocale) {
+    const QStringList carried{"de", "en", "zh-Hans"};
+    struct Case {
+        QStringList available;
+        QStringList preferred;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {carried, {"de-DE"}, "de"},
+        {carried, {"de_AT.UTF-8"}, "de"},
+        {carried, {"zh-CN"}, "en"},      // no table for the bare code zh
+        {carried, {"zh-Hans-CN"}, "en"}, // zh-Hans has a script part: never chosen
+        {{"en"}, {"fr-FR"}, "en"},
+        {{"fr", "de"}, {"it-IT"}, "en"}, // no match: en even when not carried
+        {{}, {"de-DE"}, "en"},
+        {carried, {}, "en"},
+        {carried, {"C"}, "en"},
+        {{"DE", "en"}, {"de-DE"}, "en"},     // case-sensitive
+        {carried, {"fr-FR", "de-DE"}, "en"}, // the current locale only, not the fallbacks
+        {{"zh", "en"}, {"zh-Hans-CN"}, "zh"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.preferred.join(',').toStdString() + " / " +
+                     c.available.join(',').toStdString());
+        EXPECT_EQ(MultiLanguageUtils::chooseLanguage(c.available, c.preferred),
+                  QString::fromUtf8(c.expected));
+    }
+    EXPECT_EQ(MultiLanguageUtils::applicationLanguages(), carried);
+    EXPECT_TRUE(carried.contains(MultiLanguageUtils::getCurrentLanguage()));
+}
+
+TEST(MultiLanguageUtils, EveryTableTranslatesEveryKeyKeepingPlaceholders) {
+    for (const QString& language : MultiLanguageUtils::applicationLanguages()) {
+        SCOPED_TRACE(language.toStdString());
+        QTranslator table;
+        ASSERT_TRUE(table.load(MultiLanguageUtils::tablePath(language)));
+        for (const char* key : TextKey::all) {
+            SCOPED_TRACE(key);
+            const QString text = table.translate(MultiLanguageUtils::kContext, key);
+            EXPECT_FALSE(text.trimmed().isEmpty());
+            EXPECT_EQ(placeholders(text), placeholders(QString::fromUtf8(key)));
+            EXPECT_EQ(text.count('%'), placeholders(text));
+            // The alert title keeps its two lines; the first agreement part its trailing blank.
+            EXPECT_EQ(text.contains('\n'), QString::fromUtf8(key).contains('\n'));
+        }
+        if (language != QStringLiteral("zh-Hans")) { // Chinese runs on without a blank
+            EXPECT_TRUE(table.translate(MultiLanguageUtils::kContext, TextKey::agreementPrefix)
+                            .endsWith(' '));
+        }
+    }
+}
+
+TEST(MultiLanguageUtils, SetLanguageRedirectsEveryLaterLookup) {
+    struct Case {
+        const char* language;
+        const char* install;
+        const char* stillClose;
+        const char* remaining; // 62 minutes 5 seconds
+    };
+    const Case cases[] = {
+        {"de", "Installieren", "Schließen", "Noch 62 Min. 5 Sek."},
+        {"en", "Install", "Close anyway", "62 min 5 sec remaining"},
+        {"zh-Hans", "立即安装", "仍然关闭", "下载剩余62分5秒"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.language);
+        ASSERT_TRUE(MultiLanguageUtils::setLanguage(QString::fromUtf8(c.language)));
+        EXPECT_EQ(MultiLanguageUtils::activeLanguage(), QString::fromUtf8(c.language));
+        EXPECT_EQ(tr_(TextKey::install), QString::fromUtf8(c.install));
+        EXPECT_EQ(MultiLanguageUtils::text(QString::fromUtf8(TextKey::exitAlertClose)),
+                  QString::fromUtf8(c.stillClose));
+        EXPECT_EQ(MultiLanguageUtils::format(TextKey::remainMinutesSeconds, {62, 5}),
+                  QString::fromUtf8(c.remaining));
+        EXPECT_EQ(tr_("Kein solcher Schlüssel"), QStringLiteral("Kein solcher Schlüssel"));
+
+        const auto prefs = MultiLanguageUtils::preferences();
+        EXPECT_TRUE(prefs->fileName().startsWith(sandbox::root()));
+        EXPECT_EQ(prefs->value("AppleLanguages").toStringList(),
+                  QStringList{QString::fromUtf8(c.language)});
+        EXPECT_EQ(prefs->value("AppleTextDirection").toBool(), false);
+        EXPECT_TRUE(prefs->contains("NSForceRightToLeftWritingDirection"));
+        EXPECT_EQ(prefs->value("NSForceRightToLeftWritingDirection").toBool(), false);
+    }
+}
+
+TEST(MultiLanguageUtils, WithoutATableKeysShowAsThemselves) {
+    ASSERT_TRUE(MultiLanguageUtils::setLanguage(QStringLiteral("de")));
+    EXPECT_FALSE(MultiLanguageUtils::setLanguage(QStringLiteral("fr")));
+    EXPECT_EQ(MultiLanguageUtils::activeLanguage(), QString());
+    EXPECT_EQ(tr_(TextKey::exitAlertClose), QStringLiteral("Still close"));
+    EXPECT_EQ(tr_(TextKey::termsLink), QStringLiteral("\"Nutzungsvereinbarung\""));
+    EXPECT_EQ(MultiLanguageUtils::format(TextKey::remainSeconds, {59}),
+              QStringLiteral("下载剩余59秒"));
+    EXPECT_EQ(MultiLanguageUtils::format(TextKey::remainMinutesSeconds, {1, 0}),
+              QStringLiteral("下载剩余1分0秒"));
+    EXPECT_EQ(MultiLanguageUtils::format(TextKey::installing),
+              QString::fromUtf8(TextKey::installing));
+    EXPECT_EQ(MultiLanguageUtils::format("%d%%", {50}), QStringLiteral("50%"));
+    EXPECT_EQ(MultiLanguageUtils::preferences()->value("AppleLanguages").toStringList(),
+              QStringList{"fr"});
+    EXPECT_FALSE(MultiLanguageUtils::setLanguage(QStringLiteral("../i18n/de")));
+}
+
+// A table whose remaining-time entry lost a placeholder.
+class FaultyTable : public QTranslator {
+public:
+    QString translate(const char*, const char* source, const char*, int) const override {
+        if (qstrcmp(source, TextKey::remainMinutesSeconds) == 0)
+            return QStringLiteral("noch %d Minuten");
+        if (qstrcmp(source, TextKey::remainSeconds) == 0)
+            return QStringLiteral("%s %n %d %d Sekunden");
+        return {};
+    }
+    bool isEmpty() const override { return false; }
+};
+
+TEST(MultiLanguageUtils, FormatFallsBackToTheKeyWhenATableLosesPlaceholders) {
+    ASSERT_TRUE(MultiLanguageUtils::setLanguage(QStringLiteral("en")));
+    FaultyTable faulty;
+    ASSERT_TRUE(QCoreApplication::installTranslator(&faulty));
+    EXPECT_EQ(MultiLanguageUtils::format(TextKey::remainMinutesSeconds, {3, 7}),
+              QStringLiteral("下载剩余3分7秒"));
+    EXPECT_EQ(MultiLanguageUtils::format(TextKey::remainSeconds, {9}),
+              QStringLiteral("下载剩余9秒"));
+    QCoreApplication::removeTranslator(&faulty);
+    EXPECT_EQ(MultiLanguageUtils::format(TextKey::remainSeconds, {9}),
+              QStringLiteral("9 sec remaining"));
+}
+
+} // namespace
