@@ -61,10 +61,15 @@ void FileSender::pump() {
             m_socket->abort(); // the file shrank or failed under us
             return;
         }
-        if (m_plan.chunked)
-            m_socket->write(QByteArray::number(n, 16) + "\r\n" + bytes + "\r\n");
-        else
+        if (m_plan.chunked) {
+            // A chunk cut by a fault still announces its full size, as a
+            // connection broken mid-chunk would.
+            const qint64 frame = std::min(step, m_plan.length - m_sent);
+            m_socket->write(QByteArray::number(frame, 16) + "\r\n" + bytes +
+                            (frame == n ? "\r\n" : ""));
+        } else {
             m_socket->write(bytes);
+        }
         m_sent += n;
     }
 }
@@ -74,7 +79,20 @@ void FileSender::reachedLimit() {
     if (m_plan.stallAfter >= 0 && m_sent == m_plan.stallAfter && m_sent < m_plan.length)
         return; // quiet for good, connection left open
     const bool complete = m_sent == m_plan.length && !m_plan.closeAtEnd;
-    if (complete && m_plan.chunked)
+    if (!complete)
+        return closeWhenFlushed();
+    if (m_plan.chunked)
         m_socket->write("0\r\n\r\n");
     m_socket->disconnectFromHost(); // after what is queued has gone out
+}
+
+void FileSender::closeWhenFlushed() {
+    if (m_socket->bytesToWrite() > 0) {
+        QTimer::singleShot(5, this, &FileSender::closeWhenFlushed);
+        return;
+    }
+    // A pause before a broken body's close, so the client has read the last
+    // bytes before it sees the end, as on a line that really broke; a close
+    // that arrives with the data makes some clients quietly re-send.
+    QTimer::singleShot(20, this, [this] { m_socket->disconnectFromHost(); });
 }

@@ -36,6 +36,7 @@ public:
 private:
     void pump();
     void reachedLimit();
+    void closeWhenFlushed();
     qint64 allowance() const;
 
     QTcpSocket* m_socket;

@@ -1,0 +1,50 @@
+// Downloads one URL with the Downloader into TMPDIR and prints
+//   <bytes> <seconds> <peak resident KiB>
+// on one line; exits non-zero when the download fails. Nothing else runs in
+// the process, so its peak memory is the Downloader's.
+
+#include "install/Downloader.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+
+namespace {
+qint64 peakResidentKiB() {
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    return -1;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <url>\n", argv[0]);
+        return 2;
+    }
+    QElapsedTimer clock;
+    Downloader downloader;
+    // The outcome arrives on the download's queue; quit from the main thread.
+    downloader.onDownloadSuccess = [&](const QString& path) {
+        const double seconds = clock.nsecsElapsed() / 1e9;
+        const qint64 bytes = QFileInfo(path).size();
+        QMetaObject::invokeMethod(&app, [=] {
+            std::printf("%lld %.3f %lld\n", static_cast<long long>(bytes), seconds,
+                        static_cast<long long>(peakResidentKiB()));
+            QCoreApplication::exit(0);
+        });
+    };
+    downloader.onDownloadFailed = [&] {
+        QMetaObject::invokeMethod(&app, [] { QCoreApplication::exit(1); });
+    };
+    clock.start();
+    downloader.startDownload(QUrl(QString::fromLocal8Bit(argv[1])));
+    return app.exec();
+}

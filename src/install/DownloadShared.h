@@ -1,0 +1,35 @@
+#pragma once
+// What a Downloader shares with its transfer: the owner's callbacks, the
+// cancel flag, and the progress figures kept on the main thread. Held by
+// shared pointer, so steps already queued never outlive it.
+
+#include <QString>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <optional>
+
+struct DownloadShared {
+    using Clock = std::chrono::steady_clock;
+
+    // Set by startDownload before the transfer starts; not changed afterwards.
+    std::function<void(qint64, qint64, double)> onProgress;
+    std::function<void(const QString&)> onDownloadSuccess;
+    std::function<void()> onDownloadFailed;
+
+    // Set when the Downloader is destroyed; no callback starts afterwards.
+    std::atomic<bool> cancelled = false;
+
+    // Main thread only.
+    float downloadProgress = 0;
+    std::optional<double> estimatedTimeRemaining;
+    qint64 downloadedBytes = 0;
+
+    // The progress step, on the main thread: `didWrite` bytes were written
+    // by this event, `totalWritten` so far of `totalExpected` (-1: unknown).
+    // Updates the figures above and calls onProgress with whole MiB written,
+    // whole MiB expected and the estimated seconds left, which is the bytes
+    // still expected divided by the average speed since `start`.
+    void progressStep(qint64 didWrite, qint64 totalWritten, qint64 totalExpected,
+                      Clock::time_point start);
+};

@@ -1,0 +1,81 @@
+#pragma once
+// Downloads the product's disk image into the user's temporary folder as
+// "package.dmg", reporting progress on the main thread and the outcome on the
+// download's own serial queue.
+//
+// Use: set the three callbacks, then call startDownload() once. One instance
+// per attempt; it is not reused. The owner then receives
+//   - onProgress any number of times, on the main thread, in event order;
+//   - then exactly one of onDownloadSuccess(path) or onDownloadFailed(), on
+//     the download's serial queue (a background thread). Work started from
+//     there (the install) runs on that queue.
+// Progress steps are queued to the main thread, so one may arrive after the
+// outcome; nothing orders the two.
+//
+// Failure means: no connection, a transfer idle for the time-out, a reply
+// with HTTP status 400 or above, a body shorter than its announced length or
+// cut off, a file that cannot be written, or a file that cannot be moved to
+// "package.dmg". Success always names a complete new file, with one limit:
+// a body without a length (chunked) that the server cuts off is not always
+// told from a complete one by Qt's HTTP client; the disk image step rejects
+// such a file. Redirects are
+// followed unless they lead from https to http; proxies come from the system
+// (http_proxy, https_proxy, no_proxy on Linux); TLS is verified.
+//
+// Destroying the Downloader cancels a running transfer; no callback starts
+// afterwards. It may be destroyed from any thread, also from inside its own
+// success or failure callback (the retry path does that).
+
+#include <QString>
+#include <QUrl>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class DownloadTransfer;
+class SerialQueue;
+struct DownloadShared;
+
+class Downloader {
+public:
+    // Whole MiB received, whole MiB expected (0 when unknown), estimated
+    // seconds left (negative when the size is unknown).
+    using ProgressCallback =
+        std::function<void(qint64 writtenMiB, qint64 expectedMiB, double secondsLeft)>;
+    using SuccessCallback = std::function<void(const QString& packagePath)>;
+    using FailureCallback = std::function<void()>;
+
+    // `transferTimeout`: a transfer that receives nothing for this long fails.
+    explicit Downloader(std::chrono::milliseconds transferTimeout = std::chrono::seconds(60));
+    ~Downloader();
+
+    Downloader(const Downloader&) = delete;
+    Downloader& operator=(const Downloader&) = delete;
+
+    // Read by startDownload; setting them later has no effect. A missing
+    // callback is skipped.
+    ProgressCallback onProgress;
+    SuccessCallback onDownloadSuccess;
+    FailureCallback onDownloadFailed;
+
+    // Logs "Starting download from <url>" and starts the GET; returns at once.
+    // Only the first call on an instance does anything.
+    void startDownload(const QUrl& url);
+
+    // Main thread only: the latest figures of the progress step (fraction of
+    // the expected size, seconds left; no value before the first step).
+    float downloadProgress() const;
+    std::optional<double> estimatedTimeRemaining() const;
+
+    // "<temporary folder>/package.dmg" (TMPDIR on Unix).
+    static QString packagePath();
+    // Bytes as whole MiB, truncated toward zero: 1048575 -> 0, 1048576 -> 1.
+    static qint64 wholeMiB(qint64 bytes);
+
+private:
+    std::chrono::milliseconds m_transferTimeout;
+    std::shared_ptr<DownloadShared> m_shared;
+    std::unique_ptr<SerialQueue> m_queue;
+    DownloadTransfer* m_transfer = nullptr; // lives on m_queue, deleted there
+};

@@ -1,0 +1,197 @@
+// The devserver speaks HTTP on a raw socket here, so what is checked is what
+// goes over the wire, not what a client library makes of it.
+
+#include "support/DevServer.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct RawReply {
+    int status = 0;
+    QByteArray head; // status line and headers
+    QByteArray body; // as sent, framing included
+};
+
+RawReply rawRequest(const DevServer& server, const QByteArray& request) {
+    QTcpSocket socket;
+    socket.connectToHost("127.0.0.1", server.port());
+    RawReply reply;
+    if (!socket.waitForConnected(5000))
+        return reply;
+    socket.write(request);
+    QByteArray all;
+    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(5000))
+        all += socket.readAll();
+    all += socket.readAll();
+    const qsizetype end = all.indexOf("\r\n\r\n");
+    reply.head = all.left(end);
+    reply.body = end < 0 ? QByteArray() : all.mid(end + 4);
+    reply.status = reply.head.mid(9, 3).toInt();
+    return reply;
+}
+
+RawReply get(const DevServer& server, const QByteArray& path, const QByteArray& extra = {}) {
+    return rawRequest(server, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + extra + "\r\n");
+}
+
+QByteArray post(const DevServer& server, const QByteArray& path, const QByteArray& body) {
+    return rawRequest(server, "POST " + path +
+                                  " HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                  "Content-Type: application/x-www-form-urlencoded\r\n"
+                                  "Content-Length: " +
+                                  QByteArray::number(body.size()) + "\r\n\r\n" + body)
+        .body;
+}
+
+QByteArray pattern(int size) {
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xff);
+    return bytes;
+}
+
+} // namespace
+
+TEST(DevServer, ServesByteRanges) {
+    DevServer server;
+    ASSERT_TRUE(server.isRunning());
+    const QByteArray file = pattern(1000);
+    server.addPackage("p.dmg", file);
+
+    struct Case {
+        QByteArray range;
+        int status;
+        QByteArray contentRange;
+        QByteArray body;
+    };
+    const Case cases[] = {
+        {"", 200, "", file},
+        {"bytes=100-", 206, "bytes 100-999/1000", file.mid(100)},
+        {"bytes=10-19", 206, "bytes 10-19/1000", file.mid(10, 10)},
+        {"bytes=990-5000", 206, "bytes 990-999/1000", file.mid(990)},
+        {"bytes=-5", 206, "bytes 995-999/1000", file.mid(995)},
+        {"bytes=1000-", 416, "bytes */1000", "range not satisfiable\n"},
+        {"bytes=20-10", 200, "", file},   // invalid: ignored
+        {"bytes=0-1,5-6", 200, "", file}, // several ranges: whole file
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.range.toStdString());
+        const RawReply reply =
+            get(server, "/mac/dl/p.dmg", c.range.isEmpty() ? "" : "Range: " + c.range + "\r\n");
+        EXPECT_EQ(reply.status, c.status);
+        EXPECT_EQ(reply.body, c.body);
+        EXPECT_TRUE(reply.head.contains("Content-Length: " + QByteArray::number(c.body.size())));
+        if (!c.contentRange.isEmpty()) {
+            EXPECT_TRUE(reply.head.contains("Content-Range: " + c.contentRange));
+        }
+    }
+}
+
+TEST(DevServer, ChunkedRedirectsAndFaults) {
+    const QByteArray file = pattern(300000);
+    {
+        DevServer server({"--chunked"});
+        ASSERT_TRUE(server.isRunning());
+        server.addPackage("p.dmg", file);
+        const RawReply reply = get(server, "/mac/dl/p.dmg");
+        EXPECT_EQ(reply.status, 200);
+        EXPECT_TRUE(reply.head.contains("Transfer-Encoding: chunked"));
+        EXPECT_FALSE(reply.head.contains("Content-Length"));
+        // Undo the framing: <hex size>\r\n<bytes>\r\n ... 0\r\n\r\n
+        QByteArray body;
+        qsizetype at = 0;
+        for (;;) {
+            const qsizetype eol = reply.body.indexOf("\r\n", at);
+            ASSERT_GT(eol, at);
+            bool ok = false;
+            const qsizetype size = reply.body.mid(at, eol - at).toLongLong(&ok, 16);
+            ASSERT_TRUE(ok);
+            if (size == 0) {
+                EXPECT_EQ(reply.body.mid(eol), "\r\n\r\n");
+                break;
+            }
+            body += reply.body.mid(eol + 2, size);
+            ASSERT_EQ(reply.body.mid(eol + 2 + size, 2), "\r\n");
+            at = eol + 4 + size;
+        }
+        EXPECT_EQ(body, file);
+    }
+    {
+        DevServer server({"--fail-first", "1", "--drop-after", "1000"});
+        ASSERT_TRUE(server.isRunning());
+        server.addPackage("p.dmg", file);
+        const RawReply first = get(server, "/mac/dl/p.dmg");
+        EXPECT_TRUE(first.head.contains("Content-Length: 300000"));
+        EXPECT_EQ(first.body, file.left(1000));
+        EXPECT_EQ(get(server, "/mac/dl/p.dmg").body, file);
+
+        const RawReply moved = get(server, "/mac/dl/old/p.dmg");
+        EXPECT_EQ(moved.status, 302);
+        EXPECT_TRUE(moved.head.contains("Location: /mac/dl/p.dmg"));
+    }
+    {
+        DevServer server({"--lie-length", "10"});
+        ASSERT_TRUE(server.isRunning());
+        server.addPackage("p.dmg", file);
+        const RawReply reply = get(server, "/mac/dl/p.dmg");
+        EXPECT_TRUE(reply.head.contains("Content-Length: 300010"));
+        EXPECT_EQ(reply.body, file);
+    }
+}
+
+TEST(DevServer, ServesNothingOutsideItsFolder) {
+    DevServer server;
+    ASSERT_TRUE(server.isRunning());
+    QTemporaryDir outside;
+    QFile secret(outside.filePath("secret.dmg"));
+    ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
+    secret.write("secret");
+    secret.close();
+    const QByteArray up = "../../../../../.." + outside.path().toUtf8() + "/secret.dmg";
+    const QByteArray encoded = QByteArray(up).replace("/", "%2F");
+    for (const QByteArray& path : {"/mac/dl/" + up, "/mac/dl/" + encoded, QByteArray("/mac/dl/"),
+                                   QByteArray("/mac/dl/..")}) {
+        SCOPED_TRACE(path.toStdString());
+        const RawReply reply = get(server, path);
+        EXPECT_EQ(reply.status, 404);
+        EXPECT_FALSE(reply.body.contains("secret"));
+    }
+    EXPECT_EQ(get(server, "garbage").status, 400);
+}
+
+TEST(DevServer, LogsTelemetryPostsVerbatim) {
+    DevServer server({"--rekol-reply", "result=1&extra=2"});
+    ASSERT_TRUE(server.isRunning());
+    // The payload goes into the form unencoded, so its own & and = must survive.
+    const QByteArray payload =
+        R"({"#event_name":"vexa_lmdoc_mac_install","note":"a&b=c&client=7","properties":{"x":1}})";
+    EXPECT_EQ(post(server, "/rekol/install",
+                   "appid=4e7a0c2b9d3f41e68a5b7c9d0e1f2a3b&data=" + payload + "&client=1"),
+              "result=1&extra=2");
+    EXPECT_EQ(post(server, "/rekol/other", "appid=ab&data=not json at all&client=1"),
+              "result=1&extra=2");
+    EXPECT_EQ(post(server, "/rekol/bad", "hello"), "result=0");
+
+    ASSERT_TRUE(server.waitForTelemetry(3));
+    const QList<QJsonObject> log = server.telemetry();
+    ASSERT_EQ(log.size(), 3);
+    EXPECT_EQ(log[0]["path"].toString(), "/rekol/install");
+    EXPECT_EQ(log[0]["table"].toString(), "vexa_lmdoc_mac_install");
+    EXPECT_EQ(log[0]["appid"].toString(), "4e7a0c2b9d3f41e68a5b7c9d0e1f2a3b");
+    EXPECT_EQ(log[0]["client"].toString(), "1");
+    EXPECT_EQ(log[0]["data"].toObject()["note"].toString(), "a&b=c&client=7");
+    EXPECT_EQ(log[0]["data"].toObject()["properties"].toObject()["x"].toInt(), 1);
+    EXPECT_EQ(log[0]["headers"].toObject()["content-type"].toString(),
+              "application/x-www-form-urlencoded");
+
+    EXPECT_TRUE(log[1]["table"].isNull());
+    EXPECT_EQ(log[1]["data"].toString(), "not json at all");
+
+    EXPECT_EQ(log[2]["error"].toString(), "malformed form");
+    EXPECT_EQ(log[2]["raw"].toString(), "hello");
+}

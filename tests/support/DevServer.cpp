@@ -1,0 +1,77 @@
+#include "support/DevServer.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QTest>
+
+namespace {
+const QByteArray kReadyLine = "listening on 127.0.0.1:";
+}
+
+DevServer::DevServer(const QStringList& options) {
+    QDir(m_dir.path()).mkpath("packages");
+    QStringList arguments{"--root", packageDir(), "--telemetry-log",
+                          m_dir.filePath("telemetry.jsonl")};
+    arguments += options;
+    // Request lines go to the test's own stderr, next to its failures.
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(QStringLiteral(LUMADOC_BIN_DIR "/lumadoc-devserver"), arguments);
+    if (!m_process.waitForStarted(10000))
+        return;
+    QDeadlineTimer deadline(10000);
+    while (!m_process.canReadLine() && !deadline.hasExpired() &&
+           m_process.state() == QProcess::Running)
+        m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
+    const QByteArray line = m_process.readLine().trimmed();
+    if (line.startsWith(kReadyLine))
+        m_port = static_cast<quint16>(line.mid(kReadyLine.size()).toUInt());
+}
+
+DevServer::~DevServer() {
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+bool DevServer::isRunning() const {
+    return m_port != 0 && m_process.state() == QProcess::Running;
+}
+
+QString DevServer::baseUrl() const {
+    return QStringLiteral("http://127.0.0.1:%1").arg(m_port);
+}
+
+QString DevServer::packageDir() const {
+    return m_dir.filePath("packages");
+}
+
+QString DevServer::addPackage(const QString& name, const QByteArray& content) const {
+    QFile file(packageDir() + '/' + name);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        qFatal("cannot write test package %s", qPrintable(file.fileName()));
+    return packageUrl(name);
+}
+
+QString DevServer::packageUrl(const QString& name) const {
+    return baseUrl() + "/mac/dl/" + name;
+}
+
+QList<QJsonObject> DevServer::telemetry() const {
+    QList<QJsonObject> entries;
+    QFile file(m_dir.filePath("telemetry.jsonl"));
+    if (!file.open(QIODevice::ReadOnly))
+        return entries;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QJsonDocument document = QJsonDocument::fromJson(line);
+        if (document.isObject())
+            entries.append(document.object());
+    }
+    return entries;
+}
+
+bool DevServer::waitForTelemetry(int count, int timeoutMs) const {
+    return QTest::qWaitFor([&] { return telemetry().size() >= count; }, timeoutMs);
+}
