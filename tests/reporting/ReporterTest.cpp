@@ -1,0 +1,244 @@
+#include "reporting/Reporter.h"
+#include "flow/Globals.h"
+#include "install/Installer.h"
+#include "install/MacOSVersion.h"
+#include "platform/SerialQueue.h"
+#include "reporting/MacInstallReporter.h"
+#include "support/LoopbackHttpServer.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kDataDir = QStringLiteral(LUMADOC_SOURCE_DIR "/resources/data");
+
+// A client on the shipped format file whose servers are the loopback server.
+std::unique_ptr<QvRekolClient> clientFor(const LoopbackHttpServer& server) {
+    return std::make_unique<QvRekolClient>(
+        QvRekolControl::fromText("[common]\nproduct=502\nserver2=" + server.url("/rekol") + "\n"),
+        QvRekolFormat::fromPath(kDataDir + "/qfmt.dat"), false);
+}
+
+QJsonObject parse(const QString& payload) {
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(payload.toUtf8(), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << payload.toStdString();
+    return doc.object();
+}
+
+// The payload of a posted form body "appid=…&data=<payload>&client=1".
+QJsonObject postedPayload(const QByteArray& body) {
+    const QByteArray head = QByteArray("appid=") + REKOL_3RD_DEFAULT_REPORTER_ID + "&data=";
+    EXPECT_TRUE(body.startsWith(head));
+    EXPECT_TRUE(body.endsWith("&client=1"));
+    return parse(QString::fromUtf8(body.mid(head.size(), body.size() - head.size() - 9)));
+}
+
+QSet<QString> keys(const QJsonObject& o) {
+    const QStringList list = o.keys();
+    return QSet<QString>(list.begin(), list.end());
+}
+
+// Checks what both reporters send alike; returns the properties.
+QJsonObject checkCommon(const QString& payload, const QString& table, const ReportBlock& block) {
+    EXPECT_FALSE(payload.contains('\n'));
+    EXPECT_FALSE(payload.contains(": ")); // compact
+    const QJsonObject o = parse(payload);
+    EXPECT_EQ(keys(o),
+              QSet<QString>({"#event_name", "#time", "#type", "#account_id", "properties"}));
+    EXPECT_EQ(o["#event_name"].toString(), table);
+    EXPECT_EQ(o["#type"].toString(), "track");
+    EXPECT_EQ(o["#account_id"].toString(), block.uuid);
+    const QString time = o["#time"].toString();
+    EXPECT_TRUE(
+        QRegularExpression(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}$)").match(time).hasMatch());
+    const QDateTime sent = QDateTime::fromString(time, "yyyy-MM-dd HH:mm:ss.zzz");
+    const QDateTime nowUtc = QDateTime::currentDateTimeUtc();
+    EXPECT_LT(std::abs(QDateTime(sent.date(), sent.time(), Qt::UTC).secsTo(nowUtc)), 120);
+
+    const QJsonObject p = o["properties"].toObject();
+    EXPECT_EQ(p.size(), 20);
+    EXPECT_EQ(p["tid1"].toInteger(), block.tid1);
+    EXPECT_EQ(p["tid2"].toInteger(), block.tid2);
+    EXPECT_EQ(p["tod1"].toInteger(), block.tod1);
+    EXPECT_EQ(p["tod2"].toInteger(), block.tod2);
+    EXPECT_EQ(p["iid"].toInteger(), 0);
+    EXPECT_EQ(p["tryno"].toInteger(), 3201);
+    EXPECT_EQ(p["filever"].toInteger(), 1);
+    EXPECT_EQ(p["product_id"].toInteger(), 502);
+    EXPECT_TRUE(p["countrycode"].isString());
+    EXPECT_EQ(p["language"].toString(), BaseReporter::currentLanguage());
+    EXPECT_EQ(p["os"].toInteger(), MacOSVersion::getMainOsVersion());
+    return p;
+}
+
+ReportBlock filledBlock() {
+    ReportBlock b;
+    b.uuid = "0123456789abcdef0123456789abcdef";
+    b.tid1 = 9007199254740993; // beyond a double's exact range
+    b.tid2 = 2;
+    b.tod1 = 3;
+    b.tod2 = -4;
+    return b;
+}
+
+} // namespace
+
+TEST(Reporter, ResultTableDecidesResultSilentAndInstallType) {
+    struct Case {
+        int raw;
+        bool success, silent, cover, blockSilent;
+        int result, silentOut, installType;
+    };
+    const Case cases[] = {
+        {1, false, false, false, false, 1, 0, 0},       {1, false, true, true, false, 1, 1, 1},
+        {5, false, false, false, false, 0, 0, 0},       {5, true, false, true, false, 1, 0, 1},
+        {21, true, true, false, false, 1, 1, 0},        {23, false, false, false, true, 0, 1, 0},
+        {26, true, false, false, false, 1, 0, 0},       {22, true, true, true, false, 3, 200, 200},
+        {100, false, false, false, false, 3, 3, 3},     {100, true, true, true, true, 3, 3, 3},
+        {200, false, false, false, false, 3, 200, 200},
+    };
+    LoopbackHttpServer server;
+    Reporter reporter(clientFor(server));
+    BaseReporter::setCurrentLanguage("de");
+    for (const Case& c : cases) {
+        SCOPED_TRACE("raw " + std::to_string(c.raw));
+        ReportBlock block = filledBlock();
+        block.bSilent = c.blockSilent;
+        reporter.setData(block);
+        reporter.report(c.success, *installResultFromRaw(c.raw), c.silent, c.cover, false);
+        const QJsonObject p = checkCommon(*reporter.toString(), PRIVATE_TABLE_NAME, block);
+        EXPECT_EQ(p["result"].toInteger(), c.result);
+        EXPECT_EQ(p["reason"].toInteger(), c.raw);
+        EXPECT_EQ(p["silent"].toInteger(), c.silentOut);
+        EXPECT_EQ(p["installtype"].toInteger(), c.installType);
+        for (const char* one : {"parentproce", "lastday", "before_tid1", "before_tid2"})
+            EXPECT_EQ(p[one].toInteger(), 1) << one;
+        EXPECT_EQ(p["version"].toInteger(), 6);
+    }
+    BaseReporter::setCurrentLanguage("en");
+}
+
+TEST(MacInstallReporter, SendsPointsAndClicksAndRepeatsTheLastPointForNone) {
+    LoopbackHttpServer server;
+    MacInstallReporter reporter(clientFor(server));
+    const ReportBlock empty;
+
+    // Before the flow fills the block: empty account id, zero tracking numbers,
+    // and a click without a point yet sends point 0.
+    reporter.report(ENUMInstallPoint::nonePoint, ENUMInstallClick::ofdAssociationOff, 0, 0, 0,
+                    true);
+    QJsonObject p = checkCommon(*reporter.toString(), MAC_PRIVATE_TABLE_NAME, empty);
+    EXPECT_EQ(p["point"].toInteger(), 0);
+    EXPECT_EQ(p["click"].toInteger(), 4);
+
+    MacInstallReportBlock block;
+    block.baseBlock = filledBlock();
+    reporter.setData(block);
+    reporter.report(ENUMInstallPoint::downloadStart, ENUMInstallClick::none, 1, 1, 7, true);
+    const QJsonObject first = parse(*reporter.toString());
+    p = checkCommon(*reporter.toString(), MAC_PRIVATE_TABLE_NAME, block.baseBlock);
+    const OS_TYPE arch = Installer::checkOSArch();
+    EXPECT_EQ(p["chip"].toInteger(), arch == OS_TYPE::x86 ? 1 : arch == OS_TYPE::arm ? 2 : 0);
+    EXPECT_EQ(p["point"].toInteger(), 3);
+    EXPECT_EQ(p["isdefview"].toInteger(), 1);
+    EXPECT_EQ(p["result"].toInteger(), 1);
+    EXPECT_EQ(p["reason"].toInteger(), 7);
+    EXPECT_EQ(p["reserved1"].toInteger(), 6);
+    EXPECT_EQ(p["reserved2"].toInteger(), 0);
+    EXPECT_EQ(p["ver"].toInteger(), 1);
+    EXPECT_EQ(reporter.data().installPoint, ENUMInstallPoint::downloadStart);
+
+    reporter.report(ENUMInstallPoint::nonePoint, ENUMInstallClick::downloadRetry, 0, 0, 0, true);
+    const QJsonObject second = parse(*reporter.toString());
+    p = second["properties"].toObject();
+    EXPECT_EQ(p["point"].toInteger(), 3);
+    EXPECT_EQ(p["click"].toInteger(), 31);
+    EXPECT_EQ(reporter.data().installPoint, ENUMInstallPoint::downloadStart);
+
+    // No key lost; only the time and the arguments' properties changed.
+    EXPECT_EQ(keys(first), keys(second));
+    QJsonObject a = first["properties"].toObject(), b = second["properties"].toObject();
+    EXPECT_EQ(keys(a), keys(b));
+    for (const char* changed : {"click", "isdefview", "result", "reason"})
+        a.remove(changed), b.remove(changed);
+    EXPECT_EQ(a, b);
+
+    // What went over the wire is what toString() gave, in the form body.
+    ASSERT_TRUE(server.waitForRequests(3, 10s));
+    const auto requests = server.requests();
+    QList<QJsonObject> posted;
+    for (const auto& r : requests)
+        posted << postedPayload(r.body);
+    EXPECT_TRUE(posted.contains(first));
+    EXPECT_TRUE(posted.contains(second));
+}
+
+TEST(Reporters, ReportsFromTwoThreadsNeverMix) {
+    LoopbackHttpServer server;
+    Reporter reporter(clientFor(server));
+    reporter.setData(filledBlock());
+    constexpr int perThread = 40;
+    {
+        SerialQueue other("OtherReports");
+        for (int i = 0; i < perThread; ++i)
+            other.post([&] {
+                reporter.report(true, ENUMInstallResult::downloadFailed, false, false, true);
+            });
+        for (int i = 0; i < perThread; ++i)
+            reporter.report(false, ENUMInstallResult::interfaceShown, false, false, true);
+    }
+    ASSERT_TRUE(server.waitForRequests(2 * perThread, 20s));
+    int from23 = 0, from100 = 0;
+    for (const auto& r : server.requests()) {
+        const QJsonObject p = postedPayload(r.body)["properties"].toObject();
+        if (p["reason"].toInteger() == 23) {
+            ++from23;
+            EXPECT_EQ(p["result"].toInteger(), 1);
+            EXPECT_EQ(p["silent"].toInteger(), 0);
+        } else {
+            ++from100;
+            EXPECT_EQ(p["reason"].toInteger(), 100);
+            EXPECT_EQ(p["result"].toInteger(), 3);
+            EXPECT_EQ(p["silent"].toInteger(), 3);
+        }
+    }
+    EXPECT_EQ(from23, perThread);
+    EXPECT_EQ(from100, perThread);
+}
+
+TEST(Reporters, ShippedDataFilesDefineBothTablesWithThePayloadsFields) {
+    const QvRekolFormat format = QvRekolFormat::fromPath(kDataDir + "/qfmt.dat");
+    const QvRekolControl control = QvRekolControl::fromPath(kDataDir + "/qctrl.dat");
+    EXPECT_GE(control.getProductId(), 1);
+
+    LoopbackHttpServer server;
+    Reporter plain(clientFor(server));
+    MacInstallReporter mac(clientFor(server));
+    plain.report(false, ENUMInstallResult::interfaceShown, false, false, false);
+    mac.report(ENUMInstallPoint::showInterface, ENUMInstallClick::none, 0, 0, 0, false);
+    const std::pair<QString, QJsonObject> tables[] = {
+        {PRIVATE_TABLE_NAME, parse(*plain.toString())},
+        {MAC_PRIVATE_TABLE_NAME, parse(*mac.toString())},
+    };
+    for (const auto& [name, payload] : tables) {
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_TRUE(control.getServerUrl(name).startsWith("https://"));
+        const TableFormat* table = format.getTable(name);
+        ASSERT_NE(table, nullptr);
+        QSet<QString> fields;
+        for (const auto& field : table->getFields())
+            fields << field->keyName().value_or(QString());
+        QSet<QString> expected = keys(payload) + keys(payload["properties"].toObject());
+        expected.remove("properties");
+        EXPECT_EQ(fields, expected);
+    }
+}
