@@ -31,7 +31,11 @@ QStringList runAndRead(const QString& program, const QStringList& arguments,
     process.start(program, arguments);
     if (!process.waitForFinished(600000) || process.exitCode() != 0)
         return {};
-    return QString::fromUtf8(process.readAllStandardOutput()).simplified().split(' ');
+    // The Downloader logs its own lines beside the figures.
+    for (const QByteArray& line : process.readAllStandardOutput().split('\n'))
+        if (line.startsWith("figures: ") || line.startsWith("curl: "))
+            return QString::fromUtf8(line.mid(line.indexOf(' ') + 1)).simplified().split(' ');
+    return {};
 }
 
 } // namespace
@@ -47,12 +51,15 @@ int main(int argc, char** argv) {
     big.close();
 
     QProcess server;
+    server.setStandardErrorFile(QProcess::nullDevice());
     server.start(LUMADOC_BIN_DIR "/lumadoc-devserver", {"--root", dir.path()});
     server.waitForReadyRead(10000);
     const QByteArray ready = server.readLine().trimmed();
     const QByteArray prefix = "listening on 127.0.0.1:";
     if (!ready.startsWith(prefix)) {
         std::fprintf(stderr, "devserver did not start\n");
+        server.kill();
+        server.waitForFinished();
         return 1;
     }
     const QString url =
@@ -66,15 +73,18 @@ int main(int argc, char** argv) {
     Run bestCurl;
     qint64 peakKiB = 0;
     for (int round = 0; round < kRounds; ++round) {
-        const QStringList curl = runAndRead(
-            "curl",
-            {"-s", "-o", dir.filePath("curl.out"), "-w", "%{size_download} %{time_total}", url},
-            env);
+        const QStringList curl = runAndRead("curl",
+                                            {"-s", "-o", dir.filePath("curl.out"), "-w",
+                                             "curl: %{size_download} %{time_total}", url},
+                                            env);
         QFile::remove(dir.filePath("curl.out"));
         const QStringList ours = runAndRead(LUMADOC_BIN_DIR "/bench_download_client", {url}, env);
         QFile::remove(dir.filePath("package.dmg"));
         if (curl.size() != 2 || ours.size() != 3) {
-            std::fprintf(stderr, "round %d failed\n", round + 1);
+            std::fprintf(stderr, "round %d failed: curl [%s], Downloader [%s]\n", round + 1,
+                         qPrintable(curl.join(" ")), qPrintable(ours.join(" ")));
+            server.kill();
+            server.waitForFinished();
             return 1;
         }
         const Run c{curl[0].toLongLong(), curl[1].toDouble(), 0};
@@ -84,6 +94,8 @@ int main(int argc, char** argv) {
             round + 1, c.mibPerSecond(), o.mibPerSecond(), static_cast<long long>(o.peakKiB));
         if (c.bytes != kSize || o.bytes != kSize) {
             std::fprintf(stderr, "short download\n");
+            server.kill();
+            server.waitForFinished();
             return 1;
         }
         if (c.mibPerSecond() > bestCurl.mibPerSecond())

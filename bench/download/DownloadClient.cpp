@@ -1,7 +1,7 @@
-// Downloads one URL with the Downloader into TMPDIR and prints
-//   <bytes> <seconds> <peak resident KiB>
-// on one line; exits non-zero when the download fails. Nothing else runs in
-// the process, so its peak memory is the Downloader's.
+// Downloads one URL with the Downloader into TMPDIR and prints the line
+//   figures: <bytes> <seconds> <peak resident KiB>
+// among the Downloader's own log lines; exits non-zero when the download fails. Nothing else runs
+// in the process, so its peak memory is the Downloader's.
 
 #include "install/Downloader.h"
 
@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
         const double seconds = clock.nsecsElapsed() / 1e9;
         const qint64 bytes = QFileInfo(path).size();
         QMetaObject::invokeMethod(&app, [=] {
-            std::printf("%lld %.3f %lld\n", static_cast<long long>(bytes), seconds,
+            std::printf("figures: %lld %.3f %lld\n", static_cast<long long>(bytes), seconds,
                         static_cast<long long>(peakResidentKiB()));
             QCoreApplication::exit(0);
         });
