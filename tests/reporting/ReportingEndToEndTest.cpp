@@ -1,0 +1,114 @@
+#include "flow/Globals.h"
+#include "reporting/MacInstallReporter.h"
+#include "reporting/Reporter.h"
+#include "support/DevServer.h"
+#include "support/LogCapture.h"
+#include "support/LoopbackHttpServer.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <future>
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// A resources folder of its own: the shipped format file and a control file
+// naming `serverUrl`.
+class Resources {
+public:
+    explicit Resources(const QString& serverUrl) {
+        QFile::copy(LUMADOC_SOURCE_DIR "/resources/data/qfmt.dat", m_dir.filePath("qfmt.dat"));
+        QFile ctrl(m_dir.filePath("qctrl.dat"));
+        EXPECT_TRUE(ctrl.open(QIODevice::WriteOnly));
+        ctrl.write(("[common]\nproduct=502\nserver2=" + serverUrl + "\n").toUtf8());
+    }
+    std::unique_ptr<QvRekolClient> client() const {
+        return std::make_unique<QvRekolClient>(
+            QvRekolControl::fromPath(m_dir.filePath("qctrl.dat")),
+            QvRekolFormat::fromPath(m_dir.filePath("qfmt.dat")), false);
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+} // namespace
+
+TEST(ReportingEndToEnd, TheServerReceivesExactlyThePayloads) {
+    DevServer server;
+    ASSERT_TRUE(server.isRunning());
+    const Resources resources(server.baseUrl() + "/rekol/report");
+    Reporter plain(resources.client());
+    MacInstallReporter mac(resources.client());
+    LogCapture log;
+
+    plain.report(false, ENUMInstallResult::interfaceShown, false, false, true);
+    const QString plainPayload = *plain.toString();
+    mac.report(ENUMInstallPoint::showInterface, ENUMInstallClick::none, 0, 0, 0, true);
+    const QString macPayload = *mac.toString();
+    ASSERT_TRUE(server.waitForTelemetry(2, 10000));
+    QTest::qWait(100); // the outcome lines follow on the main thread
+
+    QList<QJsonObject> data;
+    for (const QJsonObject& entry : server.telemetry()) {
+        EXPECT_EQ(entry["appid"].toString(), REKOL_3RD_DEFAULT_REPORTER_ID);
+        EXPECT_EQ(entry["client"].toString(), "1");
+        data << entry["data"].toObject();
+    }
+    EXPECT_TRUE(data.contains(QJsonDocument::fromJson(plainPayload.toUtf8()).object()));
+    EXPECT_TRUE(data.contains(QJsonDocument::fromJson(macPayload.toUtf8()).object()));
+    EXPECT_TRUE(log.lines().contains("report => post table['vexa_tools_install' with " +
+                                     QvRekolClient::formBody(plainPayload) + "] success"));
+}
+
+TEST(ReportingEndToEnd, ADeadRefusingOrHangingServerOnlyChangesTheLog) {
+    struct Case {
+        QStringList options;
+        bool dead;
+        QString expected;
+    };
+    const Case cases[] = {
+        {{"--rekol-reply", "result=0"}, false, "failed!!!"},
+        {{"--rekol-status", "500", "--rekol-reply", "error"}, false, "failed!!!"},
+        {{}, true, "failed!!!"},
+        {{"--rekol-hang"}, false, "still tasks uncompleted after timeout, cancel all tasks"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options.join(' ').toStdString());
+        DevServer server(c.options);
+        ASSERT_TRUE(server.isRunning());
+        const QString url =
+            c.dead ? QString("http://127.0.0.1:%1/rekol").arg(LoopbackHttpServer::deadPort())
+                   : server.baseUrl() + "/rekol/report";
+        const Resources resources(url);
+        MacInstallReporter reporter(resources.client());
+        LogCapture log;
+        reporter.report(ENUMInstallPoint::installNow, ENUMInstallClick::none, 0, 0, 0, true);
+        reporter.report(ENUMInstallPoint::downloadStart, ENUMInstallClick::none, 0, 0, 0, true);
+        if (!c.dead) {
+            ASSERT_TRUE(server.waitForTelemetry(2, 10000));
+        }
+        reporter.ensureClearWaitingPackage(500ms);
+        QTest::qWait(100);
+        const QStringList lines = log.lines();
+        EXPECT_EQ(lines.filter(c.expected).size(), c.dead || c.expected == "failed!!!" ? 2 : 1)
+            << lines.join('\n').toStdString();
+        EXPECT_TRUE(lines.filter("success").isEmpty());
+    }
+}
+
+TEST(ReportingEndToEnd, SharedInstancesLoadTheShippedFilesOnce) {
+    Reporter& plain = Reporter::getInstance();
+    MacInstallReporter& mac = MacInstallReporter::getInstance();
+    auto fromOtherThread = std::async(std::launch::async, [] { return &Reporter::getInstance(); });
+    EXPECT_EQ(fromOtherThread.get(), &plain);
+    EXPECT_EQ(&MacInstallReporter::getInstance(), &mac);
+    EXPECT_EQ(plain.client()->productId(), 502);
+    EXPECT_EQ(mac.client()->productId(), 502);
+    EXPECT_FALSE(mac.client()->uploadsCache());
+}
