@@ -1,0 +1,47 @@
+// Installer: the command runner and the processor probe.
+#include "install/Installer.h"
+#include "install/ProcessRunner.h"
+#include "platform/Log.h"
+
+bool Installer::runCall(const ProgramCall& call, std::optional<QString>* output) {
+    const ProcessRunner::Result r = ProcessRunner::run(call);
+    if (!r.started)
+        return false;
+    logLine("task terminationStatus " + QString::number(r.status));
+    if (!r.succeeded())
+        return false;
+    if (output)
+        *output = ProcessRunner::decodeUtf8(r.output);
+    return true;
+}
+
+bool Installer::runLine(const SystemCommands& commands, const QString& line,
+                        std::optional<QString>* output) {
+    return runCall({commands.shell(), {"-c", line}}, output);
+}
+
+bool Installer::executeCMD(const QStringList& arguments) {
+    return runCall({SystemCommands::current().shell(), arguments}, nullptr);
+}
+
+bool Installer::executeCMD(const QStringList& arguments, std::optional<QString>& output) {
+    return runCall({SystemCommands::current().shell(), arguments}, &output);
+}
+
+OS_TYPE Installer::checkOSArch() {
+    std::optional<QString> output;
+    executeCMD({"-c", SystemCommands::current().processorProbe()}, output);
+    logLine("Check OS version " + ProcessRunner::debugForm(output));
+    if (!output)
+        return OS_TYPE::unknown;
+    // Linux names the 64-bit ARM processor aarch64.
+    if (output->contains("arm64") || output->contains("aarch64")) {
+        logLine("choose version arm");
+        return OS_TYPE::arm;
+    }
+    if (output->contains("x86")) {
+        logLine("choose version x86");
+        return OS_TYPE::x86;
+    }
+    return OS_TYPE::unknown;
+}

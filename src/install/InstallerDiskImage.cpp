@@ -1,0 +1,90 @@
+// Installer: staging folders and disk images.
+#include "install/Installer.h"
+#include "platform/Log.h"
+
+#include <QDir>
+#include <QFile>
+#include <QUuid>
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+fs::path fsPath(const QString& path) {
+    return fs::path(QFile::encodeName(path).toStdString());
+}
+
+QString errorText(const std::error_code& ec) {
+    return QString::fromLocal8Bit(ec.message().c_str());
+}
+
+// Lets the owner delete entries of read-only folders (trees copied from an
+// image keep the image's modes).
+void makeOwnerWritable(const fs::path& root) {
+    std::error_code ec;
+    if (!fs::is_directory(fs::symlink_status(root, ec)))
+        return;
+    fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
+    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_directory(ec) && !it->is_symlink(ec))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+}
+} // namespace
+
+Installer::Installer(QString dmgPath, ProductPaths paths, const SystemCommands& commands)
+    : m_dmgPath(std::move(dmgPath))
+    , m_paths(std::move(paths))
+    , m_commands(&commands) {}
+
+QString Installer::generateRandomPath() {
+    return QDir::homePath() + '/' + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
+
+void Installer::checkAndCreateFolder(const QString& path) {
+    std::error_code ec;
+    if (fs::exists(fsPath(path), ec)) {
+        logLine(QStringLiteral("文件夹已存在：") + path);
+        return;
+    }
+    if (fs::create_directories(fsPath(path), ec) || (!ec && fs::is_directory(fsPath(path))))
+        logLine(QStringLiteral("文件夹已创建：") + path);
+    else
+        logLine(QStringLiteral("创建文件夹失败：") + errorText(ec));
+}
+
+void Installer::removeFolder(const QString& path) {
+    const fs::path p = fsPath(path);
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(p, ec))) {
+        logLine(QStringLiteral("文件夹不存在：") + path);
+        return;
+    }
+    if (fs::remove_all(p, ec) == static_cast<std::uintmax_t>(-1) || ec) {
+        makeOwnerWritable(p);
+        ec.clear();
+        fs::remove_all(p, ec);
+    }
+    if (ec)
+        logLine(QStringLiteral("删除文件夹失败：") + errorText(ec));
+    else
+        logLine(QStringLiteral("文件夹已删除：") + path);
+}
+
+bool Installer::mountDMG(const QString& dmgPath, const QString& mountPoint,
+                         const SystemCommands& commands) {
+    const QString line = commands.attach(dmgPath, mountPoint);
+    logLine("execute cmd " + line);
+    const bool ok = runLine(commands, line);
+    logLine(ok ? "Mount command executed successfully" : "Mount command failed");
+    return ok;
+}
+
+bool Installer::demountDMG(const QString& mountPoint, const SystemCommands& commands) {
+    const QString line = commands.detach(mountPoint);
+    logLine(line);
+    const bool ok = runLine(commands, line);
+    if (!ok)
+        logLine("demountDMG An error occurred");
+    return ok;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// A property list file (XML or binary) whose top level is a dictionary, read
+// with libplist. Entries keep the file's order.
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+class PropertyList {
+public:
+    enum class Status { Ok, Unreadable, Malformed, NotDictionary };
+
+    // Reads and parses the file at path; status() says how far it got.
+    static PropertyList readFile(const QString& path);
+    // Parses bytes already in memory.
+    static PropertyList fromBytes(const QByteArray& bytes);
+
+    Status status() const { return m_status; }
+    // Why the file could not be read or parsed.
+    const QString& error() const { return m_error; }
+
+    // The text form of the first entry whose key contains part: strings as
+    // they are, numbers in decimal, booleans as 1 or 0, anything else empty.
+    std::optional<QString> valueOfKeyContaining(const QString& part) const;
+    // The string value of key; no value when missing or not a string.
+    std::optional<QString> stringValue(const QString& key) const;
+
+private:
+    struct Free {
+        void operator()(void* node) const;
+    };
+    std::unique_ptr<void, Free> m_root;
+    Status m_status = Status::Unreadable;
+    QString m_error;
+};

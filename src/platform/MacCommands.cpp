@@ -1,0 +1,55 @@
+#include "platform/MacCommands.h"
+
+namespace {
+QString alternatives(const QStringList& programs) {
+    QStringList parts;
+    for (const QString& p : programs)
+        parts << SystemCommands::regexLiteral(p);
+    return parts.join('|');
+}
+} // namespace
+
+QString MacCommands::shell() const {
+    return QStringLiteral("/bin/zsh");
+}
+
+QString MacCommands::processorProbe() const {
+    return QStringLiteral("uname -m");
+}
+
+ProgramCall MacCommands::osVersion() const {
+    return {"/usr/bin/env", {"sw_vers", "-productVersion"}};
+}
+
+QString MacCommands::attach(const QString& image, const QString& mountPoint) const {
+    return "hdiutil attach " + quote(image) + " -mountpoint " + quote(mountPoint) +
+           " -noverify -nobrowse -noautoopen -verbose";
+}
+
+QString MacCommands::detach(const QString& mountPoint) const {
+    return "hdiutil detach " + quote(mountPoint) + " -force";
+}
+
+ProgramCall MacCommands::copyTree(const QString& src, const QString& dst) const {
+    return {"/usr/bin/ditto", {src, dst}};
+}
+
+QString MacCommands::move(const QString& src, const QString& dst) const {
+    return "mv " + quote(src) + ' ' + quote(dst);
+}
+
+QString MacCommands::findRunning(const QStringList& programs) const {
+    return "pgrep -lf " + quote(alternatives(programs));
+}
+
+QString MacCommands::stopRunning(const QStringList& programs) const {
+    return "pgrep -lf " + quote(alternatives(programs)) + " | awk '{print $1}' | xargs kill";
+}
+
+QString MacCommands::startInBackground(const QString& program, const QString& argument) const {
+    return quote(program) + ' ' + quote(argument) + " &";
+}
+
+ProgramCall MacCommands::launch(const QString& appPath, const QString& /*executable*/) const {
+    return shellCall("open -a " + quote(appPath) + " --args -from=5");
+}

@@ -1,0 +1,31 @@
+#include "platform/SystemCommands.h"
+
+#include "platform/LinuxCommands.h"
+#include "platform/MacCommands.h"
+
+const SystemCommands& SystemCommands::current() {
+#ifdef Q_OS_MACOS
+    static const MacCommands commands;
+#else
+    static const LinuxCommands commands;
+#endif
+    return commands;
+}
+
+QString SystemCommands::quote(const QString& text) {
+    QString quoted = text;
+    quoted.replace('\'', QStringLiteral("'\\''"));
+    return '\'' + quoted + '\'';
+}
+
+QString SystemCommands::regexLiteral(const QString& text) {
+    static const QString special = QStringLiteral("\\^$*+?()[]{}|");
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (special.contains(c))
+            out += '\\';
+        out += c;
+    }
+    return out;
+}

@@ -1,0 +1,213 @@
+// The command lines per platform, the runner and the system probes.
+#include "TestFolders.h"
+#include "install/Installer.h"
+#include "install/MacOSVersion.h"
+#include "install/ProcessRunner.h"
+#include "platform/LinuxCommands.h"
+#include "platform/MacCommands.h"
+#include "support/LogCapture.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+const QStringList kNastyTexts = {
+    "plain",
+    "with blank",
+    "it's",
+    "say \"hi\"",
+    "$(touch INJECTED)",
+    "`touch INJECTED`",
+    "a;b|c&d>e<f",
+    "back\\slash",
+    "star * and ~ and $HOME",
+    "line\nbreak",
+    "-n",
+    "",
+};
+
+// Puts a folder holding a fake `uname` first on PATH for the test's lifetime.
+class FakeUname {
+public:
+    explicit FakeUname(const QString& body)
+        : m_oldPath(qgetenv("PATH")) {
+        QFile script(m_dir.path() + "/uname");
+        script.open(QIODevice::WriteOnly);
+        script.write(("#!/bin/sh\n" + body + "\n").toUtf8());
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("PATH", QFile::encodeName(m_dir.path()) + ':' + m_oldPath);
+    }
+    ~FakeUname() { qputenv("PATH", m_oldPath); }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_oldPath;
+};
+} // namespace
+
+TEST(SystemCommands, QuotedTextReachesTheShellVerbatimAndRunsNothing) {
+    QTemporaryDir dir;
+    for (const QString& text : kNastyTexts) {
+        const ProcessRunner::Result r =
+            ProcessRunner::run({"/bin/sh",
+                                {"-c", "cd " + SystemCommands::quote(dir.path()) +
+                                           " && printf '%s' " + SystemCommands::quote(text)}});
+        EXPECT_TRUE(r.succeeded()) << text.toStdString();
+        EXPECT_EQ(QString::fromUtf8(r.output), text);
+    }
+    EXPECT_FALSE(QFile::exists(dir.path() + "/INJECTED"));
+}
+
+TEST(SystemCommands, MacLinesMatchTheProductToolsWithQuotedPaths) {
+    const MacCommands mac;
+    const QStringList services = {"/Applications/Lumadoc.app/Contents/MacOS/lmguard",
+                                  "/Applications/Lumadoc.app/Contents/MacOS/lmconvert"};
+    EXPECT_EQ(mac.shell(), "/bin/zsh");
+    EXPECT_EQ(mac.attach("/Users/a b/X/package.dmg", "/Users/a b/U/Lumadoc"),
+              "hdiutil attach '/Users/a b/X/package.dmg' -mountpoint '/Users/a b/U/Lumadoc' "
+              "-noverify -nobrowse -noautoopen -verbose");
+    EXPECT_EQ(mac.detach("/Users/o'k/U/Lumadoc"),
+              "hdiutil detach '/Users/o'\\''k/U/Lumadoc' -force");
+    EXPECT_EQ(mac.move("/a/b", "/c d/e"), "mv '/a/b' '/c d/e'");
+    EXPECT_EQ(mac.findRunning(services),
+              "pgrep -lf '/Applications/Lumadoc.app/Contents/MacOS/lmguard|"
+              "/Applications/Lumadoc.app/Contents/MacOS/lmconvert'");
+    EXPECT_EQ(
+        mac.stopRunning(services),
+        "pgrep -lf '/Applications/Lumadoc.app/Contents/MacOS/lmguard|"
+        "/Applications/Lumadoc.app/Contents/MacOS/lmconvert' | awk '{print $1}' | xargs kill");
+    EXPECT_EQ(mac.startInBackground("/Applications/Lumadoc.app/Contents/MacOS/lmguard", "/start"),
+              "'/Applications/Lumadoc.app/Contents/MacOS/lmguard' '/start' &");
+    const ProgramCall launch = mac.launch("/Applications/Lumadoc.app", "docreader");
+    EXPECT_EQ(launch.program, "/bin/zsh");
+    EXPECT_EQ(launch.arguments,
+              QStringList({"-c", "open -a '/Applications/Lumadoc.app' --args -from=5"}));
+    EXPECT_FALSE(launch.detached);
+    EXPECT_EQ(mac.copyTree("/m/Lumadoc.app", "/s/temp/Lumadoc.app").arguments,
+              QStringList({"/m/Lumadoc.app", "/s/temp/Lumadoc.app"}));
+    EXPECT_EQ(mac.copyTree("a", "b").program, "/usr/bin/ditto");
+    EXPECT_EQ(mac.osVersion().arguments, QStringList({"sw_vers", "-productVersion"}));
+}
+
+TEST(SystemCommands, LinuxLinesQuotePathsAndEscapePatterns) {
+    const LinuxCommands linux;
+    EXPECT_EQ(linux.attach("-x.dmg", "/h/o'k/Lumadoc"),
+              "7zz x -y -snl -o'/h/o'\\''k/Lumadoc' -- '-x.dmg'");
+    EXPECT_EQ(linux.findRunning({"/A (1)/Lumadoc.app/x+y", "/b"}),
+              "pgrep -A -lf '^(/A \\(1\\)/Lumadoc.app/x\\+y|/b)( |$)'");
+    EXPECT_TRUE(linux.stopRunning({"/b"}).endsWith("| awk '{print $1}' | xargs -r kill"));
+    const ProgramCall launch = linux.launch("/A/Lumadoc.app", "docreader");
+    EXPECT_EQ(launch.program, "/A/Lumadoc.app/Contents/MacOS/docreader");
+    EXPECT_EQ(launch.arguments, QStringList({"-from=5"}));
+    EXPECT_TRUE(launch.detached);
+    EXPECT_FALSE(linux.launch("/A/Lumadoc.app", "").isValid());
+    EXPECT_FALSE(linux.launch("/A/Lumadoc.app", "../../../bin/sh").isValid());
+    EXPECT_EQ(linux.copyTree("/m", "/d").arguments, QStringList({"-a", "--", "/m", "/d"}));
+}
+
+TEST(Runner, JudgesByStatusMergesErrorAndKeepsOutputOnFailure) {
+    LogCapture log;
+    std::optional<QString> output = QString("untouched");
+    EXPECT_FALSE(Installer::executeCMD({"-c", "echo partial; exit 1"}, output));
+    EXPECT_EQ(output, QString("untouched"));
+    EXPECT_TRUE(log.lines().contains("task terminationStatus 1"));
+
+    EXPECT_TRUE(Installer::executeCMD({"-c", "echo out; echo err >&2"}, output));
+    EXPECT_EQ(output, QString("out\nerr\n"));
+
+    // Not UTF-8: the command succeeded, but there is no text.
+    EXPECT_TRUE(Installer::executeCMD({"-c", "printf '\\377\\376'"}, output));
+    EXPECT_FALSE(output.has_value());
+
+    EXPECT_TRUE(Installer::executeCMD({"-c", "true"}));
+    EXPECT_FALSE(Installer::executeCMD({"-c", "kill -9 $$"}));
+}
+
+TEST(Runner, ReadsWhileWaitingSoLargeOutputNeverBlocks) {
+    std::optional<QString> output;
+    // Far more than a pipe's buffer, from both streams.
+    ASSERT_TRUE(Installer::executeCMD(
+        {"-c",
+         "head -c 3000000 /dev/zero | tr '\\0' a; head -c 1000000 /dev/zero | tr '\\0' b >&2"},
+        output));
+    ASSERT_TRUE(output.has_value());
+    EXPECT_EQ(output->size(), 4000000);
+    EXPECT_EQ(output->count('b'), 1000000);
+}
+
+TEST(Runner, ProgramThatCannotStartIsFalseWithoutStatusLine) {
+    LogCapture log;
+    const ProcessRunner::Result r = ProcessRunner::run({"/nonexistent/tool", {}});
+    EXPECT_FALSE(r.started);
+    EXPECT_FALSE(r.succeeded());
+    EXPECT_FALSE(r.error.isEmpty());
+    EXPECT_TRUE(log.lines().isEmpty());
+}
+
+TEST(Probes, ProcessorKindFromUnameOutput) {
+    const struct {
+        const char* body;
+        OS_TYPE expected;
+    } cases[] = {
+        {"echo arm64", OS_TYPE::arm},  {"echo aarch64", OS_TYPE::arm},
+        {"echo x86_64", OS_TYPE::x86}, {"echo riscv64", OS_TYPE::unknown},
+        {"exit 1", OS_TYPE::unknown},  {"printf ''", OS_TYPE::unknown},
+    };
+    for (const auto& c : cases) {
+        FakeUname uname(c.body);
+        LogCapture log;
+        EXPECT_EQ(Installer::checkOSArch(), c.expected) << c.body;
+        EXPECT_TRUE(log.lines().filter("Check OS version ").size() == 1) << c.body;
+    }
+    FakeUname arm("echo arm64");
+    LogCapture log;
+    Installer::checkOSArch();
+    EXPECT_TRUE(log.lines().contains("Check OS version Optional(\"arm64\\n\")"));
+    EXPECT_TRUE(log.lines().contains("choose version arm"));
+}
+
+TEST(Probes, VersionTextsGiveMajorAndCombinedVersions) {
+    const struct {
+        const char* text;
+        int major;
+        std::int64_t combined; // starting from the never-read state
+    } cases[] = {
+        {"14.5.1", 14, 1405},
+        {"15", 15, 1500},
+        {"10.15.7", 10, 1015},
+        {"", 0, 0},
+        {"13.a", 13, 0},
+        {"6.1.0-18-amd64", 6, 601},
+        {"300.1", 0, 30001},
+        {"-5.1", 0, 0},
+        {"+7.2", 7, 702},
+        {"..12..3", 12, 1203},
+        {"99999999999999999999.1", 0, 0},
+    };
+    for (const auto& c : cases) {
+        MacOSVersion::reset();
+        MacOSVersion::updateOsVersion(c.text);
+        EXPECT_EQ(MacOSVersion::getMainOsVersion(), c.major) << c.text;
+        EXPECT_EQ(MacOSVersion::combinedVersion(), c.combined) << c.text;
+        EXPECT_EQ(MacOSVersion::strVersion(), c.text);
+    }
+    // A text without a usable minor keeps the previous combined value.
+    MacOSVersion::updateOsVersion("13");
+    MacOSVersion::updateOsVersion("13.b");
+    EXPECT_EQ(MacOSVersion::combinedVersion(), 1300);
+    MacOSVersion::reset();
+}
+
+TEST(Probes, SystemVersionIsReadOnceAndKernelReleaseStandsIn) {
+    FakeUname uname("[ \"$1\" = -r ] && echo 6.1.0-18-amd64");
+    MacOSVersion::reset();
+    LogCapture log;
+    EXPECT_EQ(MacOSVersion::getMainOsVersion(), 6);
+    EXPECT_EQ(MacOSVersion::getMainOsVersion(), 6);
+    EXPECT_EQ(MacOSVersion::combinedVersion(), 601);
+    EXPECT_EQ(log.lines().filter("os_version: ").size(), 1);
+    EXPECT_TRUE(log.lines().contains("os_version: 6.1.0-18-amd64, main_ver: 601"));
+    MacOSVersion::reset();
+}

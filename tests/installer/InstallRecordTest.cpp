@@ -1,0 +1,251 @@
+// The installation record: the installer's name, identifiers, recorded keys,
+// the installed version, and the identifier maker.
+#include "TestFolders.h"
+#include "install/Installer.h"
+#include "install/RegEditer.h"
+#include "reporting/UUIDGenerater.h"
+#include "support/FakeProduct.h"
+#include "support/LogCapture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <plist/plist.h>
+
+namespace {
+ReportBlock sentinel() {
+    ReportBlock b;
+    b.version = "old";
+    b.shortCode = "oc";
+    b.tid1 = b.tid2 = b.tod1 = b.tod2 = 7;
+    return b;
+}
+
+QSet<QString> keysOf(const QString& path) {
+    QSet<QString> keys;
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    for (const QString& line : RegEditer::splitLines(QString::fromUtf8(f.readAll())))
+        if (line.contains('='))
+            keys << "product/" + line.section('=', 0, 0);
+    return keys;
+}
+
+QString emptySettings(const QTemporaryDir& dir) {
+    const QString path = dir.path() + "/common.ini";
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    return path;
+}
+
+const QRegularExpression kHex32("^[0-9a-f]{32}$");
+} // namespace
+
+TEST(PackageName, FieldsFromTheInstallersName) {
+    const struct {
+        const char* name;
+        const char* version;
+        const char* shortCode;
+        std::int64_t tid1, tid2, tod1, tod2;
+    } cases[] = {
+        {"X_v3.2.1_ab12_101.202.303.404", "3.2.1", "ab12", 101, 202, 303, 404},
+        {"X_v3.2.1_ab12_101.202.303.404 (1)", "3.2.1", "ab12", 101, 202, 303, 404},
+        {"X_3.2.1_ab12_1.2.3.abc", "3.2.1", "ab12", 1, 2, 3, 0},
+        {"X_v_s_1.2.3.x (1)", "", "s", 1, 2, 3, 1},
+        {"X_dev2v9_s_-1.+2.3 .4", "9", "s", -1, 2, 0, 4},
+        {"X_v1_s_1.2.3.4.5_extra", "1", "s", 1, 2, 3, 4},
+        {"X_v1_s_99999999999999999999.2.3.4", "1", "s", 0, 2, 3, 4},
+        {"X_v1_s_1.2.3", "1", "s", 7, 7, 7, 7}, // three numbers: numbers kept
+        {"X_v1_s", "old", "oc", 7, 7, 7, 7},    // three parts: all kept
+        {"___", "", "", 7, 7, 7, 7},            // empty parts count as parts
+        {"", "old", "oc", 7, 7, 7, 7},
+    };
+    for (const auto& c : cases) {
+        ReportBlock block = sentinel();
+        Installer::applyPackageName(QString::fromUtf8(c.name), block);
+        EXPECT_EQ(block.version, c.version) << c.name;
+        EXPECT_EQ(block.shortCode, c.shortCode) << c.name;
+        EXPECT_EQ(block.tid1, c.tid1) << c.name;
+        EXPECT_EQ(block.tid2, c.tid2) << c.name;
+        EXPECT_EQ(block.tod1, c.tod1) << c.name;
+        EXPECT_EQ(block.tod2, c.tod2) << c.name;
+    }
+}
+
+TEST(PackageInfo, IdentifiersComeFromTheFileOrOneNewIdentifier) {
+    QTemporaryDir dir;
+    const QString path = emptySettings(dir);
+    LogCapture log;
+
+    // No "generated" entry: one new identifier for both fields, kept for the process.
+    ReportBlock first;
+    Installer::getPackageInfo(first, "X_v3.2.1_ab12_101.202.303.404", path);
+    EXPECT_TRUE(kHex32.match(first.uuid).hasMatch());
+    EXPECT_EQ(first.svrid, first.uuid);
+    EXPECT_EQ(Installer::strUUid, first.uuid);
+    ReportBlock second;
+    Installer::getPackageInfo(second, "", path);
+    EXPECT_EQ(second.uuid, first.uuid);
+    EXPECT_TRUE(
+        log.lines().contains(QStringLiteral("应用程序名称：X_v3.2.1_ab12_101.202.303.404")));
+    EXPECT_TRUE(log.lines().contains(QStringLiteral("无法获取应用程序名称")));
+    EXPECT_EQ(first.version, "3.2.1");
+
+    // Recorded once: read back from the file.
+    RegEditer::setIniValueWithGroup("product/generated", "1", path);
+    RegEditer::setIniValueWithGroup("product/uuid", "u-file", path);
+    RegEditer::setIniValueWithGroup("product/svrid", "s-file", path);
+    ReportBlock third;
+    Installer::getPackageInfo(third, "X", path);
+    EXPECT_EQ(third.uuid, "u-file");
+    EXPECT_EQ(third.svrid, "s-file");
+
+    // No settings file location: identifiers untouched.
+    ReportBlock none = sentinel();
+    none.uuid = "keep";
+    Installer::getPackageInfo(none, "X", std::nullopt);
+    EXPECT_EQ(none.uuid, "keep");
+}
+
+TEST(RecordPackageDetail, FreshWritesEightKeysAndTheIdentifierOnce) {
+    QTemporaryDir dir;
+    const QString path = emptySettings(dir);
+    ReportBlock block;
+    Installer::applyPackageName("X_v3.2.1_ab12_101.202.303.404", block);
+    block.uuid = "U";
+    block.svrid = "S";
+
+    LogCapture log;
+    Installer::recordPackageDetail(block, false, path);
+    const QSet<QString> eight = {"product/version",       "product/shortCode",  "product/tid1",
+                                 "product/tid2",          "product/tod1",       "product/tod2",
+                                 "product/cover_install", "product/installtime"};
+    const QSet<QString> identifier = {"product/generated", "product/uuid", "product/svrid"};
+    EXPECT_EQ(keysOf(path), eight + identifier);
+    EXPECT_EQ(RegEditer::getIniValueWithGroup("product/tod2", "", path), "404");
+    EXPECT_EQ(RegEditer::getIniValueWithGroup("product/uuid", "", path), "U");
+    EXPECT_EQ(RegEditer::getIniValueWithGroup("product/cover_install", "", path), "0");
+    const qint64 t = RegEditer::getIniValueWithGroup("product/installtime", "", path).toLongLong();
+    EXPECT_LE(std::abs(t - QDateTime::currentSecsSinceEpoch()), 5);
+    EXPECT_TRUE(log.lines().contains(QStringLiteral(
+        "completely installation with：[\"product/version\": \"3.2.1\", \"product/shortCode\": "
+        "\"ab12\", \"product/tid1\": \"101\", \"product/tid2\": \"202\", \"product/tod1\": "
+        "\"303\", \"product/tod2\": \"404\", \"product/cover_install\": \"0\"]")));
+
+    // The second reporter's call finds "generated" set and keeps the identifier.
+    block.uuid = "other";
+    Installer::recordPackageDetail(block, false, path);
+    EXPECT_EQ(RegEditer::getIniValueWithGroup("product/uuid", "", path), "U");
+}
+
+TEST(RecordPackageDetail, OverwriteWritesCoverKeysOnly) {
+    QTemporaryDir dir;
+    const QString path = emptySettings(dir);
+    LogCapture log;
+    Installer::recordPackageDetail(sentinel(), true, path);
+    EXPECT_EQ(keysOf(path), QSet<QString>({"product/cover_install", "product/cover_installtime"}));
+    EXPECT_EQ(RegEditer::getIniValueWithGroup("product/cover_install", "", path), "1");
+    EXPECT_TRUE(log.lines().contains(
+        QStringLiteral("overwrite installation with：[\"product/cover_install\": \"1\"]")));
+
+    // Without a settings file location nothing is written, but the line is.
+    log.clear();
+    Installer::recordPackageDetail(sentinel(), false, std::nullopt);
+    EXPECT_EQ(log.lines().filter(QStringLiteral("completely installation with：")).size(), 1);
+}
+
+TEST(CheckPackageVersion, XmlAndBinaryPropertyLists) {
+    QTemporaryDir dir;
+    const QString xmlApp = FakeProduct::write(dir.path() + "/xml", withVersion("3.2.1.4567"));
+    ASSERT_FALSE(xmlApp.isEmpty());
+    EXPECT_EQ(Installer::checkPackageVersion(xmlApp), 4567);
+    EXPECT_EQ(Installer::bundleExecutable(xmlApp), "docreader");
+
+    const auto writeBinary = [&](const QString& app, plist_t dict) {
+        QDir().mkpath(app + "/Contents");
+        char* bin = nullptr;
+        uint32_t length = 0;
+        plist_to_bin(dict, &bin, &length);
+        plist_free(dict);
+        QFile f(app + "/Contents/Info.plist");
+        f.open(QIODevice::WriteOnly);
+        f.write(bin, length);
+        std::free(bin);
+    };
+    const struct {
+        const char* version;
+        std::int64_t expected;
+    } cases[] = {{"3.2.1", 1}, {"3.2.1.4567", 4567}, {"beta", -1}, {"1..x.12.", 12}, {"", -1}};
+    for (const auto& c : cases) {
+        plist_t dict = plist_new_dict();
+        plist_dict_set_item(dict, "CFBundleExecutable", plist_new_string("docreader"));
+        plist_dict_set_item(dict, "CFBundleShortVersionString", plist_new_string(c.version));
+        const QString app = dir.path() + "/bin-" + c.version + "/Lumadoc.app";
+        writeBinary(app, dict);
+        EXPECT_EQ(Installer::checkPackageVersion(app), c.expected) << c.version;
+    }
+    // A number rather than a text, under a key that only contains the name.
+    plist_t dict = plist_new_dict();
+    plist_dict_set_item(dict, "XCFBundleShortVersionString", plist_new_uint(42));
+    writeBinary(dir.path() + "/num/Lumadoc.app", dict);
+    EXPECT_EQ(Installer::checkPackageVersion(dir.path() + "/num/Lumadoc.app"), 42);
+}
+
+TEST(CheckPackageVersion, UnreadableOrWrongPlistsGiveMinusOne) {
+    QTemporaryDir dir;
+    const auto app = [&](const char* name, const QByteArray& content) {
+        const QString path = dir.path() + '/' + name;
+        QDir().mkpath(path + "/Contents");
+        QFile f(path + "/Contents/Info.plist");
+        f.open(QIODevice::WriteOnly);
+        f.write(content);
+        return path;
+    };
+    LogCapture log;
+    EXPECT_EQ(Installer::checkPackageVersion(dir.path() + "/missing"), -1);
+    EXPECT_EQ(Installer::checkPackageVersion(app("garbage", "\x01\x02 not a plist")), -1);
+    EXPECT_EQ(Installer::checkPackageVersion(app("truncated", "bplist00\x01")), -1);
+    EXPECT_EQ(Installer::checkPackageVersion(
+                  app("array", "<?xml version=\"1.0\"?><plist><array><string>1</string></array>"
+                               "</plist>")),
+              -1);
+    EXPECT_EQ(Installer::checkPackageVersion(
+                  app("nokey", "<plist><dict><key>A</key><string>1.2</string></dict></plist>")),
+              -1);
+    EXPECT_EQ(log.lines().filter("Failed to read plist file: ").size(), 3);
+    EXPECT_EQ(log.lines().count("Failed to cast plist content to dictionary."), 1);
+    EXPECT_EQ(Installer::bundleExecutable(dir.path() + "/nokey"), "");
+}
+
+TEST(UUIDGenerater, IdentifiersAndTheirMaterial) {
+    QSet<QString> seen;
+    for (int i = 0; i < 50; ++i) {
+        const QString id = assembleUUID();
+        EXPECT_TRUE(kHex32.match(id).hasMatch()) << id.toStdString();
+        seen << id;
+    }
+    EXPECT_EQ(seen.size(), 50);
+
+    EXPECT_EQ(UUIDGenerater::hostPiece("MacBook-Pro.local"),
+              UUIDGenerater::md5Hex("Macbook-pro.local"));
+    EXPECT_EQ(UUIDGenerater::hostPiece(""), UUIDGenerater::md5Hex("unknown"));
+    EXPECT_EQ(UUIDGenerater::hostPiece("IMAC-MACHINE"), UUIDGenerater::md5Hex("iMac-Machine"));
+    EXPECT_EQ(UUIDGenerater::freeSpacePiece(123456789), "0123456789");
+    EXPECT_EQ(UUIDGenerater::freeSpacePiece(4294967301LL), "0000000005");
+    EXPECT_EQ(UUIDGenerater::freeSpacePiece(2147483648LL), "-2147483648");
+    EXPECT_EQ(UUIDGenerater::freeSpacePiece(std::nullopt), "");
+
+    const QDateTime time(QDate(2024, 3, 9), QTime(7, 5, 4, 21));
+    const QString material = UUIDGenerater::material(42, "0a1b2c3d-0000-4000-8000-00000000abcd",
+                                                     time, "host", std::nullopt);
+    EXPECT_EQ(material, "00042"
+                        "0A1B2C3D00004000800000000000ABCD"
+                        "021030920240705"
+                        "04" +
+                            UUIDGenerater::md5Hex("host"));
+    EXPECT_EQ(material.size(), 86);
+    EXPECT_EQ(UUIDGenerater::material(42, "x", time, "host", 5).right(10), "0000000005");
+}

@@ -1,0 +1,125 @@
+// The in-use check, stopping and resuming services and the launch, against
+// the fake product's real processes.
+#include "TestFolders.h"
+#include "install/Installer.h"
+#include "platform/LinuxCommands.h"
+#include "support/FakeProduct.h"
+#include "support/LogCapture.h"
+
+#include <QProcess>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+// An applications folder whose name needs escaping in a pattern and quoting in a line.
+struct RunningProduct {
+    TestFolders folders{"home"};
+    QString apps = folders.root() + "/Apps (1) + it's";
+    ProductPaths paths{apps};
+    ProcessReaper reaper{folders.marker()};
+
+    RunningProduct() { FakeProduct::write(apps, withMarker(folders.marker())); }
+
+    // Starts a program of the bundle the way a user or the system would.
+    void start(const QString& path, const QStringList& args = {}) {
+        ASSERT_TRUE(QProcess::startDetached(path, args)) << path.toStdString();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return pidOf(path) > 0; }, 5000)) << path.toStdString();
+    }
+
+    qint64 pidOf(const QString& path) const {
+        const QString name = QFileInfo(path).fileName();
+        for (const auto& launch : FakeProduct::launches(folders.marker()))
+            if (launch.program == name && processAlive(launch.pid))
+                return launch.pid;
+        return 0;
+    }
+    QList<FakeProduct::Launch> launches() const { return FakeProduct::launches(folders.marker()); }
+};
+
+QString macos(const RunningProduct& p, const QString& name) {
+    return p.paths.app() + "/Contents/MacOS/" + name;
+}
+
+// The services' line fails outright; the helper's line is the real one.
+class ServicesLineFails : public LinuxCommands {
+public:
+    QString stopRunning(const QStringList& programs) const override {
+        return programs.size() > 1 ? QStringLiteral("exit 3")
+                                   : LinuxCommands::stopRunning(programs);
+    }
+};
+} // namespace
+
+TEST(Processes, InUseOnlyWhileAUserProgramRuns) {
+    RunningProduct product;
+    LogCapture log;
+    EXPECT_FALSE(Installer::checkIfUsingNow(product.paths));
+    EXPECT_TRUE(log.lines().contains("checkIfUsingNow An error occurred"));
+
+    // Services, the helper and processes that merely name a program's path
+    // in their command line are not the product in use.
+    product.start(macos(product, "lmguard"));
+    product.start(product.paths.helper());
+    QProcess mention;
+    mention.start("/bin/sh", {"-c", "read line", "sh", macos(product, "docreader")});
+    ASSERT_TRUE(mention.waitForStarted());
+    EXPECT_FALSE(Installer::checkIfUsingNow(product.paths));
+    mention.kill();
+    mention.waitForFinished();
+
+    product.start(product.paths.app() + "/Contents/MacOS_SymLink/docreader");
+    EXPECT_TRUE(Installer::checkIfUsingNow(product.paths));
+    // Another applications folder sees nothing of it.
+    EXPECT_FALSE(Installer::checkIfUsingNow(ProductPaths(product.folders.root() + "/Apps")));
+}
+
+TEST(Processes, ShutDownStopsServicesAndHelperButNotTheReader) {
+    RunningProduct product;
+    for (const char* name : {"lmguard", "lmconvert", "doccore", "docreader"})
+        product.start(macos(product, name));
+    product.start(product.paths.helper());
+
+    LogCapture log;
+    Installer::shutDownServices(product.paths);
+    for (const char* name : {"lmguard", "lmconvert", "doccore"})
+        EXPECT_TRUE(QTest::qWaitFor([&] { return product.pidOf(macos(product, name)) == 0; }, 5000))
+            << name;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return product.pidOf(product.paths.helper()) == 0; }, 5000));
+    EXPECT_GT(product.pidOf(macos(product, "docreader")), 0);
+    EXPECT_FALSE(log.lines().contains("shutDownServices An error occurred"));
+}
+
+TEST(Processes, ShutDownRunsTheHelperLineWhenTheFirstFails) {
+    RunningProduct product;
+    product.start(macos(product, "lmguard"));
+    product.start(product.paths.helper());
+    const ServicesLineFails commands;
+    LogCapture log;
+    Installer::shutDownServices(product.paths, commands);
+    EXPECT_EQ(log.lines().count("shutDownServices An error occurred"), 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return product.pidOf(product.paths.helper()) == 0; }, 5000));
+    EXPECT_GT(product.pidOf(macos(product, "lmguard")), 0);
+}
+
+TEST(Processes, ResumeStartsProtectionServiceAndStartUseLaunchesTheBundle) {
+    RunningProduct product;
+    Installer::resumeServices(product.paths);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return product.pidOf(macos(product, "lmguard")) > 0; }, 5000));
+
+    EXPECT_TRUE(Installer::startUse(product.paths));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return product.pidOf(macos(product, "docreader")) > 0; }, 5000));
+    QStringList seen;
+    for (const auto& launch : product.launches())
+        seen << launch.program + ' ' + launch.arguments;
+    EXPECT_EQ(seen, QStringList({"lmguard /start", "docreader -from=5"}));
+    EXPECT_TRUE(Installer::checkIfUsingNow(product.paths));
+}
+
+TEST(Processes, StartUseFailsWithoutAnInstalledApplication) {
+    TestFolders folders;
+    LogCapture log;
+    EXPECT_FALSE(Installer::startUse(ProductPaths(folders.apps())));
+    EXPECT_TRUE(log.lines().contains("open An error occurred"));
+}

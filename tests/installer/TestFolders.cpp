@@ -1,0 +1,106 @@
+#include "TestFolders.h"
+
+#include "support/FakeProduct.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+void setEnv(const char* name, const QString& value) {
+    ::setenv(name, QFile::encodeName(value).constData(), 1);
+}
+} // namespace
+
+TestFolders::TestFolders(const QString& homeName)
+    : m_oldHome(qgetenv("HOME"))
+    , m_oldDataHome(qgetenv("XDG_DATA_HOME")) {
+    m_home = m_dir.path() + '/' + homeName;
+    m_apps = m_dir.path() + "/Applications";
+    QDir().mkpath(m_home);
+    QDir().mkpath(m_apps);
+    setEnv("HOME", m_home);
+    setEnv("XDG_DATA_HOME", m_home + "/.local/share");
+}
+
+TestFolders::~TestFolders() {
+    ::setenv("HOME", m_oldHome.constData(), 1);
+    ::setenv("XDG_DATA_HOME", m_oldDataHome.constData(), 1);
+    // Trees copied from images may hold read-only folders.
+    QDirIterator it(m_dir.path(), QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        QFile::setPermissions(it.next(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+QStringList TestFolders::homeEntries() const {
+    return QDir(m_home).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
+                                  QDir::System);
+}
+
+QMap<QString, QString> snapshotTree(const QString& root) {
+    QMap<QString, QString> out;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info(path);
+        const QString mode = QString::number(int(info.permissions()), 16);
+        QString entry;
+        if (info.isSymLink()) {
+            entry =
+                "link " +
+                QFile::decodeName(
+                    std::filesystem::read_symlink(QFile::encodeName(path).toStdString()).c_str());
+        } else if (info.isDir()) {
+            entry = "dir " + mode;
+        } else {
+            QFile file(path);
+            file.open(QIODevice::ReadOnly);
+            QCryptographicHash hash(QCryptographicHash::Sha256);
+            hash.addData(&file);
+            entry = "file " + mode + ' ' + hash.result().toHex();
+        }
+        out.insert(QDir(root).relativeFilePath(path), entry);
+    }
+    return out;
+}
+
+FakeProduct::Options withVersion(const QString& version) {
+    FakeProduct::Options options;
+    options.version = version;
+    return options;
+}
+
+FakeProduct::Options withMarker(const QString& markerPath) {
+    FakeProduct::Options options;
+    options.markerPath = markerPath;
+    return options;
+}
+
+bool processAlive(qint64 pid) {
+    QFile stat(QString("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = stat.readAll();
+    const qsizetype close = text.lastIndexOf(')');
+    return close > 0 && text.size() > close + 2 && text[close + 2] != 'Z';
+}
+
+void ProcessReaper::killAll() {
+    for (const FakeProduct::Launch& launch : FakeProduct::launches(m_marker)) {
+        // Only a fake program still running under its own name is ours.
+        QFile cmdline(QString("/proc/%1/cmdline").arg(launch.pid));
+        if (launch.pid > 1 && cmdline.open(QIODevice::ReadOnly) &&
+            cmdline.readAll().contains("Lumadoc.app")) {
+            ::kill(static_cast<pid_t>(launch.pid), SIGKILL);
+            (void)QTest::qWaitFor([&] { return !processAlive(launch.pid); }, 5000);
+        }
+    }
+}
