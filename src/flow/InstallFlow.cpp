@@ -1,0 +1,382 @@
+#include "flow/InstallFlow.h"
+
+#include "flow/Config.h"
+#include "flow/Globals.h"
+#include "install/Downloader.h"
+#include "install/Installer.h"
+#include "install/ProductPaths.h"
+#include "install/RegEditer.h"
+#include "platform/Log.h"
+#include "platform/RunOnMain.h"
+#include "platform/SerialQueue.h"
+#include "reporting/MacInstallReporter.h"
+#include "reporting/Reporter.h"
+
+#include <QFileInfo>
+#include <QThread>
+#include <cmath>
+
+namespace {
+
+// Past this point the lower part of the progress screen shows the install.
+constexpr double kInstallPhase = 0.8;
+constexpr double kAnimationLast = 0.98;
+
+QString flag(bool on) {
+    return on ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+} // namespace
+
+InstallFlow::InstallFlow(Host host, Options options)
+    : m_host(std::move(host))
+    , m_options(options) {
+    m_animationTimer.setInterval(m_options.animationInterval);
+    connect(&m_animationTimer, &QTimer::timeout, this, &InstallFlow::animationTick);
+
+    const OS_TYPE arch = Installer::checkOSArch();
+    downloadUrl =
+        Config::get().downloadBaseUrl +
+        (arch == OS_TYPE::arm ? "/mac/dl/lumadoc_arm64.dmg" : "/mac/dl/lumadoc_x86_64.dmg");
+
+    m_isOverwriteInstallation = QFileInfo::exists(ProductPaths().app());
+    m_isShowDragBtn = !m_isOverwriteInstallation;
+    m_isExpanded = false;
+
+    Installer::ensureIniFileExisted();
+
+    ReportBlock& block = reporterBlock();
+    Installer::getPackageInfo(block);
+    block.bSilent = m_options.silent;
+    Reporter& plain = Reporter::getInstance();
+    MacInstallReporter& points = MacInstallReporter::getInstance();
+    plain.setData(block);
+    points.modifyData([&block](MacInstallReportBlock& b) { b.baseBlock = block; });
+    if (m_isOverwriteInstallation) {
+        plain.modifyData([](ReportBlock& b) { b.bCoverInstall = true; });
+        points.modifyData([](MacInstallReportBlock& b) { b.baseBlock.bCoverInstall = true; });
+    }
+
+    reportPlain(ENUMInstallResult::interfaceShown);
+    reportPoint(ENUMInstallPoint::showInterface);
+}
+
+InstallFlow::~InstallFlow() {
+    m_animationTimer.stop();
+    // Queues finish their posted work before they go.
+    m_downloaders.clear();
+    m_workQueue.reset();
+}
+
+bool InstallFlow::showsInstallText() const {
+    const bool progressScreen = m_installerStatus == INSTALLER_STATUS::Downloading ||
+                                m_installerStatus == INSTALLER_STATUS::Installing ||
+                                m_installerStatus == INSTALLER_STATUS::Install_success;
+    return progressScreen && m_progress >= kInstallPhase;
+}
+
+// --- Reports -------------------------------------------------------------------
+
+void InstallFlow::reportPlain(ENUMInstallResult result, bool cover) {
+    Reporter::getInstance().report(false, result, m_options.silent, cover, true);
+}
+
+void InstallFlow::reportPoint(ENUMInstallPoint point, ENUMInstallClick click, qint64 isdefview,
+                              qint64 result, qint64 reason) {
+    MacInstallReporter::getInstance().report(point, click, isdefview, result, reason, true);
+}
+
+// --- User actions ----------------------------------------------------------------
+
+void InstallFlow::disagree() {
+    if (Reporter::getInstance().data().bCoverInstall)
+        reportPlain(ENUMInstallResult::quitCoverInstall, true);
+    else
+        reportPlain(ENUMInstallResult::quitFreshInstall);
+    reportPoint(ENUMInstallPoint::showInterface, ENUMInstallClick::disagree);
+    m_host.terminate();
+}
+
+void InstallFlow::pressInstall() {
+    // Only the start screen takes the press, and only once until it shows again.
+    if (m_installerStatus != INSTALLER_STATUS::Prepare_to_download || m_isUsingNow)
+        return;
+    reportPoint(ENUMInstallPoint::installNow);
+    if (Installer::checkIfUsingNow()) {
+        m_isUsingNow = true;
+        notify();
+        return;
+    }
+    setStatus(INSTALLER_STATUS::Downloading);
+    m_isExpanded = false;
+    notify();
+    resizeWindowTo(680, WINDOW_HEIGHT - 56);
+    reportPoint(ENUMInstallPoint::downloadStart);
+    fnDownload();
+}
+
+void InstallFlow::setExpanded(bool expanded) {
+    if (m_isExpanded == expanded)
+        return;
+    m_isExpanded = expanded;
+    notify();
+    resizeWindowTo(680, m_isExpanded ? WINDOW_HEIGHT : WINDOW_HEIGHT - 56);
+}
+
+void InstallFlow::setSetDefault(bool on) {
+    m_isSetDefault = on;
+    notify();
+}
+
+void InstallFlow::openTerms() {
+    openLink(userProtocolUrl());
+}
+
+void InstallFlow::openPrivacy() {
+    openLink(privacyInductionUrl());
+}
+
+void InstallFlow::openFeedback() {
+    openLink(feedbackUrl());
+    reportPoint(ENUMInstallPoint::nonePoint, ENUMInstallClick::downloadFeedback);
+}
+
+void InstallFlow::openLink(const QString& address) {
+    const QUrl url(address, QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().isEmpty())
+        return;
+    if (m_host.openUrl)
+        m_host.openUrl(url);
+}
+
+void InstallFlow::retryDownload() {
+    if (m_installerStatus != INSTALLER_STATUS::Download_failed)
+        return;
+    reportPlain(ENUMInstallResult::downloadRetry);
+    restartDownload();
+}
+
+void InstallFlow::reinstallClicked() {
+    if (m_installerStatus != INSTALLER_STATUS::Install_failed || m_installRunning)
+        return;
+    reportPlain(ENUMInstallResult::reinstall);
+    reportPoint(ENUMInstallPoint::nonePoint, ENUMInstallClick::reinstall);
+    reinstall();
+}
+
+void InstallFlow::dismissUsingAlert() {
+    m_isUsingNow = false;
+    notify();
+}
+
+// --- Download ------------------------------------------------------------------------
+
+void InstallFlow::fnDownload() {
+    logLine("fnDownload");
+    auto downloader = std::make_unique<Downloader>();
+    downloader->onProgress = [this](qint64 received, qint64 expected, double secondsLeft) {
+        onProgress(received, expected, secondsLeft);
+    };
+    downloader->onDownloadSuccess = [this](const QString& path) { onDownloadSuccess(path); };
+    downloader->onDownloadFailed = [this] { onDownloadFailed(); };
+
+    const QUrl url(downloadUrl, QUrl::StrictMode);
+    if (!url.isValid() || (url.scheme() != "http" && url.scheme() != "https") ||
+        url.host().isEmpty()) {
+        // Never start a transfer to an address we cannot read; fail like a dead server.
+        logLine("invalid download address: " + downloadUrl);
+        workQueue().post([this] { onDownloadFailed(); });
+        return;
+    }
+    downloader->startDownload(url);
+    m_downloaders.push_back(std::move(downloader));
+}
+
+void InstallFlow::onProgress(qint64 receivedMiB, qint64 expectedMiB, double secondsLeft) {
+    if (receivedMiB > m_totalDownloaded)
+        m_totalDownloaded = receivedMiB;
+    if (expectedMiB > m_totalExpectedDownload)
+        m_totalExpectedDownload = expectedMiB;
+    // Unknown or absurd estimates (no length, no elapsed time) leave the shown time alone.
+    if (std::isfinite(secondsLeft) && secondsLeft >= 0 && secondsLeft < 9.2e18) {
+        const auto seconds = static_cast<qint64>(std::trunc(secondsLeft));
+        if (m_remainTime == 0 || m_remainTime > seconds)
+            m_remainTime = seconds;
+    }
+    // Without a known size there is no fraction to show, and no install phase to enter.
+    if (m_totalExpectedDownload > 0)
+        m_progress = std::min(1.0, double(m_totalDownloaded) / double(m_totalExpectedDownload)) *
+                     kInstallPhase;
+    notify();
+}
+
+void InstallFlow::onDownloadSuccess(const QString& path) {
+    logLine("download file path %s " + path);
+    reportPoint(ENUMInstallPoint::downloadComplete);
+    runOnMain(this, [this, path] {
+        m_downloadDmgPath = path;
+        m_installRunning = true;
+        // The download is whole, even when its size was never announced.
+        m_progress = std::max(m_progress, kInstallPhase);
+        setStatus(INSTALLER_STATUS::Installing);
+    });
+    reportPoint(ENUMInstallPoint::installStart);
+    runInstall(path);
+}
+
+void InstallFlow::onDownloadFailed() {
+    if (!tryAutoRestartDownload())
+        return;
+    reportPlain(ENUMInstallResult::downloadFailed);
+    reportPoint(ENUMInstallPoint::downloadFail);
+    runOnMain(this, [this] { setStatus(INSTALLER_STATUS::Download_failed); });
+}
+
+bool InstallFlow::tryAutoRestartDownload() {
+    if (!m_isShouldRedownload.exchange(false))
+        return true;
+    runOnMain(this, [this] {
+        notify();
+        setStatus(INSTALLER_STATUS::Downloading);
+    });
+    QThread::msleep(static_cast<unsigned long>(m_options.retryPause.count()));
+    runOnMain(this, [this] { fnDownload(); });
+    return false;
+}
+
+void InstallFlow::restartDownload() {
+    logLine("restartDownload");
+    reportPoint(ENUMInstallPoint::nonePoint, ENUMInstallClick::downloadRetry);
+    m_totalDownloaded = 0;
+    m_totalExpectedDownload = 0;
+    m_remainTime = 0;
+    m_progress = 0.0;
+    setStatus(INSTALLER_STATUS::Downloading);
+    fnDownload();
+}
+
+// --- Install -----------------------------------------------------------------------------
+
+void InstallFlow::install(const QString& dmgPath) {
+    runInstall(dmgPath);
+}
+
+void InstallFlow::runInstall(const QString& dmgPath) {
+    Installer installer(dmgPath);
+    const bool ok = installer.installPackage();
+    if (!ok) {
+        reportPlain(ENUMInstallResult::installFailed);
+        reportPoint(ENUMInstallPoint::installFail);
+    }
+    runOnMain(this, [this, ok] { applyInstallResult(ok); });
+}
+
+void InstallFlow::applyInstallResult(bool ok) {
+    m_installRunning = false;
+    m_installerStatusToChange =
+        ok ? INSTALLER_STATUS::Install_success : INSTALLER_STATUS::Install_failed;
+    notify();
+    // Without the animation, or when it already waits at its end, show the result now.
+    if (!m_options.animate || m_progress > kAnimationLast)
+        setStatus(*m_installerStatusToChange);
+}
+
+void InstallFlow::reinstall() {
+    m_progress = 1.0;
+    m_installRunning = true;
+    setStatus(INSTALLER_STATUS::Installing);
+    const std::optional<QString> path = m_downloadDmgPath;
+    // Off the UI thread, so the window keeps responding.
+    workQueue().post([this, path] { runInstall(path.value_or(QString())); });
+}
+
+void InstallFlow::animationTick() {
+    if (m_progress < kAnimationLast) {
+        m_progress += 0.02;
+    } else if (m_progress == kAnimationLast) {
+        m_progress += 0.1;
+    } else {
+        // Never declare a result while the download or the install still runs.
+        if (m_installRunning || m_installerStatus == INSTALLER_STATUS::Downloading)
+            return;
+        setStatus(m_installerStatusToChange.value_or(INSTALLER_STATUS::Install_failed));
+        return;
+    }
+    notify();
+}
+
+void InstallFlow::setStatus(INSTALLER_STATUS status) {
+    m_installerStatus = status;
+    notify();
+    Q_EMIT statusChanged(status);
+    if (status == INSTALLER_STATUS::Install_success)
+        installSuccess();
+    g_installerStatus = status;
+    if (m_host.finished &&
+        (status == INSTALLER_STATUS::Download_failed || status == INSTALLER_STATUS::Install_failed))
+        m_host.finished(status);
+}
+
+void InstallFlow::installSuccess() {
+    const std::optional<QString>& ini = g_commonFilePath();
+    if (!m_isOverwriteInstallation) {
+        if (ini) {
+            RegEditer::setIniValueWithGroup("product/setDefault", flag(m_isSetDefault), *ini);
+            RegEditer::setIniValueWithGroup("product/setOfdDefault",
+                                            flag(m_userProfileModel.isAssotiateOFD()), *ini);
+            if (m_isPermitInstallService)
+                RegEditer::setIniValueWithGroup("product/engageService", "1", *ini);
+        } else {
+            logLine("no settings file: the installation choices are not recorded");
+        }
+        Installer::shutDownServices();
+    }
+    Reporter& plain = Reporter::getInstance();
+    Installer::recordPackageDetail(plain.data(), m_isOverwriteInstallation);
+    reportPlain(ENUMInstallResult::installSuccess);
+    reportPlain(ENUMInstallResult::installSuccessSettings);
+
+    MacInstallReporter& points = MacInstallReporter::getInstance();
+    Installer::recordPackageDetail(points.data().baseBlock, m_isOverwriteInstallation);
+    const qint64 version = Installer::checkPackageVersion(ProductPaths().app());
+    points.modifyData([version](MacInstallReportBlock& b) { b.baseBlock.lastVer = version; });
+    reportPoint(ENUMInstallPoint::installComplete, ENUMInstallClick::none, m_isSetDefault ? 1 : 0,
+                1);
+    start2Use();
+}
+
+void InstallFlow::start2Use() {
+    if (m_isPermitInstallService)
+        Installer::resumeServices();
+    reportPoint(ENUMInstallPoint::applicationStart, ENUMInstallClick::none, m_isSetDefault ? 1 : 0,
+                1);
+    Installer::startUse();
+    if (m_host.finished)
+        m_host.finished(INSTALLER_STATUS::Install_success);
+    m_host.terminate();
+}
+
+SerialQueue& InstallFlow::workQueue() {
+    if (!m_workQueue)
+        m_workQueue = std::make_unique<SerialQueue>("InstallQueue");
+    return *m_workQueue;
+}
+
+void InstallFlow::resizeWindowTo(int width, int height) {
+    if (m_host.resizeWindowTo)
+        m_host.resizeWindowTo(width, height);
+}
+
+void InstallFlow::updateAnimation() {
+    const bool run = m_options.animate && showsInstallText() &&
+                     m_installerStatus != INSTALLER_STATUS::Install_success;
+    if (run && !m_animationTimer.isActive())
+        m_animationTimer.start();
+    else if (!run && m_animationTimer.isActive())
+        m_animationTimer.stop();
+}
+
+void InstallFlow::notify() {
+    updateAnimation();
+    Q_EMIT changed();
+}

@@ -1,0 +1,129 @@
+#include "flow/SilentInstall.h"
+
+#include "flow/Globals.h"
+#include "flow/InstallFlow.h"
+#include "platform/Log.h"
+#include "reporting/MacInstallReporter.h"
+#include "reporting/Reporter.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <QUrl>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+QString remainingText(qint64 seconds) {
+    if (seconds <= 0)
+        return {};
+    if (seconds < 60)
+        return QString("about %1 s left").arg(seconds);
+    return QString("about %1 min left").arg((seconds + 59) / 60);
+}
+
+void printLine(const QString& text) {
+    std::fprintf(stdout, "%s\n", text.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+} // namespace
+
+SilentInstall::SilentInstall()
+    : m_terminal(::isatty(STDOUT_FILENO) == 1) {}
+
+SilentInstall::~SilentInstall() = default;
+
+QString SilentInstall::progressText(double fraction, qint64 receivedMiB, qint64 expectedMiB,
+                                    qint64 secondsLeft) {
+    constexpr int width = 24;
+    const double f = std::clamp(fraction, 0.0, 1.0);
+    const int filled = static_cast<int>(f * width);
+    QString text = '[' + QString(filled, '#') + QString(width - filled, '-') + ']';
+    text += QString(" %1%").arg(static_cast<int>(f * 100), 3);
+    if (expectedMiB > 0)
+        text += QString("  %1/%2 MiB").arg(receivedMiB).arg(expectedMiB);
+    else
+        text += QString("  %1 MiB").arg(receivedMiB);
+    const QString remaining = remainingText(secondsLeft);
+    if (!remaining.isEmpty())
+        text += "  " + remaining;
+    return text;
+}
+
+void SilentInstall::start() {
+    QTimer::singleShot(0, this, [this] {
+        InstallFlow::Host host;
+        host.terminate = [this] { finish(Installed, "Lumadoc is installed and started."); };
+        host.finished = [this](INSTALLER_STATUS status) {
+            if (status == INSTALLER_STATUS::Download_failed)
+                finish(DownloadFailed,
+                       "the download failed twice; check the network and try again");
+            else if (status == INSTALLER_STATUS::Install_failed)
+                finish(InstallFailed, "the installation failed; the previous Lumadoc is unchanged");
+        };
+        InstallFlow::Options options;
+        options.silent = true;
+        options.animate = false;
+        m_flow = std::make_unique<InstallFlow>(host, options);
+
+        const QUrl url(downloadUrl, QUrl::StrictMode);
+        if (!url.isValid() || url.host().isEmpty()) {
+            finish(BadUsage, "bad download address: " + downloadUrl);
+            return;
+        }
+        connect(m_flow.get(), &InstallFlow::changed, this, &SilentInstall::showProgress);
+        connect(m_flow.get(), &InstallFlow::statusChanged, this, [this](INSTALLER_STATUS s) {
+            if (s == INSTALLER_STATUS::Installing && !m_done) {
+                if (m_terminal)
+                    setStatusLine({});
+                printLine("Installing Lumadoc...");
+            }
+        });
+        m_flow->pressInstall();
+        if (m_flow->isUsingNow())
+            finish(ProductRunning, "Lumadoc is running; quit it and run the installer again");
+    });
+}
+
+void SilentInstall::flushReports() {
+    // Reports still in flight get their bounded chance, as on any exit.
+    Reporter::getInstance().ensureClearWaitingPackage();
+    MacInstallReporter::getInstance().ensureClearWaitingPackage();
+}
+
+void SilentInstall::showProgress() {
+    if (m_done || m_flow->installerStatus() != INSTALLER_STATUS::Downloading)
+        return;
+    const double fraction =
+        m_flow->totalExpectedDownload() > 0
+            ? double(m_flow->totalDownloaded()) / double(m_flow->totalExpectedDownload())
+            : 0.0;
+    const QString text = progressText(fraction, m_flow->totalDownloaded(),
+                                      m_flow->totalExpectedDownload(), m_flow->remainTime());
+    if (m_terminal) {
+        setStatusLine(text);
+        return;
+    }
+    // Plain lines: one per tenth of the download.
+    const int step = static_cast<int>(fraction * 10);
+    if (step != m_lastPlainStep) {
+        m_lastPlainStep = step;
+        printLine(text);
+    }
+}
+
+void SilentInstall::finish(ExitStatus status, const QString& message) {
+    if (m_done)
+        return;
+    m_done = true;
+    if (m_terminal)
+        setStatusLine({});
+    const QString line =
+        (status == Installed ? "lumadoc-installer: " : "lumadoc-installer: error: ") + message;
+    if (status == Installed)
+        printLine(line);
+    else
+        std::fprintf(stderr, "%s\n", line.toUtf8().constData());
+    QCoreApplication::exit(status);
+}

@@ -1,0 +1,46 @@
+#pragma once
+// The installer without a window: presses install at once, shows a progress
+// bar on the terminal (plain lines when standard output is not one), skips the
+// install animation and ends with a status that says what happened.
+
+#include "flow/Enums.h"
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class InstallFlow;
+
+class SilentInstall : public QObject {
+    Q_OBJECT
+public:
+    // Process exit statuses, documented in --help.
+    enum ExitStatus : int {
+        Installed = 0,
+        BadUsage = 2, // bad command line or configuration
+        ProductRunning = 3,
+        DownloadFailed = 4,
+        InstallFailed = 5,
+    };
+
+    SilentInstall();
+    ~SilentInstall() override;
+
+    // Starts the install once the event loop runs; the loop then exits with
+    // one of the statuses above. Call flushReports() after it returned.
+    void start();
+    static void flushReports();
+
+    // "[#######-------------]  35%  12/34 MiB  about 1 min left"
+    static QString progressText(double fraction, qint64 receivedMiB, qint64 expectedMiB,
+                                qint64 secondsLeft);
+
+private:
+    void showProgress();
+    void finish(ExitStatus status, const QString& message);
+
+    std::unique_ptr<InstallFlow> m_flow;
+    bool m_terminal = false;
+    int m_lastPlainStep = -1;
+    bool m_done = false;
+};
