@@ -72,19 +72,21 @@ void DownloadTransfer::onReadyRead() {
 }
 
 void DownloadTransfer::onDownloadProgress(qint64 /*received*/, qint64 /*total*/) {
-    // The figures are those of the file on disk and of the announced length:
-    // Qt's own total turns into the received count once an unknown length ends.
-    const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
-    m_expected = length.isValid() ? length.toLongLong() : -1;
-    if (!m_finished && m_written > m_reported)
-        postProgress(m_expected);
+    if (!m_finished)
+        postProgress();
 }
 
-void DownloadTransfer::postProgress(qint64 total) {
+// The figures are those of the file on disk and of the announced length:
+// Qt's own total turns into the received count once an unknown length ends.
+void DownloadTransfer::postProgress() {
+    if (m_written == m_reported)
+        return;
+    const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
+    const qint64 expected = length.isValid() ? length.toLongLong() : -1;
     const qint64 didWrite = m_written - m_reported;
     m_reported = m_written;
-    runOnMain([shared = m_shared, didWrite, written = m_written, total, start = m_start] {
-        shared->progressStep(didWrite, written, total, start);
+    runOnMain([shared = m_shared, didWrite, written = m_written, expected, start = m_start] {
+        shared->progressStep(didWrite, written, expected, start);
     });
 }
 
@@ -111,8 +113,7 @@ void DownloadTransfer::onFinished() {
     if (m_reply->error() == QNetworkReply::NoError)
         onReadyRead(); // whatever is still buffered
     m_finished = true;
-    if (m_written > m_reported)
-        postProgress(m_expected);
+    postProgress();
     m_reply->deleteLater();
 
     QString reason = failureReason();

@@ -37,7 +37,7 @@ private:
     QString failureReason() const;
     // The finish step: the part file becomes "package.dmg"; false when it cannot.
     bool moveIntoPlace(const QString& destination);
-    void postProgress(qint64 total);
+    void postProgress();
     void fail(const QString& reason);
     void discardPartFile();
 
@@ -53,6 +53,5 @@ private:
     QString m_writeError;
     qint64 m_written = 0;  // body bytes on disk
     qint64 m_reported = 0; // body bytes already handed to a progress step
-    qint64 m_expected = -1;
     bool m_finished = false;
 };

@@ -15,16 +15,18 @@
 // Failure means: no connection, a transfer idle for the time-out, a reply
 // with HTTP status 400 or above, a body shorter than its announced length or
 // cut off, a file that cannot be written, or a file that cannot be moved to
-// "package.dmg". Success always names a complete new file, with one limit:
-// a body without a length (chunked) that the server cuts off is not always
-// told from a complete one by Qt's HTTP client; the disk image step rejects
-// such a file. Redirects are
-// followed unless they lead from https to http; proxies come from the system
-// (http_proxy, https_proxy, no_proxy on Linux); TLS is verified.
+// "package.dmg". Success always names a complete new file, with one limit: a
+// body without a length (chunked) that the server cuts off is not always told
+// from a complete one by Qt's HTTP client; the disk image step rejects such a
+// file. Redirects are followed unless they lead from https to http; proxies
+// come from the system (http_proxy, https_proxy, no_proxy on Linux); TLS is
+// verified.
 //
 // Destroying the Downloader cancels a running transfer; no callback starts
 // afterwards. It may be destroyed from any thread, also from inside its own
-// success or failure callback (the retry path does that).
+// success or failure callback (the retry path does that). Destroyed from
+// another thread while an outcome callback runs, it waits for that callback
+// to return.
 
 #include <QString>
 #include <QUrl>

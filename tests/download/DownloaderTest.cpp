@@ -267,7 +267,6 @@ TEST(Downloader, CanBeDestroyedMidTransferOrFromItsOwnCallback) {
     // Destroyed while bytes flow: no callback afterwards, no file left behind.
     removePackage();
     Outcome cancelled;
-    watch(*current, cancelled);
     current = std::make_unique<Downloader>();
     watch(*current, cancelled);
     current->startDownload(QUrl(url));
