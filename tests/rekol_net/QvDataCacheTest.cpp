@@ -30,7 +30,7 @@ QStringList cacheEntries() {
     return entries;
 }
 
-void writeEntry(const QString& name, const QByteArray& bytes) {
+void writeEntry(const QString& name, const QByteArray& bytes = "packet") {
     QDir().mkpath(cacheDir());
     QFile file(cacheDir() + '/' + name);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -43,19 +43,22 @@ protected:
         QDir(documentsDir()).removeRecursively();
         QDir().mkpath(documentsDir());
     }
-    QvRekolControl control() const {
-        return QvRekolControl::fromText("[common]\nproduct=1\nserver2=" + server.url("/p2") +
-                                        "\nserver3=" + server.url("/p3") + "\n[u]\npriority=3\n");
-    }
-    // Lets the outcomes of `n` posts arrive on the main thread.
-    void settle(std::size_t n) {
-        ASSERT_TRUE(server.waitForRequests(n, 10s));
+    // One pass at `at` seconds; then lets the server see `total` requests in
+    // all and the outcomes run on the main thread.
+    void pass(qint64 at, std::size_t total) {
+        now = at;
+        cache.postCacheFiles(control, poster);
+        EXPECT_TRUE(server.waitForRequests(total, 10s));
         QTest::qWait(200);
+        EXPECT_EQ(server.requests().size(), total);
     }
 
     LoopbackHttpServer server;
     LogCapture log;
-    qint64 now = 1000;
+    QvRekolControl control =
+        QvRekolControl::fromText("[common]\nproduct=1\nserver2=" + server.url("/p2") +
+                                 "\nserver3=" + server.url("/p3") + "\n[u]\npriority=3\n");
+    qint64 now = 0;
     QvDataCache cache{[this] { return now; }};
     QvHttpPoster poster;
 };
@@ -67,85 +70,54 @@ TEST_F(QvDataCacheTest, NamesFilesAndRemovesOnlyMalformedEntriesOfItsOwnDirector
               cacheDir() + "/force-1700000000-0-t");
     EXPECT_EQ(QvDataCache::getCacheFilePath("vexa_lmdoc_mac_install", false, 1700000000, 12),
               cacheDir() + "/delay-1700000000-12-vexa_lmdoc_mac_install");
-    ASSERT_TRUE(QFileInfo(cacheDir()).isDir());
 
     QTemporaryDir outside;
-    QFile keep(outside.filePath("keep"));
-    ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
-    keep.close();
-
-    writeEntry("notes.txt", "n");
-    writeEntry("delay-1-0-a-b", "five pieces");
-    writeEntry("force--1700000000-0-t", "doubled dash: four pieces, left alone");
-    writeEntry("delay-abc-0-t", "odd time stamp: listed, not posted");
+    QFile(outside.filePath("keep")).open(QIODevice::WriteOnly);
+    for (const char* name : {"notes.txt", "delay-1-0-a-b", "force--1700000000-0-t", "delay-x-0-t"})
+        writeEntry(name);
     QDir(cacheDir()).mkpath("sub/deeper");
     QFile::link(outside.path(), cacheDir() + "/link");
 
-    const auto logged = [&](const QString& name) {
-        return log.rekolLines().contains("[QvRekol] QvDataFile => removeItem['" + cacheDir() + '/' +
-                                         name + "']");
-    };
-    cache.postCacheFiles(control(), poster);
-    EXPECT_TRUE(logged("notes.txt"));
-    EXPECT_TRUE(logged("delay-1-0-a-b"));
-    EXPECT_TRUE(logged("sub"));
-    EXPECT_TRUE(logged("link"));
+    pass(1000, 0);
+    for (const char* removed : {"notes.txt", "delay-1-0-a-b", "sub", "link"})
+        EXPECT_TRUE(log.rekolLines().contains("[QvRekol] QvDataFile => removeItem['" + cacheDir() +
+                                              '/' + removed + "']"))
+            << removed;
     EXPECT_TRUE(log.rekolLines().contains("[QvRekol] QvDataFile => cache files count['2']"));
-    EXPECT_EQ(cacheEntries(), QStringList({"delay-abc-0-t", "force--1700000000-0-t"}));
+    // Four pieces once empty ones are dropped: kept, but their names cannot be
+    // rebuilt, so they are not posted.
+    EXPECT_EQ(cacheEntries(), QStringList({"delay-x-0-t", "force--1700000000-0-t"}));
     EXPECT_TRUE(QFile::exists(outside.filePath("keep"))); // the link went, not its target
-    QTest::qWait(200);
-    EXPECT_TRUE(server.requests().empty());
 }
 
-TEST_F(QvDataCacheTest, RetriesRejectedPacketsUpToSevenPostsAndDeletesAcceptedOnes) {
+TEST_F(QvDataCacheTest, RenamesOnEachRejectionDeletesAfterTheSeventhAndThrottlesPasses) {
     writeEntry("delay-1700000000-5-t", "packet-t");
     writeEntry("force-1700000000-6-u", "packet-u");
     server.setReply({200, "result=0", false});
-    cache.postCacheFiles(control(), poster);
-    settle(2);
+    pass(1000, 2);
     EXPECT_EQ(cacheEntries(), QStringList({"delay-1700000000-6-t"})); // u had its seventh post
+    QMap<QByteArray, QByteArray> bodyByPath;
+    for (const auto& r : server.requests())
+        bodyByPath[r.path] = r.body;
+    EXPECT_EQ(bodyByPath.value("/p2"), "packet-t"); // t has no section: priority 2
+    EXPECT_EQ(bodyByPath.value("/p3"), "packet-u");
 
-    std::vector<LoopbackHttpServer::Request> seen = server.requests();
-    ASSERT_EQ(seen.size(), 2u);
-    std::sort(seen.begin(), seen.end(), [](auto& a, auto& b) { return a.path < b.path; });
-    EXPECT_EQ(seen[0].path, "/p2"); // t: no section of its own
-    EXPECT_EQ(seen[0].body, "packet-t");
-    EXPECT_EQ(seen[1].path, "/p3");
-    EXPECT_EQ(seen[1].body, "packet-u");
-
-    now += 10;
-    cache.postCacheFiles(control(), poster);
-    settle(3);
+    for (qint64 tooSoon : {1005, 1009, 991})
+        pass(tooSoon, 2);
+    pass(1010, 3);
     EXPECT_TRUE(cacheEntries().isEmpty());
 
-    writeEntry("force-1700000000-6-t", "late");
-    writeEntry("delay-1700000000-0-t", "fresh");
+    writeEntry("force-1700000000-6-t");
+    writeEntry("delay-1700000000-0-t");
     server.setReply({200, "result=1", false});
-    now += 10;
-    cache.postCacheFiles(control(), poster);
-    settle(5);
+    pass(1020, 5);
     EXPECT_TRUE(cacheEntries().isEmpty());
-}
-
-TEST_F(QvDataCacheTest, RunsAtMostOnePassPerTenSeconds) {
-    cache.postCacheFiles(control(), poster); // empty: counts 0, posts nothing
-    EXPECT_TRUE(log.rekolLines().contains("[QvRekol] QvDataFile => cache files count['0']"));
-    writeEntry("delay-1-0-t", "p");
-    server.setReply({200, "", true}); // keep the file in place
-    for (qint64 t : {1005, 1009, 991})
-        now = t, cache.postCacheFiles(control(), poster);
-    QTest::qWait(200);
-    EXPECT_TRUE(server.requests().empty());
-    now = 1010;
-    cache.postCacheFiles(control(), poster);
-    EXPECT_TRUE(server.waitForRequests(1, 10s));
 }
 
 TEST_F(QvDataCacheTest, WithoutADocumentsFolderNothingIsWrittenAnywhere) {
     QDir(documentsDir()).removeRecursively();
     EXPECT_EQ(QvDataCache::getCacheFilePath("t", false, 1, 0), QString());
-    EXPECT_FALSE(log.rekolLines().isEmpty());
-    cache.postCacheFiles(control(), poster);
+    pass(1000, 0);
     EXPECT_TRUE(log.rekolLines().contains("[QvRekol] QvDataFile => cache files count['0']"));
     EXPECT_FALSE(QFileInfo::exists(documentsDir()));
 }

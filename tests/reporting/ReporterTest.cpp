@@ -148,13 +148,11 @@ TEST(MacInstallReporter, SendsPointsAndClicksAndRepeatsTheLastPointForNone) {
     p = checkCommon(*reporter.toString(), MAC_PRIVATE_TABLE_NAME, block.baseBlock);
     const OS_TYPE arch = Installer::checkOSArch();
     EXPECT_EQ(p["chip"].toInteger(), arch == OS_TYPE::x86 ? 1 : arch == OS_TYPE::arm ? 2 : 0);
-    EXPECT_EQ(p["point"].toInteger(), 3);
-    EXPECT_EQ(p["isdefview"].toInteger(), 1);
-    EXPECT_EQ(p["result"].toInteger(), 1);
-    EXPECT_EQ(p["reason"].toInteger(), 7);
-    EXPECT_EQ(p["reserved1"].toInteger(), 6);
-    EXPECT_EQ(p["reserved2"].toInteger(), 0);
-    EXPECT_EQ(p["ver"].toInteger(), 1);
+    const std::pair<const char*, int> sent[] = {{"point", 3},     {"click", 0},  {"isdefview", 1},
+                                                {"result", 1},    {"reason", 7}, {"reserved1", 6},
+                                                {"reserved2", 0}, {"ver", 1}};
+    for (const auto& [key, value] : sent)
+        EXPECT_EQ(p[key].toInteger(), value) << key;
     EXPECT_EQ(reporter.data().installPoint, ENUMInstallPoint::downloadStart);
 
     reporter.report(ENUMInstallPoint::nonePoint, ENUMInstallClick::downloadRetry, 0, 0, 0, true);
@@ -174,9 +172,8 @@ TEST(MacInstallReporter, SendsPointsAndClicksAndRepeatsTheLastPointForNone) {
 
     // What went over the wire is what toString() gave, in the form body.
     ASSERT_TRUE(server.waitForRequests(3, 10s));
-    const auto requests = server.requests();
     QList<QJsonObject> posted;
-    for (const auto& r : requests)
+    for (const auto& r : server.requests())
         posted << postedPayload(r.body);
     EXPECT_TRUE(posted.contains(first));
     EXPECT_TRUE(posted.contains(second));

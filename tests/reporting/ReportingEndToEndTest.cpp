@@ -6,10 +6,8 @@
 #include "support/LoopbackHttpServer.h"
 
 #include <QFile>
-#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <future>
 #include <gtest/gtest.h>
 
@@ -38,33 +36,6 @@ private:
 };
 
 } // namespace
-
-TEST(ReportingEndToEnd, TheServerReceivesExactlyThePayloads) {
-    DevServer server;
-    ASSERT_TRUE(server.isRunning());
-    const Resources resources(server.baseUrl() + "/rekol/report");
-    Reporter plain(resources.client());
-    MacInstallReporter mac(resources.client());
-    LogCapture log;
-
-    plain.report(false, ENUMInstallResult::interfaceShown, false, false, true);
-    const QString plainPayload = *plain.toString();
-    mac.report(ENUMInstallPoint::showInterface, ENUMInstallClick::none, 0, 0, 0, true);
-    const QString macPayload = *mac.toString();
-    ASSERT_TRUE(server.waitForTelemetry(2, 10000));
-    QTest::qWait(100); // the outcome lines follow on the main thread
-
-    QList<QJsonObject> data;
-    for (const QJsonObject& entry : server.telemetry()) {
-        EXPECT_EQ(entry["appid"].toString(), REKOL_3RD_DEFAULT_REPORTER_ID);
-        EXPECT_EQ(entry["client"].toString(), "1");
-        data << entry["data"].toObject();
-    }
-    EXPECT_TRUE(data.contains(QJsonDocument::fromJson(plainPayload.toUtf8()).object()));
-    EXPECT_TRUE(data.contains(QJsonDocument::fromJson(macPayload.toUtf8()).object()));
-    EXPECT_TRUE(log.lines().contains("report => post table['vexa_tools_install' with " +
-                                     QvRekolClient::formBody(plainPayload) + "] success"));
-}
 
 TEST(ReportingEndToEnd, ADeadRefusingOrHangingServerOnlyChangesTheLog) {
     struct Case {
