@@ -1,0 +1,276 @@
+// The wizard's logic without a window: a real devserver, real images, real
+// installs into the sandbox. The animation timer is slowed to an hour so the
+// tests tick it by hand.
+
+#include "flow/InstallFlow.h"
+#include "support/InstallScenario.h"
+#include "support/LogCapture.h"
+#include "support/Sandbox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+struct HostLog {
+    int terminated = 0;
+    QList<QSize> resizes;
+    QList<QUrl> opened;
+};
+
+InstallFlow::Host hostFor(HostLog& log) {
+    InstallFlow::Host host;
+    host.terminate = [&log] { ++log.terminated; };
+    host.resizeWindowTo = [&log](int w, int h) { log.resizes << QSize(w, h); };
+    host.openUrl = [&log](const QUrl& url) { log.opened << url; };
+    return host;
+}
+
+InstallFlow::Options manualTicks() {
+    InstallFlow::Options options;
+    options.animationInterval = 1h;
+    options.retryPause = 100ms;
+    return options;
+}
+
+bool waitFor(const std::function<bool()>& condition, int ms = 20000) {
+    return QTest::qWaitFor(condition, ms);
+}
+
+QStringList labels(const InstallScenario& scenario) {
+    QStringList result;
+    for (const QJsonObject& report : scenario.reports())
+        result << InstallScenario::label(report);
+    return result;
+}
+
+} // namespace
+
+TEST(InstallFlow, ProgressNeverMovesBackAndTheRemainingTimeNeverRises) {
+    InstallScenario scenario;
+    scenario.applyToThisProcess();
+    HostLog log;
+    InstallFlow flow(hostFor(log), manualTicks());
+
+    // No size known yet: no fraction, and no install phase because of it.
+    flow.onProgress(5, 0, -1.0);
+    EXPECT_EQ(flow.progress(), 0.0);
+    EXPECT_EQ(flow.remainTime(), 0);
+    EXPECT_FALSE(flow.showsInstallText());
+
+    struct Step {
+        qint64 received, expected;
+        double seconds;
+        qint64 remain;
+        double progress;
+    };
+    const Step steps[] = {
+        {10, 100, 90.7, 90, 0.08},
+        {20, 100, 95.0, 90, 0.16}, // a higher estimate is not shown
+        {30, 100, 60.2, 60, 0.24},
+        {25, 90, 50.0, 50, 0.24}, // a step backwards keeps the counters
+        {40, 100, std::nan(""), 50, 0.32},
+    };
+    for (const Step& s : steps) {
+        flow.onProgress(s.received, s.expected, s.seconds);
+        EXPECT_EQ(flow.remainTime(), s.remain);
+        EXPECT_NEAR(flow.progress(), s.progress, 1e-12);
+    }
+    EXPECT_EQ(flow.totalDownloaded(), 40);
+    EXPECT_EQ(flow.totalExpectedDownload(), 100);
+
+    // A full download enters the install phase even while still downloading.
+    flow.onProgress(100, 100, 0.0);
+    EXPECT_EQ(flow.progress(), 0.8);
+}
+
+TEST(InstallFlow, FreshInstallTicksToSuccessOnTheTenthTickAndWritesTheChoices) {
+    InstallScenario scenario;
+    ASSERT_TRUE(scenario.serveProduct("3.2.1"));
+    scenario.applyToThisProcess();
+    HostLog log;
+    InstallFlow flow(hostFor(log), manualTicks());
+    EXPECT_FALSE(flow.isOverwriteInstallation());
+    EXPECT_TRUE(flow.isShowDragBtn());
+
+    flow.setExpanded(true);
+    flow.setSetDefault(false);
+    flow.userProfileModel().setAssotiateOFD(false);
+    flow.pressInstall();
+    EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Downloading);
+    EXPECT_FALSE(flow.isExpanded());
+    flow.pressInstall(); // a second press is ignored
+    ASSERT_TRUE(waitFor([&] { return flow.installerStatusToChange().has_value(); }));
+    EXPECT_EQ(*flow.installerStatusToChange(), INSTALLER_STATUS::Install_success);
+    EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Installing);
+    EXPECT_EQ(flow.progress(), 0.8);
+    EXPECT_TRUE(flow.isAnimating());
+
+    for (int tick = 1; tick <= 9; ++tick)
+        flow.animationTick();
+    EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Installing);
+    EXPECT_EQ(log.terminated, 0);
+    flow.animationTick();
+    EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Install_success);
+    EXPECT_EQ(log.terminated, 1);
+    EXPECT_EQ(log.resizes, QList<QSize>({{680, 492}, {680, 436}}));
+
+    QFile ini(scenario.settingsPath());
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QString settings = QString::fromUtf8(ini.readAll());
+    EXPECT_TRUE(settings.contains("setDefault=0\n"));
+    EXPECT_TRUE(settings.contains("setOfdDefault=0\n"));
+    EXPECT_TRUE(settings.contains("engageService=1\n"));
+    EXPECT_TRUE(QFile::exists(sandbox::applicationsDir() + "/Lumadoc.app/Contents/Info.plist"));
+
+    ASSERT_TRUE(scenario.server().waitForTelemetry(11, 10000));
+    EXPECT_EQ(labels(scenario).filter("click").join(','),
+              "showInterface click 4"); // the OFD choice, on the last point reported
+}
+
+TEST(InstallFlow, TheAnimationHoldsForALateResultAndShowsItWhenItArrives) {
+    InstallScenario scenario;
+    // A large application keeps the install busy while the animation runs out.
+    ASSERT_TRUE(scenario.serveProduct("3.2.1", 64 * 1024 * 1024));
+    scenario.applyToThisProcess();
+    HostLog log;
+    InstallFlow flow(hostFor(log), manualTicks());
+
+    bool heldWhileInstalling = false;
+    QObject::connect(&flow, &InstallFlow::statusChanged, [&](INSTALLER_STATUS status) {
+        if (status != INSTALLER_STATUS::Installing)
+            return;
+        // The install runs on the download's queue; its result can only land
+        // after this slot returns.
+        for (int tick = 0; tick < 15; ++tick)
+            flow.animationTick();
+        heldWhileInstalling = flow.installerStatus() == INSTALLER_STATUS::Installing &&
+                              flow.progress() > 0.98 && !flow.installerStatusToChange();
+    });
+    flow.pressInstall();
+    ASSERT_TRUE(waitFor([&] { return log.terminated == 1; }, 60000));
+    EXPECT_TRUE(heldWhileInstalling);
+    EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Install_success);
+}
+
+TEST(InstallFlow, AFailedInstallCanBeReinstalledInTheBackground) {
+    InstallScenario scenario;
+    scenario.serveRaw(QByteArray(3 * 1024 * 1024, 'x')); // not a disk image
+    scenario.applyToThisProcess();
+    HostLog log;
+    InstallFlow flow(hostFor(log), manualTicks());
+
+    flow.pressInstall();
+    ASSERT_TRUE(waitFor([&] { return flow.installerStatusToChange().has_value(); }));
+    EXPECT_EQ(*flow.installerStatusToChange(), INSTALLER_STATUS::Install_failed);
+    while (flow.installerStatus() == INSTALLER_STATUS::Installing)
+        flow.animationTick();
+    EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Install_failed);
+    EXPECT_FALSE(flow.isAnimating());
+
+    // Put a good image where the download left the bad one, then reinstall.
+    ASSERT_TRUE(scenario.serveProduct("3.2.1"));
+    const QString package = *flow.downloadDmgPath();
+    ASSERT_TRUE(QFile::remove(package));
+    ASSERT_TRUE(QFile::copy(scenario.server().packageDir() + "/lumadoc_x86_64.dmg", package));
+    flow.reinstallClicked();
+    EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Installing);
+    EXPECT_EQ(flow.progress(), 1.0);
+    flow.reinstallClicked(); // ignored: one install at a time
+    flow.animationTick();    // held: the install has not returned
+    EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Installing);
+    ASSERT_TRUE(waitFor([&] { return log.terminated == 1; }));
+    EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Install_success);
+
+    ASSERT_TRUE(scenario.server().waitForTelemetry(14, 10000));
+    const QStringList reports = labels(scenario);
+    EXPECT_EQ(reports.count("result 25"), 1);
+    EXPECT_EQ(reports.count("result 26"), 1);
+    EXPECT_EQ(reports.count("installFail"), 1);
+    EXPECT_EQ(reports.count("installFail click 33"), 1);
+    EXPECT_EQ(reports.count("applicationStart"), 1);
+}
+
+TEST(InstallFlow, DownloadFailuresRetryOnceThenWaitForTheUser) {
+    InstallScenario scenario({"--drop-after", "1000"});
+    ASSERT_TRUE(scenario.serveProduct("3.2.1"));
+    scenario.applyToThisProcess();
+    HostLog log;
+    LogCapture lines;
+    InstallFlow flow(hostFor(log), manualTicks());
+
+    flow.pressInstall();
+    ASSERT_TRUE(
+        waitFor([&] { return flow.installerStatus() == INSTALLER_STATUS::Download_failed; }));
+    EXPECT_EQ(lines.lines().filter("fnDownload").size(), 2); // the first try and the automatic one
+    EXPECT_FALSE(flow.isShouldRedownload());
+
+    // The manual retry resets the counters; after it a failure is final at once.
+    flow.retryDownload();
+    EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Downloading);
+    EXPECT_EQ(flow.totalDownloaded(), 0);
+    EXPECT_EQ(flow.progress(), 0.0);
+    ASSERT_TRUE(
+        waitFor([&] { return flow.installerStatus() == INSTALLER_STATUS::Download_failed; }));
+    EXPECT_EQ(lines.lines().filter("fnDownload").size(), 3);
+
+    ASSERT_TRUE(scenario.server().waitForTelemetry(10, 10000));
+    const QStringList reports = labels(scenario);
+    EXPECT_EQ(reports.count("result 23"), 2);
+    EXPECT_EQ(reports.count("downloadFail"), 2);
+    EXPECT_EQ(reports.count("result 24"), 1);
+    EXPECT_EQ(reports.count("downloadFail click 31"), 1);
+}
+
+TEST(InstallFlow, ARunningProductBlocksTheDownloadUntilTheAlertIsDismissed) {
+    InstallScenario scenario;
+    ASSERT_TRUE(scenario.serveProduct());
+    const QString app = scenario.installPrevious("1.0.0");
+    scenario.applyToThisProcess();
+    HostLog log;
+    InstallFlow flow(hostFor(log), manualTicks());
+    EXPECT_TRUE(flow.isOverwriteInstallation());
+    EXPECT_FALSE(flow.isShowDragBtn());
+
+    QProcess reader;
+    reader.start(app + "/Contents/MacOS_SymLink/docreader", {});
+    ASSERT_TRUE(reader.waitForStarted());
+    ASSERT_TRUE(waitFor([&] { return QFile::exists(scenario.markerPath()); }, 5000));
+
+    flow.pressInstall();
+    EXPECT_TRUE(flow.isUsingNow());
+    EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Prepare_to_download);
+    flow.pressInstall(); // ignored while the alert shows
+    flow.dismissUsingAlert();
+    reader.kill();
+    reader.waitForFinished();
+    flow.disagree();
+    EXPECT_EQ(log.terminated, 1);
+
+    ASSERT_TRUE(scenario.server().waitForTelemetry(5, 10000));
+    QTest::qWait(200);
+    EXPECT_EQ(labels(scenario), QStringList({"result 100", "showInterface", "installNow",
+                                             "result 2", "showInterface click 9"}));
+    for (const QJsonObject& report : scenario.reports()) {
+        if (InstallScenario::label(report) == "result 2") {
+            EXPECT_EQ(report["data"].toObject()["properties"].toObject()["installtype"].toInt(), 1);
+        }
+    }
+}
+
+TEST(InstallFlow, LinksOpenOnlyParsableAddresses) {
+    InstallScenario scenario;
+    scenario.applyToThisProcess();
+    HostLog log;
+    InstallFlow flow(hostFor(log), manualTicks());
+    flow.openTerms();
+    flow.openPrivacy();
+    ASSERT_EQ(log.opened.size(), 2);
+    EXPECT_TRUE(log.opened[0].path().endsWith("/terms/member-service-agreement"));
+    EXPECT_TRUE(log.opened[1].path().endsWith("/privacy"));
+}

@@ -1,0 +1,105 @@
+#include "support/InstallScenario.h"
+
+#include "support/FakeProduct.h"
+#include "support/Sandbox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QProcess>
+#include <algorithm>
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+}
+
+const char* kPointNames[] = {"nonePoint",       "showInterface",    "installNow",   "downloadStart",
+                             "downloadFail",    "downloadComplete", "installStart", "installFail",
+                             "installComplete", "applicationStart"};
+
+} // namespace
+
+InstallScenario::InstallScenario(const QStringList& serverOptions, const QString& telemetryUrl)
+    : m_server(std::make_unique<DevServer>(serverOptions)) {
+    const QString url =
+        telemetryUrl.isEmpty() ? m_server->baseUrl() + "/rekol/report" : telemetryUrl;
+    QFile::copy(LUMADOC_SOURCE_DIR "/resources/data/qfmt.dat", m_resources.filePath("qfmt.dat"));
+    writeFile(m_resources.filePath("qctrl.dat"),
+              ("[common]\nproduct=502\nserver0=" + url + "\nserver2=" + url + "\n").toUtf8());
+}
+
+InstallScenario::~InstallScenario() {
+    // The fake product's programs run until killed; none may outlive the test.
+    QProcess::execute("pkill", {"-KILL", "-f", sandbox::applicationsDir() + "/"});
+}
+
+bool InstallScenario::serveProduct(const QString& version, qint64 payloadBytes) {
+    const QString source = m_work.filePath("image-" + version);
+    FakeProduct::Options options;
+    options.version = version;
+    options.markerPath = markerPath();
+    options.payloadBytes = payloadBytes;
+    if (FakeProduct::write(source, options).isEmpty())
+        return false;
+    const QString image = m_server->packageDir() + "/lumadoc_x86_64.dmg";
+    QFile::remove(image);
+    QFile::remove(m_server->packageDir() + "/lumadoc_arm64.dmg");
+    return FakeProduct::makeDiskImage(source, image) &&
+           QFile::copy(image, m_server->packageDir() + "/lumadoc_arm64.dmg");
+}
+
+void InstallScenario::serveRaw(const QByteArray& bytes) {
+    m_server->addPackage("lumadoc_x86_64.dmg", bytes);
+    m_server->addPackage("lumadoc_arm64.dmg", bytes);
+}
+
+QString InstallScenario::installPrevious(const QString& version) {
+    FakeProduct::Options options;
+    options.version = version;
+    options.markerPath = markerPath();
+    return FakeProduct::write(sandbox::applicationsDir(), options);
+}
+
+void InstallScenario::applyToThisProcess() const {
+    qputenv("LUMADOC_RESOURCE_DIR", m_resources.path().toLocal8Bit());
+    qputenv("LUMADOC_DOWNLOAD_BASE_URL", m_server->baseUrl().toLocal8Bit());
+}
+
+QProcessEnvironment InstallScenario::environment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LUMADOC_RESOURCE_DIR", m_resources.path());
+    env.insert("LUMADOC_DOWNLOAD_BASE_URL", m_server->baseUrl());
+    return env;
+}
+
+QString InstallScenario::markerPath() const {
+    return m_work.filePath("launches.txt");
+}
+
+QString InstallScenario::settingsPath() const {
+    return sandbox::home() + "/.local/share/Lumadoc/reg/common.ini";
+}
+
+QList<QJsonObject> InstallScenario::reports() const {
+    QList<QJsonObject> all = m_server->telemetry();
+    std::stable_sort(all.begin(), all.end(), [](const QJsonObject& a, const QJsonObject& b) {
+        return a["data"].toObject()["#time"].toString() < b["data"].toObject()["#time"].toString();
+    });
+    return all;
+}
+
+QString InstallScenario::label(const QJsonObject& report) {
+    const QJsonObject properties = report["data"].toObject()["properties"].toObject();
+    if (report["table"].toString() == "vexa_tools_install")
+        return QString("result %1").arg(properties["reason"].toInt());
+    const int point = properties["point"].toInt();
+    const int click = properties["click"].toInt();
+    QString name = point >= 0 && point <= 9 ? kPointNames[point] : QString::number(point);
+    if (click != 0)
+        name += QString(" click %1").arg(click);
+    return name;
+}

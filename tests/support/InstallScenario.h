@@ -1,0 +1,55 @@
+#pragma once
+// Everything a whole-install test needs around the installer: a devserver that
+// serves the product image and collects telemetry, a resources folder whose
+// control file points at it, and the environment for the installer (this
+// process or a child). Product processes started from the sandbox are killed
+// when the scenario ends.
+
+#include "support/DevServer.h"
+
+#include <QJsonObject>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+class InstallScenario {
+public:
+    // Starts a devserver with `serverOptions`; telemetry goes to it unless
+    // `telemetryUrl` names another server.
+    explicit InstallScenario(const QStringList& serverOptions = {},
+                             const QString& telemetryUrl = {});
+    ~InstallScenario();
+
+    DevServer& server() { return *m_server; }
+
+    // Serves a fake product of `version` as both processor images. With
+    // payloadBytes the application carries that much data.
+    bool serveProduct(const QString& version = QStringLiteral("3.2.1"),
+                      qint64 payloadBytes = 2 * 1024 * 1024);
+    // Serves `bytes` as both images (a broken download, a bad image).
+    void serveRaw(const QByteArray& bytes);
+    // Puts an installed Lumadoc.app of `version` in the sandbox applications folder.
+    QString installPrevious(const QString& version = QStringLiteral("1.0.0"));
+
+    // Points this process's installer at the server and resources (before the
+    // first use of Config or the reporters).
+    void applyToThisProcess() const;
+    // The same for a child process, on top of the sandbox's environment.
+    QProcessEnvironment environment() const;
+
+    // The file the fake product's programs record their starts in.
+    QString markerPath() const;
+    QString settingsPath() const; // the product settings file in the sandbox
+
+    // Telemetry posts received so far, in order of their "#time".
+    QList<QJsonObject> reports() const;
+    // A short label per report: "result 100" or the point's name.
+    static QString label(const QJsonObject& report);
+
+private:
+    std::unique_ptr<DevServer> m_server;
+    QTemporaryDir m_resources;
+    QTemporaryDir m_work;
+};
