@@ -34,11 +34,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RegEditer::firstValue(text, key);
     RegEditer::splitGroupKey(key + '/' + group);
     const QString updated = RegEditer::withValue(text, group, key, value);
-    const QStringList before = RegEditer::splitLines(text);
-    const QStringList after = RegEditer::splitLines(updated);
-    // One line replaced, or one or two lines added.
-    if (after.size() < before.size() || after.size() > before.size() + 2)
-        __builtin_trap();
 
     // Names and values the installer writes: no newline, no "=", no "[" or "]".
     for (const QString& s : {key, group, value})
@@ -47,6 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 return 0;
     if (key.isEmpty())
         return 0;
+    const QStringList before = RegEditer::splitLines(text);
+    const QStringList after = RegEditer::splitLines(updated);
+    // One line replaced, or one or two lines added.
+    if (after.size() < before.size() || after.size() > before.size() + 2)
+        __builtin_trap();
     // A line that merely mentions the header is a header to the getter even
     // when it also starts with the key: a known reading, not checked here.
     const QString header = '[' + group + ']';

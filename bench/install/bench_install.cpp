@@ -2,7 +2,6 @@
 // time with the same steps as a plain shell script (extract, copy, move).
 // Prints figures; asserts nothing. Usage: bench_install [payload MB] [rounds]
 #include "install/Installer.h"
-#include "platform/Log.h"
 #include "support/FakeProduct.h"
 
 #include <QCoreApplication>
@@ -12,6 +11,8 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -47,7 +48,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_install: cannot build the image\n");
         return 1;
     }
-    setLogSink([](const QString&) {});
+    // The installer's log lines would bury the figures.
+    std::fflush(stdout);
+    const int savedStdout = ::dup(STDOUT_FILENO);
+    const int devNull = ::open("/dev/null", O_WRONLY);
+    ::dup2(devNull, STDOUT_FILENO);
 
     std::vector<double> installer, script;
     for (int i = 0; i < rounds; ++i) {
@@ -74,6 +79,8 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
+    std::fflush(stdout);
+    ::dup2(savedStdout, STDOUT_FILENO);
     const double a = median(installer), b = median(script);
     std::printf("install of a %lld MB application, median of %d rounds\n", payloadMb, rounds);
     std::printf("  installer  %8.1f ms\n  plain sh   %8.1f ms\n  ratio      %8.3f\n", a, b, a / b);

@@ -85,10 +85,6 @@ TEST(SystemCommands, MacLinesMatchTheProductToolsWithQuotedPaths) {
     EXPECT_EQ(launch.arguments,
               QStringList({"-c", "open -a '/Applications/Lumadoc.app' --args -from=5"}));
     EXPECT_FALSE(launch.detached);
-    EXPECT_EQ(mac.copyTree("/m/Lumadoc.app", "/s/temp/Lumadoc.app").arguments,
-              QStringList({"/m/Lumadoc.app", "/s/temp/Lumadoc.app"}));
-    EXPECT_EQ(mac.copyTree("a", "b").program, "/usr/bin/ditto");
-    EXPECT_EQ(mac.osVersion().arguments, QStringList({"sw_vers", "-productVersion"}));
 }
 
 TEST(SystemCommands, LinuxLinesQuotePathsAndEscapePatterns) {
@@ -104,7 +100,6 @@ TEST(SystemCommands, LinuxLinesQuotePathsAndEscapePatterns) {
     EXPECT_TRUE(launch.detached);
     EXPECT_FALSE(linux.launch("/A/Lumadoc.app", "").isValid());
     EXPECT_FALSE(linux.launch("/A/Lumadoc.app", "../../../bin/sh").isValid());
-    EXPECT_EQ(linux.copyTree("/m", "/d").arguments, QStringList({"-a", "--", "/m", "/d"}));
 }
 
 TEST(Runner, JudgesByStatusMergesErrorAndKeepsOutputOnFailure) {
@@ -135,15 +130,6 @@ TEST(Runner, ReadsWhileWaitingSoLargeOutputNeverBlocks) {
     ASSERT_TRUE(output.has_value());
     EXPECT_EQ(output->size(), 4000000);
     EXPECT_EQ(output->count('b'), 1000000);
-}
-
-TEST(Runner, ProgramThatCannotStartIsFalseWithoutStatusLine) {
-    LogCapture log;
-    const ProcessRunner::Result r = ProcessRunner::run({"/nonexistent/tool", {}});
-    EXPECT_FALSE(r.started);
-    EXPECT_FALSE(r.succeeded());
-    EXPECT_FALSE(r.error.isEmpty());
-    EXPECT_TRUE(log.lines().isEmpty());
 }
 
 TEST(Probes, ProcessorKindFromUnameOutput) {
