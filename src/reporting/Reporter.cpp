@@ -48,7 +48,8 @@ void Reporter::report(bool bSuccess, ENUMInstallResult result, bool bSilent, boo
 
     const int raw = rawValue(result);
     const qint64 silentFlag = (bSilent || m_block.bSilent) ? 1 : 0;
-    const qint64 coverFlag = bCover ? 1 : 0;
+    // An overwrite installation stays one in every report, whatever the caller passed.
+    const qint64 coverFlag = (bCover || m_block.bCoverInstall) ? 1 : 0;
     qint64 reportResult = bSuccess ? 1 : 0;
     qint64 silent = silentFlag;
     qint64 installType = coverFlag;

@@ -23,7 +23,8 @@ public:
     explicit Reporter(std::unique_ptr<QvRekolClient> client);
 
     // The block whose uuid, tid1, tid2, tod1 and tod2 go into every report.
-    // Its bSilent marks every report as silent (a windowless install).
+    // Its bSilent marks every report as silent (a windowless install), its
+    // bCoverInstall every report as an overwrite installation.
     ReportBlock data() const;
     void setData(const ReportBlock& block);
     void modifyData(const std::function<void(ReportBlock&)>& change);
@@ -39,7 +40,8 @@ public:
     // "installtype" follow the result code: raw 1 sends result 1; raw 2-21 and
     // 23-26 send the bSuccess flag; raw 22 and 200 send 3 with silent and
     // installtype 200; raw 100 sends 3 for all three. Otherwise silent is the
-    // flag of (bSilent or the block's bSilent), installtype the flag of bCover.
+    // flag of (bSilent or the block's bSilent), installtype the flag of (bCover
+    // or the block's bCoverInstall).
     void report(bool bSuccess, ENUMInstallResult result, bool bSilent, bool bCover, bool force);
 
     QvRekolClient* client() { return mClient.get(); }

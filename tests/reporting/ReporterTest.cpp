@@ -95,13 +95,14 @@ ReportBlock filledBlock() {
 TEST(Reporter, ResultTableDecidesResultSilentAndInstallType) {
     struct Case {
         int raw;
-        bool success, silent, cover, blockSilent;
+        bool success, silent, cover,
+            blockFlags; // blockFlags: the block's bSilent and bCoverInstall
         int result, silentOut, installType;
     };
     const Case cases[] = {
         {1, false, false, false, false, 1, 0, 0},       {1, false, true, true, false, 1, 1, 1},
         {5, false, false, false, false, 0, 0, 0},       {5, true, false, true, false, 1, 0, 1},
-        {21, true, true, false, false, 1, 1, 0},        {23, false, false, false, true, 0, 1, 0},
+        {21, true, true, false, false, 1, 1, 0},        {23, false, false, false, true, 0, 1, 1},
         {26, true, false, false, false, 1, 0, 0},       {22, true, true, true, false, 3, 200, 200},
         {100, false, false, false, false, 3, 3, 3},     {100, true, true, true, true, 3, 3, 3},
         {200, false, false, false, false, 3, 200, 200},
@@ -112,7 +113,8 @@ TEST(Reporter, ResultTableDecidesResultSilentAndInstallType) {
     for (const Case& c : cases) {
         SCOPED_TRACE("raw " + std::to_string(c.raw));
         ReportBlock block = filledBlock();
-        block.bSilent = c.blockSilent;
+        block.bSilent = c.blockFlags;
+        block.bCoverInstall = c.blockFlags;
         reporter.setData(block);
         reporter.report(c.success, *installResultFromRaw(c.raw), c.silent, c.cover, false);
         const QJsonObject p = checkCommon(*reporter.toString(), PRIVATE_TABLE_NAME, block);

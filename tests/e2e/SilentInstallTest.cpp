@@ -1,0 +1,273 @@
+// The real `lumadoc-installer --silent` against the real devserver, in the
+// sandbox: what the user gets (exit status, application, settings) and what
+// the release team reads (the telemetry, in order, with every key).
+
+#include "flow/SilentInstall.h"
+#include "support/FakeProduct.h"
+#include "support/InstallScenario.h"
+#include "support/Sandbox.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QProcess>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct InstallerRun {
+    int exitStatus = -1;
+    QString out;
+    QString err;
+    qint64 millis = 0;
+};
+
+InstallerRun runSilent(const InstallScenario& scenario, int timeoutMs = 90000) {
+    QProcess installer;
+    installer.setProcessEnvironment(scenario.environment());
+    QElapsedTimer clock;
+    clock.start();
+    installer.start(LUMADOC_BIN_DIR "/lumadoc-installer", {"--silent"});
+    InstallerRun run;
+    if (!installer.waitForFinished(timeoutMs)) {
+        installer.kill();
+        installer.waitForFinished();
+    }
+    run.millis = clock.elapsed();
+    run.exitStatus = installer.exitStatus() == QProcess::NormalExit ? installer.exitCode() : -1;
+    run.out = QString::fromUtf8(installer.readAllStandardOutput());
+    run.err = QString::fromUtf8(installer.readAllStandardError());
+    return run;
+}
+
+QString settings(const InstallScenario& scenario) {
+    QFile file(scenario.settingsPath());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QStringList labels(const QList<QJsonObject>& reports) {
+    QStringList result;
+    for (const QJsonObject& report : reports)
+        result << InstallScenario::label(report);
+    return result;
+}
+
+// Posts of the two reporters travel on separate queues, so arrival order says
+// little; the reports' own times must follow the expected order.
+void expectInOrder(const QList<QJsonObject>& reports, const QStringList& expected) {
+    QStringList got = labels(reports);
+    ASSERT_EQ(got.size(), expected.size()) << got.join(", ").toStdString();
+    QStringList times;
+    for (const QString& label : expected) {
+        const qsizetype at = got.indexOf(label);
+        ASSERT_GE(at, 0) << "missing " << label.toStdString();
+        times << reports[at]["data"].toObject()["#time"].toString();
+        got[at].clear();
+    }
+    for (qsizetype i = 1; i < times.size(); ++i)
+        EXPECT_LE(times[i - 1], times[i])
+            << expected[i - 1].toStdString() << " after " << expected[i].toStdString();
+}
+
+void expectCompleteKeySets(const QList<QJsonObject>& reports) {
+    const QStringList common = {"tid1",  "tid2",    "tod1",       "tod2",        "iid",
+                                "tryno", "filever", "product_id", "countrycode", "language"};
+    const QStringList plain = {"result",      "reason",     "installtype", "silent",
+                               "os",          "version",    "parentproce", "lastday",
+                               "before_tid1", "before_tid2"};
+    const QStringList points = {"os",        "chip",      "point", "click",  "isdefview",
+                                "reserved1", "reserved2", "ver",   "result", "reason"};
+    for (const QJsonObject& report : reports) {
+        const QJsonObject data = report["data"].toObject();
+        EXPECT_EQ(data.keys(),
+                  QStringList({"#account_id", "#event_name", "#time", "#type", "properties"}));
+        QStringList expected = common + (report["table"] == "vexa_tools_install" ? plain : points);
+        expected.removeDuplicates();
+        expected.sort();
+        EXPECT_EQ(data["properties"].toObject().keys(), expected);
+    }
+}
+
+QByteArray treeDigest(const QString& root) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    QStringList entries;
+    while (it.hasNext())
+        entries << it.next();
+    entries.sort();
+    for (const QString& path : entries) {
+        const QFileInfo info(path);
+        hash.addData(path.toUtf8());
+        hash.addData(info.isSymLink() ? info.symLinkTarget().toUtf8() : QByteArray());
+        QFile file(path);
+        if (info.isFile() && !info.isSymLink() && file.open(QIODevice::ReadOnly))
+            hash.addData(file.readAll());
+    }
+    return hash.result();
+}
+
+} // namespace
+
+TEST(SilentInstall, FreshInstallLaunchesTheProductAndReportsEveryStep) {
+    InstallScenario scenario;
+    ASSERT_TRUE(scenario.serveProduct("3.2.1"));
+    const InstallerRun run = runSilent(scenario);
+    ASSERT_EQ(run.exitStatus, SilentInstall::Installed) << run.err.toStdString();
+
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !FakeProduct::launches(scenario.markerPath()).isEmpty(); }, 5000));
+    bool launched = false;
+    for (const FakeProduct::Launch& launch : FakeProduct::launches(scenario.markerPath()))
+        launched |= launch.program == "docreader" && launch.arguments == "-from=5";
+    EXPECT_TRUE(launched);
+
+    const QString ini = settings(scenario);
+    for (const char* key :
+         {"setDefault=1", "setOfdDefault=1", "engageService=1", "version=", "shortCode=", "tid1=",
+          "tid2=", "tod1=", "tod2=", "cover_install=0", "installtime=", "uuid=", "svrid="})
+        EXPECT_TRUE(ini.contains(QString("\n") + key)) << key;
+
+    ASSERT_TRUE(scenario.server().waitForTelemetry(10, 10000));
+    const QList<QJsonObject> reports = scenario.reports();
+    expectInOrder(reports,
+                  {"result 100", "showInterface", "installNow", "downloadStart", "downloadComplete",
+                   "installStart", "result 1", "result 21", "installComplete", "applicationStart"});
+    expectCompleteKeySets(reports);
+    for (const QJsonObject& report : reports) {
+        const QJsonObject p = report["data"].toObject()["properties"].toObject();
+        if (report["table"] == "vexa_tools_install" && p["reason"].toInt() != 100) {
+            EXPECT_EQ(p["silent"].toInt(), 1);
+        }
+    }
+}
+
+TEST(SilentInstall, OverwriteInstallKeepsTheChoicesAndMarksTheCover) {
+    InstallScenario scenario;
+    ASSERT_TRUE(scenario.serveProduct("3.2.1"));
+    scenario.installPrevious("1.0.0");
+    const InstallerRun run = runSilent(scenario);
+    ASSERT_EQ(run.exitStatus, SilentInstall::Installed) << run.err.toStdString();
+
+    const QString ini = settings(scenario);
+    EXPECT_FALSE(ini.contains("setDefault="));
+    EXPECT_FALSE(ini.contains("setOfdDefault="));
+    EXPECT_FALSE(ini.contains("engageService="));
+    EXPECT_TRUE(ini.contains("\ncover_install=1"));
+    EXPECT_TRUE(ini.contains("\ncover_installtime="));
+    QFile plist(sandbox::applicationsDir() + "/Lumadoc.app/Contents/Info.plist");
+    ASSERT_TRUE(plist.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(plist.readAll().contains("3.2.1"));
+
+    ASSERT_TRUE(scenario.server().waitForTelemetry(10, 10000));
+    for (const QJsonObject& report : scenario.reports()) {
+        const QJsonObject p = report["data"].toObject()["properties"].toObject();
+        if (report["table"] == "vexa_tools_install" && p["reason"].toInt() != 100) {
+            EXPECT_EQ(p["installtype"].toInt(), 1);
+        }
+    }
+}
+
+TEST(SilentInstall, AFailedFirstDownloadIsRetriedAndTwoAreAFailure) {
+    {
+        // A server error rather than a cut: Qt may quietly resend a request whose
+        // connection broke, which would hide the first failure.
+        InstallScenario scenario({"--status", "503", "--fail-first", "1"});
+        ASSERT_TRUE(scenario.serveProduct());
+        const InstallerRun run = runSilent(scenario);
+        EXPECT_EQ(run.exitStatus, SilentInstall::Installed) << run.err.toStdString();
+        EXPECT_GE(run.millis, 2000); // the automatic retry waits two seconds
+        EXPECT_EQ(run.out.count("fnDownload"), 2);
+    }
+    {
+        InstallScenario scenario({"--drop-after", "4096"});
+        ASSERT_TRUE(scenario.serveProduct());
+        const InstallerRun run = runSilent(scenario);
+        EXPECT_EQ(run.exitStatus, SilentInstall::DownloadFailed) << run.out.toStdString();
+        EXPECT_TRUE(run.err.contains("download failed")) << run.err.toStdString();
+        ASSERT_TRUE(scenario.server().waitForTelemetry(6, 10000));
+        const QStringList got = labels(scenario.reports());
+        EXPECT_EQ(got.count("result 23"), 1);
+        EXPECT_EQ(got.count("downloadFail"), 1);
+    }
+}
+
+TEST(SilentInstall, ABadImageFailsAndLeavesThePreviousApplicationIntact) {
+    InstallScenario scenario;
+    scenario.serveRaw(QByteArray(2 * 1024 * 1024, '\x5a'));
+    const QString previous = scenario.installPrevious("1.0.0");
+    const QByteArray before = treeDigest(previous);
+    const InstallerRun run = runSilent(scenario);
+    EXPECT_EQ(run.exitStatus, SilentInstall::InstallFailed);
+    EXPECT_TRUE(run.err.contains("installation failed")) << run.err.toStdString();
+    EXPECT_EQ(treeDigest(previous), before);
+
+    ASSERT_TRUE(scenario.server().waitForTelemetry(8, 10000));
+    const QStringList got = labels(scenario.reports());
+    EXPECT_EQ(got.count("result 25"), 1);
+    EXPECT_EQ(got.count("installFail"), 1);
+    EXPECT_EQ(got.count("result 1"), 0);
+    // Nothing of the attempt stays in the home folder.
+    EXPECT_EQ(QDir(sandbox::home()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
+}
+
+TEST(SilentInstall, ARunningProductStopsTheInstallWithItsReason) {
+    InstallScenario scenario;
+    ASSERT_TRUE(scenario.serveProduct());
+    const QString app = scenario.installPrevious("1.0.0");
+    QProcess reader;
+    reader.start(app + "/Contents/MacOS_SymLink/docreader", {});
+    ASSERT_TRUE(reader.waitForStarted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(scenario.markerPath()); }, 5000));
+
+    const InstallerRun run = runSilent(scenario);
+    reader.kill();
+    reader.waitForFinished();
+    EXPECT_EQ(run.exitStatus, SilentInstall::ProductRunning);
+    EXPECT_TRUE(run.err.contains("Lumadoc is running")) << run.err.toStdString();
+    ASSERT_TRUE(scenario.server().waitForTelemetry(3, 10000));
+    QTest::qWait(300);
+    const QStringList got = labels(scenario.reports());
+    EXPECT_EQ(got.count("installNow"), 1);
+    EXPECT_EQ(got.count("downloadStart"), 0);
+}
+
+TEST(SilentInstall, ADeadOrHangingTelemetryServerChangesNothingButTheLog) {
+    {
+        // Nothing listens where the reports go.
+        InstallScenario scenario({}, "http://127.0.0.1:9/rekol/report");
+        ASSERT_TRUE(scenario.serveProduct());
+        const InstallerRun run = runSilent(scenario);
+        EXPECT_EQ(run.exitStatus, SilentInstall::Installed) << run.err.toStdString();
+    }
+    {
+        InstallScenario scenario({"--rekol-hang"});
+        ASSERT_TRUE(scenario.serveProduct());
+        const InstallerRun run = runSilent(scenario);
+        EXPECT_EQ(run.exitStatus, SilentInstall::Installed) << run.err.toStdString();
+        // Two posters, each waited for at most 15 seconds.
+        EXPECT_LT(run.millis, 2 * 15000 + 10000);
+        EXPECT_TRUE(run.out.contains("still tasks uncompleted after timeout"))
+            << run.out.toStdString();
+    }
+}
+
+TEST(SilentInstall, BadUsageAndConfigurationAreRefused) {
+    QProcess installer;
+    installer.start(LUMADOC_BIN_DIR "/lumadoc-installer", {"--silent", "--bogus"});
+    ASSERT_TRUE(installer.waitForFinished(10000));
+    EXPECT_EQ(installer.exitCode(), SilentInstall::BadUsage);
+
+    InstallScenario scenario;
+    QProcessEnvironment env = scenario.environment();
+    env.insert("LUMADOC_DOWNLOAD_BASE_URL", "http://bad host:80");
+    installer.setProcessEnvironment(env);
+    installer.start(LUMADOC_BIN_DIR "/lumadoc-installer", {"--silent"});
+    ASSERT_TRUE(installer.waitForFinished(30000));
+    EXPECT_EQ(installer.exitCode(), SilentInstall::BadUsage);
+    EXPECT_TRUE(installer.readAllStandardError().contains("bad download address"));
+}
