@@ -1,4 +1,6 @@
 #include "flow/SilentInstall.h"
+#include "i18n/MultiLanguageUtils.h"
+#include "reporting/BaseReporter.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -39,6 +41,8 @@ bool hasArgument(int argc, char** argv, const char* name) {
 
 int runSilent(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // No texts to show, but the reports name the user's language.
+    BaseReporter::setCurrentLanguage(MultiLanguageUtils::getCurrentLanguage());
     int status = 0;
     {
         SilentInstall silent;
