@@ -1,17 +1,19 @@
+#include "app/AppDelegate.h"
+#include "app/Screenshots.h"
 #include "flow/SilentInstall.h"
 #include "i18n/MultiLanguageUtils.h"
 #include "reporting/BaseReporter.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QTemporaryDir>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
 namespace {
 
-constexpr const char* kHelp = R"(Usage: lumadoc-installer [--silent]
+constexpr const char* kHelp = R"(Usage: lumadoc-installer [--silent | --screenshot DIR]
 
 Installs the Lumadoc PDF reader: downloads the disk image for this processor,
 replaces the installed application, records the installation and starts it.
@@ -19,6 +21,10 @@ replaces the installed application, records the installation and starts it.
 Options:
   --silent     Install without a window: start at once, show a progress bar on
                the terminal (plain lines when the output is not a terminal).
+  --screenshot DIR
+               Draw every screen of the window in English and German into DIR
+               as PNG files (start-en.png, progress-de.png, ...). Nothing is
+               downloaded, installed or reported.
   -h, --help   Show this help.
 
 Exit statuses of --silent:
@@ -53,6 +59,30 @@ int runSilent(int argc, char** argv) {
     return status;
 }
 
+int runScreenshots(int argc, char** argv, const QString& dir) {
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) {
+        std::fprintf(stderr, "lumadoc-installer: error: no temporary folder for --screenshot\n");
+        return 1;
+    }
+    Screenshots::isolate(scratch.path());
+    // Drawn off screen, the same on every desktop.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const qsizetype expected = Screenshots::stills().size() * Screenshots::languages().size();
+    const int written = Screenshots::writeAll(dir);
+    AppDelegate::applicationWillTerminate();
+    return written == expected ? 0 : 1;
+}
+
+int runWindow(int argc, char** argv) {
+    QApplication app(argc, argv);
+    AppDelegate delegate;
+    delegate.applicationDidFinishLaunching();
+    return QApplication::exec();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -60,17 +90,27 @@ int main(int argc, char** argv) {
         std::fputs(kHelp, stdout);
         return 0;
     }
+    bool silent = false;
+    const char* screenshotDir = nullptr;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--silent") != 0) {
+        if (std::strcmp(argv[i], "--silent") == 0) {
+            silent = true;
+        } else if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc && !screenshotDir) {
+            screenshotDir = argv[++i];
+        } else {
             std::fprintf(stderr, "lumadoc-installer: error: unknown argument %s (see --help)\n",
                          argv[i]);
             return SilentInstall::BadUsage;
         }
     }
-    if (hasArgument(argc, argv, "--silent"))
+    if (silent && screenshotDir) {
+        std::fputs("lumadoc-installer: error: --silent and --screenshot exclude each other\n",
+                   stderr);
+        return SilentInstall::BadUsage;
+    }
+    if (silent)
         return runSilent(argc, argv);
-
-    QApplication app(argc, argv);
-    std::fputs("lumadoc-installer: the window is not built yet; use --silent\n", stderr);
-    return SilentInstall::BadUsage;
+    if (screenshotDir)
+        return runScreenshots(argc, argv, QString::fromLocal8Bit(screenshotDir));
+    return runWindow(argc, argv);
 }

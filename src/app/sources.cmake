@@ -1,2 +1,13 @@
+# src/app: the application shell (window, close handling, termination, stills)
+# goes into lumadoc_ui so tests can drive it; main.cpp is the executable.
+file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
+list(FILTER _sources EXCLUDE REGEX "/main\\.cpp$")
+target_sources(lumadoc_ui PRIVATE ${_sources})
+if(APPLE)
+  enable_language(OBJCXX)
+  target_sources(lumadoc_ui PRIVATE ${CMAKE_CURRENT_LIST_DIR}/TitleBarStyle_mac.mm)
+  target_link_libraries(lumadoc_ui PUBLIC "-framework AppKit")
+endif()
+
 add_executable(lumadoc-installer ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
 target_link_libraries(lumadoc-installer PRIVATE lumadoc_ui)

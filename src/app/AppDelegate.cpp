@@ -1,0 +1,199 @@
+#include "app/AppDelegate.h"
+
+#include "app/TitleBarStyle.h"
+#include "app/WindowPlacement.h"
+#include "flow/Globals.h"
+#include "flow/SilentInstall.h"
+#include "i18n/MultiLanguageUtils.h"
+#include "i18n/TextKeys.h"
+#include "platform/Log.h"
+#include "reporting/BaseReporter.h"
+#include "reporting/MacInstallReporter.h"
+#include "reporting/Reporter.h"
+#include "ui/ContentView.h"
+#include "ui/ExitAlertWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QScreen>
+#include <QVBoxLayout>
+
+AppDelegate::AppDelegate()
+    : AppDelegate(Options{}) {}
+
+AppDelegate::AppDelegate(Options options)
+    : m_options(std::move(options)) {
+    // The exit is reported before quitting, so Qt must not quit on its own.
+    QApplication::setQuitOnLastWindowClosed(false);
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
+}
+
+AppDelegate::~AppDelegate() {
+    delete m_confirmCloseAlert;
+    delete m_window;
+    m_flow.reset();
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    const QString language = MultiLanguageUtils::getCurrentLanguage();
+    MultiLanguageUtils::setLanguage(language);
+    BaseReporter::setCurrentLanguage(language);
+
+    InstallFlow::Host host;
+    host.terminate = [this] { quit(); };
+    host.resizeWindowTo = [this](int width, int height) {
+        if (m_window)
+            m_window->setFixedSize(width, height);
+    };
+    host.openUrl = [this](const QUrl& url) {
+        if (m_options.openUrl)
+            m_options.openUrl(url);
+        else
+            QDesktopServices::openUrl(url);
+    };
+    m_flow = std::make_unique<InstallFlow>(std::move(host), m_options.flow);
+
+    createWindow();
+    placeWindow();
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void AppDelegate::createWindow() {
+    m_window = new QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                                        Qt::WindowMinimizeButtonHint);
+    m_window->setWindowTitle(tr_(TextKey::windowTitle));
+    m_view = new ContentView(*m_flow, m_window);
+    auto* layout = new QVBoxLayout(m_window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view);
+    m_window->setFixedSize(WindowPlacement::kWindowSize);
+    m_window->installEventFilter(this);
+    m_window->winId(); // the native window, for the title bar
+    TitleBarStyle::apply(m_window);
+}
+
+void AppDelegate::placeWindow() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        logLine(QStringLiteral("无法获取主屏幕"));
+        return; // Qt centres a new window on its own
+    }
+    const QRect geometry = screen->geometry();
+    logLine(QStringLiteral("主屏幕大小: %1 x %2")
+                .arg(QString::number(double(geometry.width()), 'f', 1),
+                     QString::number(double(geometry.height()), 'f', 1)));
+    const QRect frame = WindowPlacement::windowFrame(geometry, screen->availableGeometry());
+    m_window->move(frame.topLeft());
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_window && event->type() == QEvent::Close) {
+        if (!windowShouldClose()) {
+            event->ignore();
+            return true;
+        }
+        // Once the window is gone, as the platform asks after the last window closed.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (applicationShouldTerminateAfterLastWindowClosed())
+                    quit();
+            },
+            Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool AppDelegate::windowShouldClose() {
+    switch (g_installerStatus.load()) {
+    case INSTALLER_STATUS::Installing:
+        if (m_window)
+            m_window->showMinimized();
+        return false;
+    case INSTALLER_STATUS::Downloading:
+        return showCustomConfirmationAlert();
+    default:
+        return true;
+    }
+}
+
+bool AppDelegate::showCustomConfirmationAlert() {
+    closePanel();
+    const QRect windowFrame =
+        m_window ? m_window->frameGeometry() : QRect(QPoint(0, 0), WindowPlacement::kWindowSize);
+    auto* panel = new QWidget(m_window, Qt::Tool | Qt::FramelessWindowHint);
+    panel->setObjectName(QStringLiteral("confirmCloseAlert"));
+    panel->setAttribute(Qt::WA_TranslucentBackground);
+    panel->setWindowModality(Qt::ApplicationModal);
+    panel->setGeometry(WindowPlacement::panelFrame(windowFrame));
+    auto* content = new ExitAlertWindow(panel);
+    content->move(0, 0);
+    connect(content, &ExitAlertWindow::confirmClose, this, &AppDelegate::confirmClose);
+    connect(content, &ExitAlertWindow::cancelClose, this, &AppDelegate::cancelClose);
+    m_confirmCloseAlert = panel;
+    panel->show();
+    panel->raise();
+    panel->activateWindow();
+    MacInstallReporter::getInstance().report(ENUMInstallPoint::nonePoint,
+                                             ENUMInstallClick::closePanelShown, 0, 0, 0, true);
+    return false;
+}
+
+ExitAlertWindow* AppDelegate::exitAlertWindow() const {
+    return m_confirmCloseAlert ? m_confirmCloseAlert->findChild<ExitAlertWindow*>() : nullptr;
+}
+
+void AppDelegate::closePanel() {
+    if (!m_confirmCloseAlert)
+        return;
+    // Deleted later: this may run inside one of the panel's own button handlers.
+    m_confirmCloseAlert->hide();
+    m_confirmCloseAlert->deleteLater();
+    m_confirmCloseAlert = nullptr;
+}
+
+void AppDelegate::reportQuit() {
+    Reporter& plain = Reporter::getInstance();
+    if (plain.data().bCoverInstall)
+        plain.report(false, ENUMInstallResult::quitCoverInstall, false, true, true);
+    else
+        plain.report(false, ENUMInstallResult::quitFreshInstall, false, false, true);
+}
+
+void AppDelegate::reportExit(ENUMInstallClick click, qint64 result) {
+    const bool cover = Reporter::getInstance().data().bCoverInstall;
+    MacInstallReporter::getInstance().report(ENUMInstallPoint::nonePoint, click, 0, result,
+                                             cover ? 1 : 2, true);
+}
+
+void AppDelegate::confirmClose() {
+    closePanel();
+    reportQuit();
+    reportExit(ENUMInstallClick::closeConfirmed, 2);
+    quit();
+}
+
+void AppDelegate::cancelClose() {
+    reportExit(ENUMInstallClick::closeCancelled, 0);
+    closePanel();
+}
+
+bool AppDelegate::applicationShouldTerminateAfterLastWindowClosed() {
+    reportQuit();
+    reportExit(ENUMInstallClick::lastWindowClosed, 2);
+    return true;
+}
+
+void AppDelegate::applicationWillTerminate() {
+    SilentInstall::flushReports();
+}
+
+void AppDelegate::quit() {
+    if (m_options.quit)
+        m_options.quit();
+    else
+        QCoreApplication::quit();
+}

@@ -1,0 +1,82 @@
+#pragma once
+// The application shell: applies the interface language, builds the one
+// installer window around ContentView, places it, decides what closing it does
+// in each wizard status, and flushes the telemetry on the way out.
+//
+// Closing the window, by g_installerStatus:
+//   Installing    the window is minimised; the install goes on; nothing reported
+//   Downloading   the confirmation panel opens (click 6); "Still close" reports
+//                 result 2 or 3 and click 7 and quits, "Continue" reports click 8
+//                 and the download goes on
+//   otherwise     the window closes, result 2 or 3 and click 5 are reported, quit
+// (result 2 and reason 1 for an overwrite installation, else result 3 and reason 2).
+//
+// UI thread only. The panel is modal but never blocks the caller: it is shown
+// and its buttons act when pressed.
+
+#include "flow/InstallFlow.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+class ContentView;
+class ExitAlertWindow;
+
+class AppDelegate : public QObject {
+    Q_OBJECT
+public:
+    struct Options {
+        // Ends the application; QCoreApplication::quit when empty.
+        std::function<void()> quit;
+        // Opens a web page; QDesktopServices::openUrl when empty.
+        std::function<void(const QUrl&)> openUrl;
+        InstallFlow::Options flow;
+    };
+
+    AppDelegate();
+    explicit AppDelegate(Options options);
+    ~AppDelegate() override;
+
+    // Language, flow (its first two reports), window: placed, shown, in front.
+    void applicationDidFinishLaunching();
+
+    // The window's close button; true lets the window close.
+    bool windowShouldClose();
+    // Opens the confirmation panel over the window and reports click 6. Always false.
+    bool showCustomConfirmationAlert();
+    void confirmClose();
+    void cancelClose();
+    // The window has closed: reports the exit. True: the application quits.
+    bool applicationShouldTerminateAfterLastWindowClosed();
+    // Gives both reporters' posts in flight their bounded time. Runs when the
+    // application quits (aboutToQuit); the silent mode shares it.
+    static void applicationWillTerminate();
+
+    InstallFlow* flow() const { return m_flow.get(); }
+    ContentView* contentView() const { return m_view; }
+    QWidget* window() const { return m_window; }
+    // The open confirmation panel, if any.
+    QWidget* confirmCloseAlert() const { return m_confirmCloseAlert; }
+    ExitAlertWindow* exitAlertWindow() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createWindow();
+    void placeWindow();
+    void closePanel();
+    void reportQuit(); // plain result 2 (overwrite installation) or 3
+    void reportExit(ENUMInstallClick click, qint64 result);
+    void quit();
+
+    Options m_options;
+    std::unique_ptr<InstallFlow> m_flow;
+    ContentView* m_view = nullptr; // owned by the window
+    QPointer<QWidget> m_window;
+    QPointer<QWidget> m_confirmCloseAlert;
+};

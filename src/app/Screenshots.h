@@ -1,0 +1,33 @@
+#pragma once
+// Stills of every screen for the documentation: `lumadoc-installer --screenshot DIR`.
+// The view draws states set for the picture; nothing is downloaded, installed
+// or reported.
+
+#include "ui/ScreenState.h"
+
+#include <QList>
+#include <QString>
+
+struct Screenshots {
+    struct Still {
+        QString name;            // file name stem: "<name>-<language>.png"
+        ScreenState state;       // what the view shows
+        bool closePanel = false; // the close-confirmation panel over it
+    };
+
+    // Languages drawn, in order.
+    static QStringList languages();
+    // Every screen and state drawn, in order.
+    static QList<Still> stills();
+
+    // Points every folder and server the installer could touch into `scratch`
+    // (an empty folder): home, data, settings, applications and resources (no
+    // telemetry data files there, so every report is refused), and the download
+    // and web servers to a closed loopback port. Call before the application
+    // object exists.
+    static void isolate(const QString& scratch);
+
+    // Writes stills() in languages() to `dir` (created when missing) as PNG files,
+    // one log line each. Returns the number of files written.
+    static int writeAll(const QString& dir);
+};
