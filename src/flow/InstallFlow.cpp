@@ -99,20 +99,29 @@ void InstallFlow::disagree() {
 
 void InstallFlow::pressInstall() {
     // Only the start screen takes the press, and only once until it shows again.
-    if (m_installerStatus != INSTALLER_STATUS::Prepare_to_download || m_isUsingNow)
+    if (m_installerStatus != INSTALLER_STATUS::Prepare_to_download || m_isUsingNow ||
+        m_checkingUsage)
         return;
+    m_checkingUsage = true;
     reportPoint(ENUMInstallPoint::installNow);
-    if (Installer::checkIfUsingNow()) {
-        m_isUsingNow = true;
-        notify();
-        return;
-    }
-    setStatus(INSTALLER_STATUS::Downloading);
-    m_isExpanded = false;
-    notify();
-    resizeWindowTo(680, WINDOW_HEIGHT - 56);
-    reportPoint(ENUMInstallPoint::downloadStart);
-    fnDownload();
+    // Looking for the product's processes takes tens of milliseconds: not on the UI thread.
+    workQueue().post([this] {
+        const bool running = Installer::checkIfUsingNow();
+        runOnMain(this, [this, running] {
+            m_checkingUsage = false;
+            if (running) {
+                m_isUsingNow = true;
+                notify();
+                return;
+            }
+            setStatus(INSTALLER_STATUS::Downloading);
+            m_isExpanded = false;
+            notify();
+            resizeWindowTo(680, WINDOW_HEIGHT - 56);
+            reportPoint(ENUMInstallPoint::downloadStart);
+            fnDownload();
+        });
+    });
 }
 
 void InstallFlow::setExpanded(bool expanded) {
@@ -318,6 +327,16 @@ void InstallFlow::setStatus(INSTALLER_STATUS status) {
 }
 
 void InstallFlow::installSuccess() {
+    // Settings writes, services and the launch take a few hundred milliseconds of file
+    // and process work; they run in order on the install queue so the window keeps
+    // drawing. The choices can no longer change: the start screen is gone.
+    workQueue().post([this] {
+        recordSuccess();
+        start2Use();
+    });
+}
+
+void InstallFlow::recordSuccess() {
     const std::optional<QString>& ini = g_commonFilePath();
     if (!m_isOverwriteInstallation) {
         if (ini) {
@@ -342,7 +361,6 @@ void InstallFlow::installSuccess() {
     points.modifyData([version](MacInstallReportBlock& b) { b.baseBlock.lastVer = version; });
     reportPoint(ENUMInstallPoint::installComplete, ENUMInstallClick::none, m_isSetDefault ? 1 : 0,
                 1);
-    start2Use();
 }
 
 void InstallFlow::start2Use() {
@@ -351,9 +369,11 @@ void InstallFlow::start2Use() {
     reportPoint(ENUMInstallPoint::applicationStart, ENUMInstallClick::none, m_isSetDefault ? 1 : 0,
                 1);
     Installer::startUse();
-    if (m_host.finished)
-        m_host.finished(INSTALLER_STATUS::Install_success);
-    m_host.terminate();
+    runOnMain(this, [this] {
+        if (m_host.finished)
+            m_host.finished(INSTALLER_STATUS::Install_success);
+        m_host.terminate();
+    });
 }
 
 SerialQueue& InstallFlow::workQueue() {

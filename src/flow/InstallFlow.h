@@ -73,6 +73,8 @@ public:
 
     // --- User actions --------------------------------------------------------
     void disagree();
+    // Checks for a running product off the UI thread, then either sets isUsingNow
+    // or starts the download (both announced by changed()).
     void pressInstall();
     void setExpanded(bool expanded);
     void setSetDefault(bool on);
@@ -88,9 +90,11 @@ public:
     bool tryAutoRestartDownload(); // download queue
     void restartDownload();
     void install(const QString& dmgPath); // blocks its thread until the install returns
+    // Queues the success path (settings, services, reports, launch) on the install
+    // queue; the host's terminate() follows on the UI thread.
     void installSuccess();
     void reinstall();
-    void start2Use();
+    void start2Use(); // install queue
     void resizeWindowTo(int width, int height);
 
     // Progress handler: whole MiB received and expected, seconds left.
@@ -107,6 +111,7 @@ private:
     void onDownloadSuccess(const QString& path); // download queue
     void onDownloadFailed();                     // download queue
     void runInstall(const QString& dmgPath);     // any worker thread
+    void recordSuccess();                        // install queue
     void applyInstallResult(bool ok);            // UI thread
     void updateAnimation();
     void openLink(const QString& address);
@@ -136,6 +141,7 @@ private:
     UserProfileModel m_userProfileModel;
 
     bool m_installRunning = false; // UI thread's view: an install has started and not returned
+    bool m_checkingUsage = false;  // the install press is being checked against running processes
     QTimer m_animationTimer;
     std::vector<std::unique_ptr<Downloader>> m_downloaders; // one per attempt, kept to the end
     std::unique_ptr<SerialQueue> m_workQueue; // reinstall, and failures without a transfer

@@ -81,8 +81,6 @@ void SilentInstall::start() {
             }
         });
         m_flow->pressInstall();
-        if (m_flow->isUsingNow())
-            finish(ProductRunning, "Lumadoc is running; quit it and run the installer again");
     });
 }
 
@@ -93,6 +91,8 @@ void SilentInstall::flushReports() {
 }
 
 void SilentInstall::showProgress() {
+    if (m_flow->isUsingNow())
+        finish(ProductRunning, "Lumadoc is running; quit it and run the installer again");
     if (m_done || m_flow->installerStatus() != INSTALLER_STATUS::Downloading)
         return;
     const double fraction =

@@ -102,9 +102,9 @@ TEST(InstallFlow, FreshInstallTicksToSuccessOnTheTenthTickAndWritesTheChoices) {
     flow.setSetDefault(false);
     flow.userProfileModel().setAssotiateOFD(false);
     flow.pressInstall();
-    EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Downloading);
-    EXPECT_FALSE(flow.isExpanded());
     flow.pressInstall(); // a second press is ignored
+    ASSERT_TRUE(waitFor([&] { return flow.installerStatus() == INSTALLER_STATUS::Downloading; }));
+    EXPECT_FALSE(flow.isExpanded());
     ASSERT_TRUE(waitFor([&] { return flow.installerStatusToChange().has_value(); }));
     EXPECT_EQ(*flow.installerStatusToChange(), INSTALLER_STATUS::Install_success);
     EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Installing);
@@ -117,7 +117,7 @@ TEST(InstallFlow, FreshInstallTicksToSuccessOnTheTenthTickAndWritesTheChoices) {
     EXPECT_EQ(log.terminated, 0);
     flow.animationTick();
     EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Install_success);
-    EXPECT_EQ(log.terminated, 1);
+    ASSERT_TRUE(waitFor([&] { return log.terminated == 1; }));
     EXPECT_EQ(log.resizes, QList<QSize>({{680, 492}, {680, 436}}));
 
     QFile ini(scenario.settingsPath());
@@ -243,7 +243,7 @@ TEST(InstallFlow, ARunningProductBlocksTheDownloadUntilTheAlertIsDismissed) {
     ASSERT_TRUE(waitFor([&] { return QFile::exists(scenario.markerPath()); }, 5000));
 
     flow.pressInstall();
-    EXPECT_TRUE(flow.isUsingNow());
+    ASSERT_TRUE(waitFor([&] { return flow.isUsingNow(); }));
     EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Prepare_to_download);
     flow.pressInstall(); // ignored while the alert shows
     flow.dismissUsingAlert();
