@@ -1,0 +1,338 @@
+// The real window, driven with mouse events: each control reaches its flow
+// action and its reports, and the close button does what the status asks.
+#include "app/AppDelegate.h"
+#include "ShellEnvironment.h"
+#include "app/WindowPlacement.h"
+#include "flow/Globals.h"
+#include "i18n/MultiLanguageUtils.h"
+#include "support/DevServer.h"
+#include "support/FakeProduct.h"
+#include "support/LogCapture.h"
+#include "support/Sandbox.h"
+#include "ui/AlertView.h"
+#include "ui/BtnView.h"
+#include "ui/CheckBoxToggleStyle.h"
+#include "ui/ClickableText.h"
+#include "ui/ContentView.h"
+#include "ui/CustomInstallPanel.h"
+#include "ui/DownloadFailedScreen.h"
+#include "ui/DragMenuToggleStyle.h"
+#include "ui/ExitAlertWindow.h"
+#include "ui/InstallFailedScreen.h"
+#include "ui/ProgressBarView.h"
+#include "ui/ProgressScreen.h"
+#include "ui/StartScreen.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+using shell::Report;
+
+namespace {
+
+using Match = std::function<bool(const Report&)>;
+Match plain(int result) {
+    return [=](const Report& r) { return r.isPlain(result); };
+}
+Match point(int p, int click = 0) {
+    return [=](const Report& r) { return r.isPoint(p, click); };
+}
+// A click report with its result and reason fields.
+Match clickReport(int c, int result, int reason) {
+    return [=](const Report& r) {
+        return r.isClick(c) && r.value("result") == result && r.value("reason") == reason;
+    };
+}
+
+class AppDelegateTest : public ::testing::Test {
+protected:
+    void launch(std::chrono::milliseconds animationInterval = 5ms) {
+        mark = shell::reports().size();
+        AppDelegate::Options options;
+        options.quit = [this] { ++quits; };
+        options.openUrl = [this](const QUrl& url) { opened << url; };
+        options.flow.retryPause = 10ms;
+        options.flow.animationInterval = animationInterval;
+        delegate = std::make_unique<AppDelegate>(options);
+        delegate->applicationDidFinishLaunching();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(delegate->window()));
+        ASSERT_TRUE(shell::waitForReports(mark, {plain(100), point(1)}));
+        mark = shell::reports().size();
+    }
+    void TearDown() override {
+        delegate.reset();
+        // Reports still in flight land before the next test counts.
+        shell::settledReportsSince(0);
+    }
+
+    InstallFlow& flow() const { return *delegate->flow(); }
+    ContentView* view() const { return delegate->contentView(); }
+    StartScreen* start() const { return view()->startScreen(); }
+    QWidget* window() const { return delegate->window(); }
+
+    static void click(QWidget* widget) {
+        QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+    }
+    void pressInstall() {
+        click(start()->installButton());
+        ASSERT_EQ(flow().installerStatus(), INSTALLER_STATUS::Downloading);
+    }
+    // The reports since the last check hold these; the mark moves past them.
+    bool reported(const QList<Match>& expected) {
+        const bool ok = shell::waitForReports(mark, expected);
+        mark = shell::reports().size();
+        return ok;
+    }
+    bool waitForStatus(INSTALLER_STATUS status, int timeoutMs = 10000) const {
+        return QTest::qWaitFor([&] { return flow().installerStatus() == status; }, timeoutMs);
+    }
+    bool closeAndQuit() {
+        window()->close();
+        return QTest::qWaitFor([&] { return quits == 1; }, 5000);
+    }
+
+    std::unique_ptr<AppDelegate> delegate;
+    qsizetype mark = 0;
+    int quits = 0;
+    QList<QUrl> opened;
+};
+
+} // namespace
+
+TEST_F(AppDelegateTest, WindowIsTitledSizedAndPlacedOnThePrimaryScreen) {
+    LogCapture log;
+    launch();
+    EXPECT_EQ(window()->windowTitle(), "Lumadoc Installer");
+    EXPECT_EQ(window()->size(), QSize(680, 436));
+    EXPECT_EQ(view()->geometry(), QRect(0, 0, 680, 436));
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect frame =
+        WindowPlacement::windowFrame(screen->geometry(), screen->availableGeometry());
+    EXPECT_EQ(window()->frameGeometry().topLeft(), frame.topLeft());
+    EXPECT_TRUE(log.lines().contains(QString("主屏幕大小: %1.0 x %2.0")
+                                         .arg(screen->geometry().width())
+                                         .arg(screen->geometry().height())))
+        << log.lines().join('\n').toStdString();
+    EXPECT_FALSE(window()->windowFlags() & Qt::WindowMaximizeButtonHint);
+}
+
+TEST_F(AppDelegateTest, StartScreenControlsReachTheFlow) {
+    launch();
+    DragMenuToggleStyle* toggle = start()->customInstallToggle();
+    CustomInstallPanel* panel = view()->customInstallPanel();
+    ASSERT_TRUE(toggle->isVisible());
+    EXPECT_FALSE(panel->isVisible());
+
+    click(toggle);
+    EXPECT_TRUE(flow().isExpanded());
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(window()->size(), QSize(680, 492));
+    EXPECT_EQ(panel->geometry(), QRect(0, 436, 680, 56));
+
+    click(panel->setDefaultBox());
+    EXPECT_FALSE(flow().isSetDefault());
+    EXPECT_FALSE(panel->setDefaultBox()->isChecked());
+    click(panel->setDefaultBox());
+    EXPECT_TRUE(flow().isSetDefault());
+
+    click(panel->associateOfdBox());
+    EXPECT_FALSE(flow().userProfileModel().isAssotiateOFD());
+    click(panel->associateOfdBox());
+    EXPECT_TRUE(flow().userProfileModel().isAssotiateOFD());
+    EXPECT_TRUE(reported({clickReport(4, 0, 0), clickReport(3, 0, 0)}));
+
+    click(start()->findChild<ClickableText*>("termsLink"));
+    click(start()->findChild<ClickableText*>("privacyLink"));
+    ASSERT_EQ(opened.size(), 2);
+    EXPECT_EQ(opened[0].path(), "/terms/member-service-agreement");
+    EXPECT_EQ(opened[1].path(), "/privacy");
+
+    click(toggle);
+    EXPECT_FALSE(flow().isExpanded());
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_EQ(window()->size(), QSize(680, 436));
+    EXPECT_TRUE(shell::settledReportsSince(mark).isEmpty()) << "links and the panel report nothing";
+    EXPECT_EQ(quits, 0);
+}
+
+TEST_F(AppDelegateTest, DisagreeReportsTheExitAndQuits) {
+    launch();
+    click(start()->disagreeButton());
+    EXPECT_EQ(quits, 1);
+    EXPECT_TRUE(reported({plain(3), point(1, 9)}));
+}
+
+TEST_F(AppDelegateTest, InstallPressEndingOutsideStartsTheDownloadAndItsProgressShows) {
+    launch();
+    click(start()->customInstallToggle());
+    ASSERT_EQ(window()->height(), 492);
+
+    BtnView* install = start()->installButton();
+    const QPoint inside = install->rect().center();
+    const QPoint outside = install->rect().bottomRight() + QPoint(40, 40);
+    QTest::mousePress(install, Qt::LeftButton, {}, inside);
+    QTest::mouseMove(install, outside);
+    QTest::mouseRelease(install, Qt::LeftButton, {}, outside);
+    ASSERT_EQ(flow().installerStatus(), INSTALLER_STATUS::Downloading);
+    EXPECT_EQ(view()->currentScreen(), ContentView::Screen::progress);
+    EXPECT_FALSE(flow().isExpanded()) << "starting the download closes the panel";
+    EXPECT_EQ(window()->size(), QSize(680, 436));
+    EXPECT_TRUE(reported({point(2), point(3)}));
+
+    ProgressScreen* progress = view()->progressScreen();
+    flow().onProgress(150, 300, 3725.9);
+    EXPECT_EQ(progress->percentText(), "50%");
+    EXPECT_EQ(progress->receivedText(), "150MB");
+    EXPECT_EQ(progress->expectedText(), " / 300MB ");
+    EXPECT_EQ(progress->remainingText(), "62 min 5 sec remaining");
+    EXPECT_EQ(progress->bar()->targetWidth(), 144);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return progress->bar()->fillWidth() == 144; }, 3000));
+    flow().onProgress(150, 300, 60.4);
+    EXPECT_EQ(progress->remainingText(), "1 min 0 sec remaining");
+    flow().onProgress(150, 300, 59.9);
+    EXPECT_EQ(progress->remainingText(), "59 sec remaining");
+
+    // All received: the install text and its animation, while the status is still Downloading.
+    flow().onProgress(300, 300, 0);
+    EXPECT_EQ(progress->installText(), "Installing (done in about 10 seconds)");
+    EXPECT_TRUE(flow().isAnimating());
+    EXPECT_EQ(flow().installerStatus(), INSTALLER_STATUS::Downloading);
+}
+
+TEST_F(AppDelegateTest, ClosingWhileDownloadingAsksFirst) {
+    launch();
+    pressInstall();
+    mark = shell::reports().size();
+
+    window()->close();
+    QWidget* panel = delegate->confirmCloseAlert();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(window()->isVisible());
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->geometry(), WindowPlacement::panelFrame(window()->frameGeometry()));
+    EXPECT_TRUE(reported({clickReport(6, 0, 0)}));
+
+    // "Continue": the panel goes, the download goes on.
+    click(delegate->exitAlertWindow()->cancelButton());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return delegate->confirmCloseAlert() == nullptr; }, 2000));
+    EXPECT_TRUE(reported({clickReport(8, 0, 2)}));
+    EXPECT_EQ(flow().installerStatus(), INSTALLER_STATUS::Downloading);
+    EXPECT_TRUE(window()->isVisible());
+    EXPECT_EQ(quits, 0);
+
+    // A new panel for the next attempt; "Still close" quits.
+    window()->close();
+    ASSERT_NE(delegate->confirmCloseAlert(), nullptr);
+    click(delegate->exitAlertWindow()->confirmButton());
+    EXPECT_EQ(quits, 1);
+    EXPECT_TRUE(reported({clickReport(6, 0, 0), plain(3), clickReport(7, 2, 2)}));
+}
+
+TEST_F(AppDelegateTest, FailedDownloadScreenRetriesOpensFeedbackAndClosesAtOnce) {
+    launch();
+    downloadUrl = "http://127.0.0.1:9/mac/dl/lumadoc_x86_64.dmg"; // nothing listens there
+    pressInstall();
+    ASSERT_TRUE(waitForStatus(INSTALLER_STATUS::Download_failed));
+    EXPECT_EQ(view()->currentScreen(), ContentView::Screen::downloadFailed);
+    EXPECT_TRUE(reported({point(2), point(3), plain(23), point(4)}));
+
+    DownloadFailedScreen* failed = view()->downloadFailedScreen();
+    click(failed->feedbackLink());
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened[0].path(), "/contact-us");
+    EXPECT_TRUE(reported({clickReport(32, 0, 0)}));
+
+    // The retry gets no automatic second chance.
+    click(failed->retryButton());
+    EXPECT_TRUE(reported({plain(24), clickReport(31, 0, 0), plain(23), point(4)}));
+    ASSERT_TRUE(waitForStatus(INSTALLER_STATUS::Download_failed));
+
+    ASSERT_TRUE(closeAndQuit());
+    EXPECT_FALSE(window()->isVisible());
+    EXPECT_TRUE(reported({plain(3), clickReport(5, 2, 2)}));
+}
+
+TEST_F(AppDelegateTest, ClosingWhileInstallingMinimisesAndTheFailureOffersReinstall) {
+    DevServer packages;
+    ASSERT_TRUE(packages.isRunning());
+    launch(100ms); // about a second of install animation
+    // Not a disk image: the download succeeds, the install fails.
+    downloadUrl = packages.addPackage("lumadoc_x86_64.dmg", QByteArray(4096, 'x'));
+    pressInstall();
+    ASSERT_TRUE(waitForStatus(INSTALLER_STATUS::Installing));
+    mark = shell::reports().size();
+
+    window()->close();
+    EXPECT_TRUE(window()->isMinimized());
+    EXPECT_EQ(delegate->confirmCloseAlert(), nullptr);
+    window()->showNormal();
+
+    ASSERT_TRUE(waitForStatus(INSTALLER_STATUS::Install_failed));
+    EXPECT_EQ(view()->currentScreen(), ContentView::Screen::installFailed);
+    QList<Report> since = shell::settledReportsSince(mark);
+    EXPECT_FALSE(std::any_of(since.begin(), since.end(), [](const Report& r) {
+        return r.isClick(5) || r.isClick(6);
+    })) << "minimising reports nothing";
+    EXPECT_TRUE(reported({plain(25), point(7)}));
+
+    click(view()->installFailedScreen()->reinstallButton());
+    EXPECT_TRUE(reported({plain(26), clickReport(33, 0, 0), plain(25)}));
+    ASSERT_TRUE(waitForStatus(INSTALLER_STATUS::Install_failed));
+    EXPECT_EQ(quits, 0);
+}
+
+TEST_F(AppDelegateTest, OverwriteInstallationHasNoToggleAndARunningProductRaisesTheAlert) {
+    const QString app = FakeProduct::write(sandbox::applicationsDir());
+    ASSERT_FALSE(app.isEmpty());
+    QProcess product;
+    product.start(app + "/Contents/MacOS/docreader");
+    ASSERT_TRUE(product.waitForStarted());
+    struct Cleanup {
+        QProcess& product;
+        QString app;
+        ~Cleanup() {
+            product.kill();
+            product.waitForFinished();
+            QDir(app).removeRecursively();
+        }
+    } cleanup{product, app};
+
+    launch();
+    EXPECT_FALSE(flow().isShowDragBtn());
+    DragMenuToggleStyle* toggle = start()->customInstallToggle();
+    EXPECT_FALSE(toggle->isVisible());
+    // A click where it would be reaches nothing that opens the panel.
+    QTest::mouseClick(window(), Qt::LeftButton, {},
+                      toggle->mapTo(window(), toggle->rect().center()));
+    EXPECT_FALSE(flow().isExpanded());
+
+    AlertView* alert = view()->usingAlert();
+    EXPECT_FALSE(alert->isVisible());
+    click(start()->installButton());
+    EXPECT_EQ(flow().installerStatus(), INSTALLER_STATUS::Prepare_to_download);
+    ASSERT_TRUE(alert->isVisible());
+    EXPECT_EQ(alert->title(), "Lumadoc is running.\nPlease quit it before installing.");
+    QList<Report> since = shell::settledReportsSince(mark);
+    ASSERT_EQ(since.size(), 1);
+    EXPECT_TRUE(since[0].isPoint(2));
+    mark += since.size();
+
+    click(alert->button());
+    EXPECT_FALSE(alert->isVisible());
+    EXPECT_FALSE(flow().isUsingNow());
+
+    product.kill();
+    product.waitForFinished();
+    pressInstall();
+    window()->close();
+    ASSERT_NE(delegate->confirmCloseAlert(), nullptr);
+    click(delegate->exitAlertWindow()->confirmButton());
+    EXPECT_EQ(quits, 1);
+    // An overwrite installation quits with result 2 and reason 1.
+    EXPECT_TRUE(reported({point(3), clickReport(6, 0, 0), plain(2), clickReport(7, 2, 1)}));
+}

@@ -1,0 +1,42 @@
+#pragma once
+// The shell tests' process-wide servers, started before the first test: every
+// report goes to a telemetry devserver (through a resources folder whose
+// control file names it), and every download to a package devserver that
+// announces the package and then stalls, so a download stays in progress
+// until the test ends it.
+
+#include "support/DevServer.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <functional>
+
+namespace shell {
+
+DevServer& telemetryServer();
+DevServer& stalledPackageServer();
+// The resources folder the reporters read (qfmt.dat, qctrl.dat).
+QString resourceDir();
+
+// One report as the server decoded it: its table and its properties.
+struct Report {
+    QString table;
+    QJsonObject properties;
+
+    bool isPlain(int result) const;               // result code (sent as "reason")
+    bool isClick(int click) const;                // install-point report of a click
+    bool isPoint(int point, int click = 0) const; // install-point report of a point
+    qint64 value(const char* key) const { return properties.value(key).toInteger(-1); }
+};
+
+// Reports received so far, in arrival order.
+QList<Report> reports();
+// Waits until the reports after the first `from` hold one match of each
+// predicate (in any order); false on time-out.
+bool waitForReports(qsizetype from, const QList<std::function<bool(const Report&)>>& expected,
+                    int timeoutMs = 10000);
+// Waits for both reporters' posts in flight, then returns the reports after `from`.
+QList<Report> settledReportsSince(qsizetype from);
+
+} // namespace shell
