@@ -62,6 +62,7 @@ InstallFlow::InstallFlow(Host host, Options options)
 }
 
 InstallFlow::~InstallFlow() {
+    *m_alive = false;
     m_animationTimer.stop();
     // Queues finish their posted work before they go.
     m_downloaders.clear();
@@ -107,7 +108,7 @@ void InstallFlow::pressInstall() {
     // Looking for the product's processes takes tens of milliseconds: not on the UI thread.
     workQueue().post([this] {
         const bool running = Installer::checkIfUsingNow();
-        runOnMain(this, [this, running] {
+        onMain([this, running] {
             m_checkingUsage = false;
             if (running) {
                 m_isUsingNow = true;
@@ -222,7 +223,7 @@ void InstallFlow::onProgress(qint64 receivedMiB, qint64 expectedMiB, double seco
 void InstallFlow::onDownloadSuccess(const QString& path) {
     logLine("download file path %s " + path);
     reportPoint(ENUMInstallPoint::downloadComplete);
-    runOnMain(this, [this, path] {
+    onMain([this, path] {
         m_downloadDmgPath = path;
         m_installRunning = true;
         // The download is whole, even when its size was never announced.
@@ -238,18 +239,18 @@ void InstallFlow::onDownloadFailed() {
         return;
     reportPlain(ENUMInstallResult::downloadFailed);
     reportPoint(ENUMInstallPoint::downloadFail);
-    runOnMain(this, [this] { setStatus(INSTALLER_STATUS::Download_failed); });
+    onMain([this] { setStatus(INSTALLER_STATUS::Download_failed); });
 }
 
 bool InstallFlow::tryAutoRestartDownload() {
     if (!m_isShouldRedownload.exchange(false))
         return true;
-    runOnMain(this, [this] {
+    onMain([this] {
         notify();
         setStatus(INSTALLER_STATUS::Downloading);
     });
     QThread::msleep(static_cast<unsigned long>(m_options.retryPause.count()));
-    runOnMain(this, [this] { fnDownload(); });
+    onMain([this] { fnDownload(); });
     return false;
 }
 
@@ -277,7 +278,7 @@ void InstallFlow::runInstall(const QString& dmgPath) {
         reportPlain(ENUMInstallResult::installFailed);
         reportPoint(ENUMInstallPoint::installFail);
     }
-    runOnMain(this, [this, ok] { applyInstallResult(ok); });
+    onMain([this, ok] { applyInstallResult(ok); });
 }
 
 void InstallFlow::applyInstallResult(bool ok) {
@@ -369,10 +370,18 @@ void InstallFlow::start2Use() {
     reportPoint(ENUMInstallPoint::applicationStart, ENUMInstallClick::none, m_isSetDefault ? 1 : 0,
                 1);
     Installer::startUse();
-    runOnMain(this, [this] {
+    onMain([this] {
         if (m_host.finished)
             m_host.finished(INSTALLER_STATUS::Install_success);
         m_host.terminate();
+    });
+}
+
+void InstallFlow::onMain(std::function<void()> work) {
+    // The token is read and cleared on the main thread only.
+    runOnMain([alive = m_alive, work = std::move(work)] {
+        if (*alive)
+            work();
     });
 }
 

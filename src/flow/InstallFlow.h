@@ -120,6 +120,8 @@ private:
                      qint64 isdefview = 0, qint64 result = 0, qint64 reason = 0);
     void notify();
     SerialQueue& workQueue();
+    // Runs work on the UI thread in order, unless the flow is gone by then.
+    void onMain(std::function<void()> work);
 
     Host m_host;
     Options m_options;
@@ -144,5 +146,7 @@ private:
     bool m_checkingUsage = false;  // the install press is being checked against running processes
     QTimer m_animationTimer;
     std::vector<std::unique_ptr<Downloader>> m_downloaders; // one per attempt, kept to the end
-    std::unique_ptr<SerialQueue> m_workQueue; // reinstall, and failures without a transfer
+    std::unique_ptr<SerialQueue> m_workQueue;
+    std::shared_ptr<bool> m_alive =
+        std::make_shared<bool>(true); // reinstall, and failures without a transfer
 };

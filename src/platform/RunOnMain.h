@@ -4,10 +4,4 @@
 
 #include <functional>
 
-class QObject;
-
 void runOnMain(std::function<void()> work);
-
-// The same, dropped when `context` (an object living on the main thread) is
-// destroyed before the work runs.
-void runOnMain(QObject* context, std::function<void()> work);

@@ -13,11 +13,14 @@ SerialQueue::SerialQueue(const QString& name)
 
 SerialQueue::~SerialQueue() {
     // Queued after every item already posted, so those still run.
-    QMetaObject::invokeMethod(
-        m_context, [this] { m_thread.quit(); }, Qt::QueuedConnection);
+    post([this] { m_thread.quit(); });
     m_thread.wait();
 }
 
 void SerialQueue::post(std::function<void()> work) {
-    QMetaObject::invokeMethod(m_context, std::move(work), Qt::QueuedConnection);
+    m_work.push(std::move(work));
+    // One event per item: each runs the oldest, so items keep their order and
+    // interleave with the thread's other events (network replies) as posted.
+    QMetaObject::invokeMethod(
+        m_context, [this] { m_work.runOne(); }, Qt::QueuedConnection);
 }

@@ -2,6 +2,8 @@
 // A named thread with its own event loop that runs posted work one item at a
 // time, in the order posted. QObjects created by posted work live on it.
 
+#include "platform/WorkList.h"
+
 #include <QString>
 #include <QThread>
 #include <functional>
@@ -25,4 +27,5 @@ public:
 private:
     QThread m_thread;
     QObject* m_context;
+    WorkList m_work;
 };
