@@ -77,6 +77,11 @@ QString MultiLanguageUtils::chooseLanguage(const QStringList& available,
 }
 
 bool MultiLanguageUtils::setLanguage(const QString& language) {
+    saveLanguagePreference(language);
+    return useLanguage(language);
+}
+
+void MultiLanguageUtils::saveLanguagePreference(const QString& language) {
     {
         const auto settings = preferences();
         settings->setValue(QStringLiteral("AppleTextDirection"), false);
@@ -87,7 +92,9 @@ bool MultiLanguageUtils::setLanguage(const QString& language) {
             logLine(QStringLiteral("Could not save the interface language to %1")
                         .arg(settings->fileName()));
     }
+}
 
+bool MultiLanguageUtils::useLanguage(const QString& language) {
     removeInstalledTable();
     static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_-]+$"));
     auto* translator = new QTranslator(QCoreApplication::instance());

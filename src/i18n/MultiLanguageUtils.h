@@ -36,6 +36,10 @@ public:
     // log line, when the application carries no table for the language: keys then show
     // as themselves.
     static bool setLanguage(const QString& language);
+    // The two halves of setLanguage(), for a caller that wants the texts now and the
+    // preferences (a synced file write) a moment later.
+    static bool useLanguage(const QString& language);
+    static void saveLanguagePreference(const QString& language);
 
     // The language whose table is in use; empty when none is.
     static QString activeLanguage();
