@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 AppDelegate::AppDelegate()
@@ -36,10 +37,23 @@ AppDelegate::~AppDelegate() {
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
-    const QString language = MultiLanguageUtils::getCurrentLanguage();
-    MultiLanguageUtils::setLanguage(language);
-    BaseReporter::setCurrentLanguage(language);
+    // The texts now; the preference (a synced file write) waits for the first frame.
+    m_language = MultiLanguageUtils::getCurrentLanguage();
+    MultiLanguageUtils::useLanguage(m_language);
+    BaseReporter::setCurrentLanguage(m_language);
 
+    createWindow();
+    placeWindow();
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+    QTimer::singleShot(kFlowDelay, this, &AppDelegate::createFlow);
+}
+
+void AppDelegate::createFlow() {
+    if (m_flow)
+        return;
+    MultiLanguageUtils::saveLanguagePreference(m_language);
     InstallFlow::Host host;
     host.terminate = [this] { quit(); };
     host.resizeWindowTo = [this](int width, int height) {
@@ -53,19 +67,16 @@ void AppDelegate::applicationDidFinishLaunching() {
             QDesktopServices::openUrl(url);
     };
     m_flow = std::make_unique<InstallFlow>(std::move(host), m_options.flow);
-
-    createWindow();
-    placeWindow();
-    m_window->show();
-    m_window->raise();
-    m_window->activateWindow();
+    if (m_view)
+        m_view->bind(*m_flow);
 }
 
 void AppDelegate::createWindow() {
     m_window = new QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                                         Qt::WindowMinimizeButtonHint);
     m_window->setWindowTitle(tr_(TextKey::windowTitle));
-    m_view = new ContentView(*m_flow, m_window);
+    m_view = new ContentView(m_window);
+    m_view->installEventFilter(this);
     auto* layout = new QVBoxLayout(m_window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
@@ -90,6 +101,11 @@ void AppDelegate::placeWindow() {
 }
 
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_view && event->type() == QEvent::Paint && !m_flow) {
+        // Right after the first frame, before the user can act on it.
+        QMetaObject::invokeMethod(this, &AppDelegate::createFlow, Qt::QueuedConnection);
+        return false;
+    }
     if (watched == m_window && event->type() == QEvent::Close) {
         if (!windowShouldClose()) {
             event->ignore();

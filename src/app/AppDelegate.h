@@ -20,6 +20,7 @@
 #include <QPointer>
 #include <QUrl>
 #include <QWidget>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -29,6 +30,10 @@ class ExitAlertWindow;
 class AppDelegate : public QObject {
     Q_OBJECT
 public:
+    // The flow is created after the first frame, or after this long without one
+    // (a window that is never drawn).
+    static constexpr std::chrono::milliseconds kFlowDelay{250};
+
     struct Options {
         // Ends the application; QCoreApplication::quit when empty.
         std::function<void()> quit;
@@ -41,7 +46,11 @@ public:
     explicit AppDelegate(Options options);
     ~AppDelegate() override;
 
-    // Language, flow (its first two reports), window: placed, shown, in front.
+    // Language, then the window (placed, shown, in front) with the start screen as
+    // it looks at launch. The language preference and the flow (its probes, the
+    // settings file and its first two reports) follow right after the window's
+    // first frame, so the window appears without waiting for them; its controls
+    // act from then on.
     void applicationDidFinishLaunching();
 
     // The window's close button; true lets the window close.
@@ -56,6 +65,7 @@ public:
     // application quits (aboutToQuit); the silent mode shares it.
     static void applicationWillTerminate();
 
+    // Null until the window's first frame has been drawn (at most kFlowDelay).
     InstallFlow* flow() const { return m_flow.get(); }
     ContentView* contentView() const { return m_view; }
     QWidget* window() const { return m_window; }
@@ -67,6 +77,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void createFlow();
     void createWindow();
     void placeWindow();
     void closePanel();
@@ -75,6 +86,7 @@ private:
     void quit();
 
     Options m_options;
+    QString m_language;
     std::unique_ptr<InstallFlow> m_flow;
     ContentView* m_view = nullptr; // owned by the window
     QPointer<QWidget> m_window;

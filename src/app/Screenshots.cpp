@@ -2,7 +2,6 @@
 
 #include "app/WindowPlacement.h"
 #include "flow/Globals.h"
-#include "flow/InstallFlow.h"
 #include "i18n/MultiLanguageUtils.h"
 #include "platform/Log.h"
 #include "ui/ContentView.h"
@@ -29,8 +28,8 @@ ScreenState downloading(qint64 received, qint64 expected, qint64 secondsLeft) {
     return s;
 }
 
-QPixmap draw(InstallFlow& flow, const Screenshots::Still& still) {
-    ContentView view(flow);
+QPixmap draw(const Screenshots::Still& still) {
+    ContentView view; // bound to no flow: it shows only what it is given
     view.setAttribute(Qt::WA_DontShowOnScreen);
     view.showState(still.state);
     view.resize(view.sizeHint());
@@ -102,15 +101,12 @@ int Screenshots::writeAll(const QString& dir) {
         logLine("cannot create " + dir);
         return 0;
     }
-    InstallFlow::Host host;
-    host.terminate = [] {};
-    InstallFlow flow(host);
     int written = 0;
     for (const QString& language : languages()) {
         MultiLanguageUtils::setLanguage(language);
         for (const Still& still : stills()) {
             const QString path = QDir(dir).filePath(still.name + '-' + language + ".png");
-            if (draw(flow, still).save(path, "PNG")) {
+            if (draw(still).save(path, "PNG")) {
                 logLine("wrote " + path);
                 ++written;
             } else {

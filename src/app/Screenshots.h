@@ -1,7 +1,7 @@
 #pragma once
 // Stills of every screen for the documentation: `lumadoc-installer --screenshot DIR`.
-// The view draws states set for the picture; nothing is downloaded, installed
-// or reported.
+// The view, bound to no flow, draws states set for the picture; nothing is
+// downloaded, installed or reported.
 
 #include "ui/ScreenState.h"
 

@@ -1,35 +1,26 @@
 #include "ui/AlertView.h"
 
-#include "ui/ScreenColors.h"
+#include "ui/BtnView.h"
 #include "ui/SystemFont.h"
 
 #include <QEvent>
-#include <QGraphicsDropShadowEffect>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
-#include <QPushButton>
-#include <QVBoxLayout>
+#include <QPainterPath>
 
 namespace {
-constexpr int kCardWidth = 280;
+constexpr int kCardWidth = 300;
 constexpr int kCardRadius = 10;
+constexpr int kPadding = 20;
+constexpr int kGap = 16;
+constexpr QSize kButton{110, 28};
 } // namespace
 
 AlertView::AlertView(const QString& title, const QString& buttonText, QWidget* parent)
     : QWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
-    m_card = new QWidget(this);
-    m_card->setObjectName(QStringLiteral("alertCard"));
-    m_card->setStyleSheet(
-        QStringLiteral("#alertCard { background: white; border-radius: %1px; }").arg(kCardRadius));
-    auto* shadow = new QGraphicsDropShadowEffect(m_card);
-    shadow->setBlurRadius(24);
-    shadow->setOffset(0, 4);
-    shadow->setColor(QColor(0, 0, 0, 70));
-    m_card->setGraphicsEffect(shadow);
-
-    m_title = new QLabel(title, m_card);
+    m_title = new QLabel(title, this);
     m_title->setObjectName(QStringLiteral("alertTitle"));
     m_title->setFont(SystemFont::of(13, QFont::Bold));
     m_title->setAlignment(Qt::AlignCenter);
@@ -38,25 +29,13 @@ AlertView::AlertView(const QString& title, const QString& buttonText, QWidget* p
     black.setColor(QPalette::WindowText, Qt::black);
     m_title->setPalette(black);
 
-    m_button = new QPushButton(buttonText, m_card);
+    // The default button: the blue image button of the close confirmation.
+    m_button = new BtnView(QStringLiteral("agree-btn"), buttonText, Qt::white, kButton.width(),
+                           kButton.height(), 6, SystemFont::of(13), {}, this);
     m_button->setObjectName(QStringLiteral("alertButton"));
-    m_button->setDefault(true);
-    m_button->setFont(SystemFont::of(13));
     m_button->setCursor(Qt::PointingHandCursor);
-    m_button->setFixedHeight(28);
-    m_button->setStyleSheet(
-        QStringLiteral("QPushButton { background: %1; color: white; border: none;"
-                       " border-radius: 6px; }"
-                       "QPushButton:pressed { background: %2; }")
-            .arg(ScreenColors::accent().name(), ScreenColors::accent().darker(120).name()));
+    connect(m_button, &BtnView::clicked, this, &AlertView::dismissed);
 
-    auto* layout = new QVBoxLayout(m_card);
-    layout->setContentsMargins(20, 22, 20, 18);
-    layout->setSpacing(18);
-    layout->addWidget(m_title);
-    layout->addWidget(m_button);
-
-    connect(m_button, &QPushButton::clicked, this, &AlertView::dismissed);
     parent->installEventFilter(this);
     place();
 }
@@ -74,21 +53,38 @@ bool AlertView::eventFilter(QObject* watched, QEvent* event) {
 void AlertView::showEvent(QShowEvent*) {
     place();
     raise();
-    m_button->setFocus();
+    setFocus();
+}
+
+QRect AlertView::cardRect() const {
+    const int textWidth = kCardWidth - 2 * kPadding;
+    const int textHeight = m_title->heightForWidth(textWidth);
+    const int height = 2 * kPadding + textHeight + kGap + kButton.height();
+    return {(width() - kCardWidth) / 2, (this->height() - height) / 2, kCardWidth, height};
 }
 
 void AlertView::place() {
     if (!parentWidget())
         return;
     setGeometry(parentWidget()->rect());
-    m_card->setFixedWidth(kCardWidth);
-    const int cardHeight = m_card->layout()->heightForWidth(kCardWidth);
-    m_card->setFixedHeight(cardHeight > 0 ? cardHeight : m_card->sizeHint().height());
-    m_card->move((width() - kCardWidth) / 2, (height() - m_card->height()) / 2);
+    const QRect card = cardRect();
+    const int textWidth = kCardWidth - 2 * kPadding;
+    m_title->setGeometry(card.left() + kPadding, card.top() + kPadding, textWidth,
+                         m_title->heightForWidth(textWidth));
+    m_button->move(card.left() + (kCardWidth - kButton.width()) / 2,
+                   card.bottom() + 1 - kPadding - kButton.height());
 }
 
 void AlertView::paintEvent(QPaintEvent*) {
-    QPainter(this).fillRect(rect(), QColor(0, 0, 0, 40));
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.fillRect(rect(), QColor(0, 0, 0, 40));
+    QPainterPath card;
+    card.addRoundedRect(QRectF(cardRect()).adjusted(0.5, 0.5, -0.5, -0.5), kCardRadius,
+                        kCardRadius);
+    p.fillPath(card, Qt::white);
+    p.setPen(QColor(0, 0, 0, 38));
+    p.drawPath(card);
 }
 
 void AlertView::keyPressEvent(QKeyEvent* event) {

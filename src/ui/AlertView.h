@@ -6,8 +6,8 @@
 
 #include <QWidget>
 
+class BtnView;
 class QLabel;
-class QPushButton;
 
 class AlertView : public QWidget {
     Q_OBJECT
@@ -15,7 +15,7 @@ public:
     AlertView(const QString& title, const QString& buttonText, QWidget* parent);
 
     QString title() const;
-    QPushButton* button() const { return m_button; }
+    BtnView* button() const { return m_button; }
 
 Q_SIGNALS:
     void dismissed();
@@ -29,7 +29,8 @@ protected:
 private:
     void place();
 
-    QWidget* m_card;
+    QRect cardRect() const;
+
     QLabel* m_title;
-    QPushButton* m_button;
+    BtnView* m_button;
 };

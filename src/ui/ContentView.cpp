@@ -23,44 +23,113 @@ constexpr int kBackgroundHeight = 532;
 
 } // namespace
 
-ContentView::ContentView(InstallFlow& flow, QWidget* parent)
-    : QWidget(parent)
-    , m_flow(flow) {
+ContentView::ContentView(QWidget* parent)
+    : QWidget(parent) {
     QPalette palette = this->palette();
     palette.setColor(QPalette::WindowText, ScreenColors::text());
     setPalette(palette);
-
+    // Only the start screen is needed for the first frame; the rest comes when shown.
     m_start = new StartScreen(this);
-    m_panel = new CustomInstallPanel(this);
-    m_progress = new ProgressScreen(this);
-    m_downloadFailed = new DownloadFailedScreen(this);
-    m_installFailed = new InstallFailedScreen(this);
-    m_alert = new AlertView(tr_(TextKey::productRunning), tr_(TextKey::productRunningOk), this);
-    m_alert->setObjectName(QStringLiteral("usingAlert"));
-    m_alert->hide();
-
-    // Every control goes to its flow action; the flow's change redraws.
-    connect(m_start, &StartScreen::disagreeClicked, &m_flow, &InstallFlow::disagree);
-    connect(m_start, &StartScreen::installClicked, &m_flow, &InstallFlow::pressInstall);
-    connect(m_start, &StartScreen::termsClicked, &m_flow, &InstallFlow::openTerms);
-    connect(m_start, &StartScreen::privacyClicked, &m_flow, &InstallFlow::openPrivacy);
-    connect(m_start, &StartScreen::expandClicked, &m_flow, &InstallFlow::setExpanded);
-    connect(m_panel, &CustomInstallPanel::setDefaultClicked, &m_flow, &InstallFlow::setSetDefault);
-    connect(m_panel, &CustomInstallPanel::associateOfdClicked, this,
-            [this](bool on) { m_flow.userProfileModel().setAssotiateOFD(on); });
-    connect(m_downloadFailed, &DownloadFailedScreen::retryClicked, &m_flow,
-            &InstallFlow::retryDownload);
-    connect(m_downloadFailed, &DownloadFailedScreen::feedbackClicked, &m_flow,
-            &InstallFlow::openFeedback);
-    connect(m_installFailed, &InstallFailedScreen::reinstallClicked, &m_flow,
-            &InstallFlow::reinstallClicked);
-    connect(m_alert, &AlertView::dismissed, &m_flow, &InstallFlow::dismissUsingAlert);
-
-    connect(&m_flow, &InstallFlow::changed, this, &ContentView::refresh);
-    connect(&m_flow.userProfileModel(), &UserProfileModel::changed, this, &ContentView::refresh);
-
     resize(WINDOW_WIDTH, kScreenHeight);
+    showState(ScreenState::atLaunch());
+}
+
+ContentView::ContentView(InstallFlow& flow, QWidget* parent)
+    : ContentView(parent) {
+    bind(flow);
+}
+
+void ContentView::bind(InstallFlow& flow) {
+    if (m_flow)
+        return;
+    m_flow = &flow;
+    for (QWidget* part : std::initializer_list<QWidget*>{
+             m_start, m_panel, m_progress, m_downloadFailed, m_installFailed, m_alert})
+        if (part)
+            connectToFlow(part);
+    connect(&flow, &InstallFlow::changed, this, &ContentView::refresh);
+    connect(&flow.userProfileModel(), &UserProfileModel::changed, this, &ContentView::refresh);
     refresh();
+}
+
+void ContentView::connectToFlow(QWidget* part) {
+    if (!m_flow)
+        return;
+    // Every control goes to its flow action; the flow's change redraws.
+    InstallFlow& flow = *m_flow;
+    if (part == m_start) {
+        connect(m_start, &StartScreen::disagreeClicked, &flow, &InstallFlow::disagree);
+        connect(m_start, &StartScreen::installClicked, &flow, &InstallFlow::pressInstall);
+        connect(m_start, &StartScreen::termsClicked, &flow, &InstallFlow::openTerms);
+        connect(m_start, &StartScreen::privacyClicked, &flow, &InstallFlow::openPrivacy);
+        connect(m_start, &StartScreen::expandClicked, &flow, &InstallFlow::setExpanded);
+    } else if (part == m_panel) {
+        connect(m_panel, &CustomInstallPanel::setDefaultClicked, &flow,
+                &InstallFlow::setSetDefault);
+        connect(m_panel, &CustomInstallPanel::associateOfdClicked, &flow,
+                [&flow](bool on) { flow.userProfileModel().setAssotiateOFD(on); });
+    } else if (part == m_downloadFailed) {
+        connect(m_downloadFailed, &DownloadFailedScreen::retryClicked, &flow,
+                &InstallFlow::retryDownload);
+        connect(m_downloadFailed, &DownloadFailedScreen::feedbackClicked, &flow,
+                &InstallFlow::openFeedback);
+    } else if (part == m_installFailed) {
+        connect(m_installFailed, &InstallFailedScreen::reinstallClicked, &flow,
+                &InstallFlow::reinstallClicked);
+    } else if (part == m_alert) {
+        connect(m_alert, &AlertView::dismissed, &flow, &InstallFlow::dismissUsingAlert);
+    }
+}
+
+CustomInstallPanel* ContentView::customInstallPanel() {
+    if (!m_panel) {
+        m_panel = new CustomInstallPanel(this);
+        m_panel->hide();
+        m_panel->showState(m_state);
+        connectToFlow(m_panel);
+        layoutChildren();
+    }
+    return m_panel;
+}
+
+ProgressScreen* ContentView::progressScreen() {
+    if (!m_progress) {
+        m_progress = new ProgressScreen(this);
+        m_progress->hide();
+        layoutChildren();
+    }
+    return m_progress;
+}
+
+DownloadFailedScreen* ContentView::downloadFailedScreen() {
+    if (!m_downloadFailed) {
+        m_downloadFailed = new DownloadFailedScreen(this);
+        m_downloadFailed->hide();
+        connectToFlow(m_downloadFailed);
+        layoutChildren();
+    }
+    return m_downloadFailed;
+}
+
+InstallFailedScreen* ContentView::installFailedScreen() {
+    if (!m_installFailed) {
+        m_installFailed = new InstallFailedScreen(this);
+        m_installFailed->hide();
+        connectToFlow(m_installFailed);
+        layoutChildren();
+    }
+    return m_installFailed;
+}
+
+AlertView* ContentView::usingAlert() {
+    if (!m_alert) {
+        m_alert = new AlertView(tr_(TextKey::productRunning), tr_(TextKey::productRunningOk), this);
+        m_alert->setObjectName(QStringLiteral("usingAlert"));
+        m_alert->hide();
+        connectToFlow(m_alert);
+        layoutChildren();
+    }
+    return m_alert;
 }
 
 ContentView::Screen ContentView::screenFor(INSTALLER_STATUS status) {
@@ -79,7 +148,7 @@ ContentView::Screen ContentView::screenFor(INSTALLER_STATUS status) {
     return Screen::start;
 }
 
-QWidget* ContentView::screenWidget(Screen screen) const {
+QWidget* ContentView::existingScreen(Screen screen) const {
     switch (screen) {
     case Screen::start:
         return m_start;
@@ -93,8 +162,23 @@ QWidget* ContentView::screenWidget(Screen screen) const {
     return m_start;
 }
 
+QWidget* ContentView::screenWidget(Screen screen) {
+    switch (screen) {
+    case Screen::start:
+        return m_start;
+    case Screen::progress:
+        return progressScreen();
+    case Screen::downloadFailed:
+        return downloadFailedScreen();
+    case Screen::installFailed:
+        return installFailedScreen();
+    }
+    return m_start;
+}
+
 void ContentView::refresh() {
-    showState(ScreenState::of(m_flow));
+    if (m_flow)
+        showState(ScreenState::of(*m_flow));
 }
 
 void ContentView::showState(const ScreenState& state) {
@@ -107,24 +191,32 @@ void ContentView::showState(const ScreenState& state) {
     m_drawn = true;
 
     m_start->showState(state);
-    m_panel->showState(state);
-    m_progress->showState(state, animated && screen == Screen::progress);
-    m_downloadFailed->showState(state, animated && screen == Screen::downloadFailed);
+    if (state.isExpanded || m_panel)
+        customInstallPanel()->showState(state);
+    QWidget* shown = screenWidget(screen);
+    if (screen == Screen::progress)
+        m_progress->showState(state, animated);
+    else if (screen == Screen::downloadFailed)
+        m_downloadFailed->showState(state, animated);
 
     for (Screen s :
          {Screen::start, Screen::progress, Screen::downloadFailed, Screen::installFailed})
-        screenWidget(s)->setVisible(s == screen);
-    m_panel->setVisible(state.isExpanded);
+        if (QWidget* w = existingScreen(s))
+            w->setVisible(w == shown);
+    if (m_panel)
+        m_panel->setVisible(state.isExpanded);
     const bool alert = state.isUsingNow && screen == Screen::start;
-    if (alert != m_alert->isVisible())
-        m_alert->setVisible(alert);
+    if (alert || m_alert)
+        usingAlert()->setVisible(alert);
     updateGeometry();
     layoutChildren();
 }
 
 void ContentView::finishAnimations() {
-    m_progress->bar()->finishAnimation();
-    m_downloadFailed->bar()->finishAnimation();
+    if (m_progress)
+        m_progress->bar()->finishAnimation();
+    if (m_downloadFailed)
+        m_downloadFailed->bar()->finishAnimation();
 }
 
 QSize ContentView::sizeHint() const {
@@ -139,9 +231,12 @@ void ContentView::layoutChildren() {
     const QRect area(0, 0, width(), kScreenHeight);
     for (Screen s :
          {Screen::start, Screen::progress, Screen::downloadFailed, Screen::installFailed})
-        screenWidget(s)->setGeometry(area);
-    m_panel->setGeometry(0, kScreenHeight, width(), CustomInstallPanel::kHeight);
-    m_alert->setGeometry(rect());
+        if (QWidget* w = existingScreen(s))
+            w->setGeometry(area);
+    if (m_panel)
+        m_panel->setGeometry(0, kScreenHeight, width(), CustomInstallPanel::kHeight);
+    if (m_alert)
+        m_alert->setGeometry(rect());
 }
 
 void ContentView::paintEvent(QPaintEvent*) {

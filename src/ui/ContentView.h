@@ -31,8 +31,16 @@ class ContentView : public QWidget {
 public:
     enum class Screen { start, progress, downloadFailed, installFailed };
 
-    // Binds to `flow`, which must outlive the view, and shows its state.
+    // Shows the start screen as it looks at launch (ScreenState::atLaunch());
+    // the controls do nothing until bind().
+    explicit ContentView(QWidget* parent = nullptr);
+    // The same, bound to `flow` at once.
     explicit ContentView(InstallFlow& flow, QWidget* parent = nullptr);
+
+    // Binds every control to its action on `flow`, which must outlive the view,
+    // and shows the flow's state from now on. Once only.
+    void bind(InstallFlow& flow);
+    InstallFlow* flow() const { return m_flow; }
 
     // Draws `state`. Called with the flow's state on every change; a still of
     // any other state may be drawn with it too (the next change redraws the flow's).
@@ -46,13 +54,15 @@ public:
     static Screen screenFor(INSTALLER_STATUS status);
     Screen currentScreen() const { return m_screen; }
 
+    // The screens, the panel and the alert; all but the start screen are built when
+    // first shown or asked for.
     StartScreen* startScreen() const { return m_start; }
-    CustomInstallPanel* customInstallPanel() const { return m_panel; }
-    ProgressScreen* progressScreen() const { return m_progress; }
-    DownloadFailedScreen* downloadFailedScreen() const { return m_downloadFailed; }
-    InstallFailedScreen* installFailedScreen() const { return m_installFailed; }
-    // The product-running alert; visible while isUsingNow.
-    AlertView* usingAlert() const { return m_alert; }
+    CustomInstallPanel* customInstallPanel();
+    ProgressScreen* progressScreen();
+    DownloadFailedScreen* downloadFailedScreen();
+    InstallFailedScreen* installFailedScreen();
+    // The product-running alert; visible while isUsingNow on the start screen.
+    AlertView* usingAlert();
 
     QSize sizeHint() const override;
 
@@ -63,17 +73,19 @@ protected:
 private:
     void refresh();
     void layoutChildren();
-    QWidget* screenWidget(Screen screen) const;
+    void connectToFlow(QWidget* part);
+    QWidget* screenWidget(Screen screen);         // built when missing
+    QWidget* existingScreen(Screen screen) const; // null when not built yet
 
-    InstallFlow& m_flow;
+    InstallFlow* m_flow = nullptr;
     ScreenState m_state;
     Screen m_screen = Screen::start;
     bool m_drawn = false;
 
     StartScreen* m_start;
-    CustomInstallPanel* m_panel;
-    ProgressScreen* m_progress;
-    DownloadFailedScreen* m_downloadFailed;
-    InstallFailedScreen* m_installFailed;
-    AlertView* m_alert;
+    CustomInstallPanel* m_panel = nullptr;
+    ProgressScreen* m_progress = nullptr;
+    DownloadFailedScreen* m_downloadFailed = nullptr;
+    InstallFailedScreen* m_installFailed = nullptr;
+    AlertView* m_alert = nullptr;
 };

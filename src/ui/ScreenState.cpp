@@ -1,6 +1,9 @@
 #include "ui/ScreenState.h"
 
 #include "flow/InstallFlow.h"
+#include "install/ProductPaths.h"
+
+#include <QFileInfo>
 
 ScreenState ScreenState::of(InstallFlow& flow) {
     ScreenState s;
@@ -14,5 +17,11 @@ ScreenState ScreenState::of(InstallFlow& flow) {
     s.totalExpectedDownload = flow.totalExpectedDownload();
     s.remainTime = flow.remainTime();
     s.progress = flow.progress();
+    return s;
+}
+
+ScreenState ScreenState::atLaunch() {
+    ScreenState s;
+    s.isShowDragBtn = !QFileInfo::exists(ProductPaths().app());
     return s;
 }

@@ -22,6 +22,9 @@ struct ScreenState {
     double progress = 0.0;            // 0..0.8 download, then the install animation
 
     static ScreenState of(InstallFlow& flow);
+    // The start screen as the flow will show it at creation: the custom-installation
+    // toggle only when no installation is there to replace.
+    static ScreenState atLaunch();
 
     // The lower part of the progress screen shows the install text from here on.
     static constexpr double kInstallPhase = 0.8;

@@ -25,7 +25,6 @@
 
 #include <QDir>
 #include <QProcess>
-#include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -61,6 +60,8 @@ protected:
         delegate = std::make_unique<AppDelegate>(options);
         delegate->applicationDidFinishLaunching();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(delegate->window()));
+        // The flow follows the first frame, with its first two reports.
+        ASSERT_TRUE(QTest::qWaitFor([this] { return delegate->flow() != nullptr; }, 5000));
         ASSERT_TRUE(shell::waitForReports(mark, {plain(100), point(1)}));
         mark = shell::reports().size();
     }
@@ -78,9 +79,10 @@ protected:
     static void click(QWidget* widget) {
         QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
     }
+    // The flow looks for a running product off the UI thread, then starts the download.
     void pressInstall() {
         click(start()->installButton());
-        ASSERT_EQ(flow().installerStatus(), INSTALLER_STATUS::Downloading);
+        ASSERT_TRUE(waitForStatus(INSTALLER_STATUS::Downloading));
     }
     // The reports since the last check hold these; the mark moves past them.
     bool reported(const QList<Match>& expected) {
@@ -178,7 +180,7 @@ TEST_F(AppDelegateTest, InstallPressEndingOutsideStartsTheDownloadAndItsProgress
     QTest::mousePress(install, Qt::LeftButton, {}, inside);
     QTest::mouseMove(install, outside);
     QTest::mouseRelease(install, Qt::LeftButton, {}, outside);
-    ASSERT_EQ(flow().installerStatus(), INSTALLER_STATUS::Downloading);
+    ASSERT_TRUE(waitForStatus(INSTALLER_STATUS::Downloading));
     EXPECT_EQ(view()->currentScreen(), ContentView::Screen::progress);
     EXPECT_FALSE(flow().isExpanded()) << "starting the download closes the panel";
     EXPECT_EQ(window()->size(), QSize(680, 436));
@@ -314,6 +316,7 @@ TEST_F(AppDelegateTest, OverwriteInstallationHasNoToggleAndARunningProductRaises
     AlertView* alert = view()->usingAlert();
     EXPECT_FALSE(alert->isVisible());
     click(start()->installButton());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return flow().isUsingNow(); }, 10000));
     EXPECT_EQ(flow().installerStatus(), INSTALLER_STATUS::Prepare_to_download);
     ASSERT_TRUE(alert->isVisible());
     EXPECT_EQ(alert->title(), "Lumadoc is running.\nPlease quit it before installing.");

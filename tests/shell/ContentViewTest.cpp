@@ -28,7 +28,7 @@ protected:
         view.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     }
-    ProgressScreen* progress() const { return view.progressScreen(); }
+    ProgressScreen* progress() { return view.progressScreen(); }
 
     InstallFlow flow{InstallFlow::Host{[] {}, {}, {}, {}}};
     ContentView view{flow};
