@@ -69,6 +69,8 @@ void AppDelegate::createFlow() {
     m_flow = std::make_unique<InstallFlow>(std::move(host), m_options.flow);
     if (m_view)
         m_view->bind(*m_flow);
+    if (m_options.autostart)
+        m_flow->pressInstall();
 }
 
 void AppDelegate::createWindow() {

@@ -40,6 +40,8 @@ public:
         // Opens a web page; QDesktopServices::openUrl when empty.
         std::function<void(const QUrl&)> openUrl;
         InstallFlow::Options flow;
+        // Presses the install button as soon as the flow exists (unattended runs).
+        bool autostart = false;
     };
 
     AppDelegate();

@@ -13,12 +13,15 @@
 
 namespace {
 
-constexpr const char* kHelp = R"(Usage: lumadoc-installer [--silent | --screenshot DIR]
+constexpr const char* kHelp =
+    R"(Usage: lumadoc-installer [--autostart | --silent | --screenshot DIR]
 
 Installs the Lumadoc PDF reader: downloads the disk image for this processor,
 replaces the installed application, records the installation and starts it.
 
 Options:
+  --autostart  Open the window and start installing at once, as if Install had
+               been pressed (unattended runs with a window).
   --silent     Install without a window: start at once, show a progress bar on
                the terminal (plain lines when the output is not a terminal).
   --screenshot DIR
@@ -76,9 +79,11 @@ int runScreenshots(int argc, char** argv, const QString& dir) {
     return written == expected ? 0 : 1;
 }
 
-int runWindow(int argc, char** argv) {
+int runWindow(int argc, char** argv, bool autostart) {
     QApplication app(argc, argv);
-    AppDelegate delegate;
+    AppDelegate::Options options;
+    options.autostart = autostart;
+    AppDelegate delegate(options);
     delegate.applicationDidFinishLaunching();
     return QApplication::exec();
 }
@@ -91,10 +96,13 @@ int main(int argc, char** argv) {
         return 0;
     }
     bool silent = false;
+    bool autostart = false;
     const char* screenshotDir = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--silent") == 0) {
             silent = true;
+        } else if (std::strcmp(argv[i], "--autostart") == 0) {
+            autostart = true;
         } else if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc && !screenshotDir) {
             screenshotDir = argv[++i];
         } else {
@@ -103,8 +111,9 @@ int main(int argc, char** argv) {
             return SilentInstall::BadUsage;
         }
     }
-    if (silent && screenshotDir) {
-        std::fputs("lumadoc-installer: error: --silent and --screenshot exclude each other\n",
+    if (int(silent) + int(autostart) + int(screenshotDir != nullptr) > 1) {
+        std::fputs("lumadoc-installer: error: --autostart, --silent and --screenshot exclude each "
+                   "other\n",
                    stderr);
         return SilentInstall::BadUsage;
     }
@@ -112,5 +121,5 @@ int main(int argc, char** argv) {
         return runSilent(argc, argv);
     if (screenshotDir)
         return runScreenshots(argc, argv, QString::fromLocal8Bit(screenshotDir));
-    return runWindow(argc, argv);
+    return runWindow(argc, argv, autostart);
 }
