@@ -2,7 +2,7 @@
 // time with the same steps as a plain shell script (extract, copy, move).
 // Prints figures; asserts nothing. Usage: bench_install [payload MB] [rounds]
 #include "install/Installer.h"
-#include "support/FakeProduct.h"
+#include "fakeproduct/FakeProduct.h"
 
 #include <QCoreApplication>
 #include <QDir>

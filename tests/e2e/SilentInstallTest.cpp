@@ -3,7 +3,7 @@
 // the release team reads (the telemetry, in order, with every key).
 
 #include "flow/SilentInstall.h"
-#include "support/FakeProduct.h"
+#include "fakeproduct/FakeProduct.h"
 #include "support/InstallScenario.h"
 #include "support/Sandbox.h"
 

@@ -3,7 +3,7 @@
 #include "TestFolders.h"
 #include "install/Installer.h"
 #include "platform/LinuxCommands.h"
-#include "support/FakeProduct.h"
+#include "fakeproduct/FakeProduct.h"
 #include "support/LogCapture.h"
 
 #include <QDir>

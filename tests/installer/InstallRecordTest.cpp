@@ -4,7 +4,7 @@
 #include "install/Installer.h"
 #include "install/RegEditer.h"
 #include "reporting/UUIDGenerater.h"
-#include "support/FakeProduct.h"
+#include "fakeproduct/FakeProduct.h"
 #include "support/LogCapture.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "TestFolders.h"
 
-#include "support/FakeProduct.h"
+#include "fakeproduct/FakeProduct.h"
 
 #include <QCryptographicHash>
 #include <QDir>

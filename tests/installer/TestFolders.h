@@ -3,7 +3,7 @@
 // test, tree snapshots to prove nothing changed, and a reaper that kills every
 // fake product process a test started, whatever the test's outcome.
 
-#include "support/FakeProduct.h"
+#include "fakeproduct/FakeProduct.h"
 
 #include <QByteArray>
 #include <QMap>

@@ -6,7 +6,7 @@
 #include "flow/Globals.h"
 #include "i18n/MultiLanguageUtils.h"
 #include "support/DevServer.h"
-#include "support/FakeProduct.h"
+#include "fakeproduct/FakeProduct.h"
 #include "support/LogCapture.h"
 #include "support/Sandbox.h"
 #include "ui/AlertView.h"

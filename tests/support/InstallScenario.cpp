@@ -1,6 +1,6 @@
 #include "support/InstallScenario.h"
 
-#include "support/FakeProduct.h"
+#include "fakeproduct/FakeProduct.h"
 #include "support/Sandbox.h"
 
 #include <QDir>

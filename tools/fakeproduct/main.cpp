@@ -1,6 +1,6 @@
 // lumadoc-fakeproduct <out.dmg> [--version X] [--payload-mb N] [--marker FILE]
 // Writes a disk image holding a stand-in Lumadoc.app (see FakeProduct.h).
-#include "support/FakeProduct.h"
+#include "fakeproduct/FakeProduct.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "support/FakeProduct.h"
+#include "fakeproduct/FakeProduct.h"
 
 #include <QDir>
 #include <QFile>
