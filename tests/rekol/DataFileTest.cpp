@@ -1,7 +1,8 @@
-#include "LogCapture.h"
 #include "rekol/QvRekolControl.h"
 #include "rekol/QvRekolFormat.h"
 #include "rekol/TableFormat.h"
+#include "support/Files.h"
+#include "support/LogCapture.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,47 +21,33 @@ QString fieldsOf(const TableFormat* table) {
     return out.join(' ');
 }
 
-QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    QFile file(dir.filePath(name));
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    return file.fileName();
-}
-
-const QString kQfmtFailed = "[QvRekol] QvRekolControl => ERROR: load qfmt failed!!! error:";
-const QString kQctrlFailed = "[QvRekol] QvRekolControl => ERROR: load qctrl failed!!! error:";
-
 } // namespace
 
-TEST(RekolTable, ParsesDefinitionLines) {
-    const QString three = "ver:int/4 name:string/0 flags:byte/1";
-    for (const char* line : {"install:12 ver:int name:string flags:byte",
-                             "  install:12  ver:int   name:string flags:byte  "}) {
-        const TableFormat table{QString(line)};
-        EXPECT_EQ(table.getTableName(), "install");
-        EXPECT_EQ(table.getTableIndex(), 12);
-        EXPECT_EQ(fieldsOf(&table), three) << line;
+TEST(RekolTable, ParsesDefinitionLinesSkippingMalformedTokens) {
+    const struct {
+        const char* line;
+        const char* fields;
+    } cases[] = {
+        {"  install:12  ver:int   name:string flags:byte  ",
+         "ver:int/4 name:string/0 flags:byte/1"},
+        {"t:3:extra id:int:9 a::int64 a:short \tb:bit c:binary",
+         "id:int/4 a:int64/8 a:short/2 \tb:bit/0 c:binary/0"},
+        {"t:1 a:int b c: :d e:Int f:float g:bit h:int\t i:string\r", "a:int/4 g:bit/0"},
+        {"t:-4", ""},
+    };
+    LogCapture log;
+    for (const auto& c : cases) {
+        const TableFormat table{QString(c.line)};
+        EXPECT_EQ(fieldsOf(&table), c.fields) << c.line;
     }
-    const TableFormat noNumber{QString("install:x7 ver:int name:string flags:byte")};
+    const TableFormat noNumber{QString("install:x7 ver:int")};
     EXPECT_EQ(noNumber.getTableName(), "install");
     EXPECT_FALSE(noNumber.getTableIndex());
-    EXPECT_EQ(fieldsOf(&noNumber), three);
+    EXPECT_EQ(TableFormat{QString("install:12 ver:int")}.getTableIndex(), 12);
 
-    const TableFormat extra{QString("t:3:extra id:int:9 a::int64 a:short \tb:bit c:binary")};
-    EXPECT_EQ(extra.getTableIndex(), 3);
-    EXPECT_EQ(fieldsOf(&extra), "id:int/4 a:int64/8 a:short/2 \tb:bit/0 c:binary/0");
-    EXPECT_TRUE(TableFormat{QString("t:-4")}.getFields().empty());
-}
-
-TEST(RekolTable, SkipsMalformedTokensAndGoesOn) {
-    LogCapture log;
-    const TableFormat table{QString("t:1 a:int b c: :d e:Int f:float g:bit h:int\t i:string\r")};
-    EXPECT_EQ(fieldsOf(&table), "a:int/4 g:bit/0");
-    EXPECT_EQ(log.lines(),
-              QStringList{"[QvRekol] TableFormat => skipped 7 malformed field(s) in table t"});
-
-    for (const auto& line : {std::optional<QString>(), std::optional<QString>("   "),
-                             std::optional<QString>(":: a:int")}) {
+    EXPECT_TRUE(log.rekolLines().contains(
+        "[QvRekol] TableFormat => skipped 7 malformed field(s) in table t"));
+    for (const auto& line : {std::optional<QString>(), std::optional<QString>(":: a:int")}) {
         const TableFormat empty(line);
         EXPECT_FALSE(empty.getTableName());
         EXPECT_TRUE(empty.getFields().empty());
@@ -74,7 +61,8 @@ TEST(RekolFormatFile, LoadsTheSameTablesWhateverTheLineEnds) {
     QByteArray crlf = lf;
     crlf.replace("\n", "\r\n");
     for (const QByteArray& bytes : {lf, crlf, "\xEF\xBB\xBF" + crlf}) {
-        const QvRekolFormat format = QvRekolFormat::fromPath(writeFile(dir, "qfmt.dat", bytes));
+        const QvRekolFormat format =
+            QvRekolFormat::fromPath(writeFile(dir.filePath("qfmt"), bytes));
         EXPECT_EQ(format.tableDict().size(), 3u);
         EXPECT_EQ(format.getTable("install")->getTableIndex(), 13);
         EXPECT_EQ(fieldsOf(format.getTable("install")), "ver:int/4 name:string/0 flags:byte/1");
@@ -84,19 +72,6 @@ TEST(RekolFormatFile, LoadsTheSameTablesWhateverTheLineEnds) {
     // A lone CR stays in its line, spoiling the last type name there.
     EXPECT_EQ(fieldsOf(QvRekolFormat::fromText("t:1 a:int b:int\rnext:2").getTable("t")),
               "a:int/4");
-}
-
-TEST(RekolFormatFile, MissingOrUnreadableFile) {
-    QTemporaryDir dir;
-    LogCapture log;
-    EXPECT_TRUE(QvRekolFormat::fromPath(dir.filePath("qfmt.dat")).tableDict().empty());
-    EXPECT_TRUE(QvRekolFormat::fromPath(writeFile(dir, "empty", "\r\n\n")).tableDict().empty());
-    EXPECT_TRUE(log.lines().isEmpty());
-
-    const QString bad = writeFile(dir, "bad", "t:1 a:int\n\xFF\xFE\xFD");
-    EXPECT_TRUE(QvRekolFormat::fromPath(bad).tableDict().empty());
-    ASSERT_EQ(log.lines().size(), 1);
-    EXPECT_TRUE(log.lines()[0].startsWith(kQfmtFailed));
 }
 
 TEST(RekolControlFile, AnswersFromSections) {
@@ -114,7 +89,15 @@ TEST(RekolControlFile, AnswersFromSections) {
     EXPECT_EQ(control.getPriority("five"), 5);
     EXPECT_EQ(control.getServerUrl(QString("five")), "");
     EXPECT_EQ(control.getServerUrl(3), "");
-    EXPECT_TRUE(log.lines().isEmpty());
+    EXPECT_TRUE(log.rekolLines().isEmpty());
+
+    // Without server2 every lookup that falls back to it says so.
+    const QvRekolControl noServer2 = QvRekolControl::fromText("[common]\nproduct=1\nserver5=F\n");
+    EXPECT_EQ(noServer2.getServerUrl(QString("t")), "");
+    EXPECT_EQ(noServer2.getServerUrl(2), "");
+    EXPECT_EQ(noServer2.getServerUrl(5), "F");
+    EXPECT_EQ(log.rekolLines(),
+              QStringList(2, "[QvRekol] QvRekolControl => ERROR: missing url for server2!!!"));
 }
 
 TEST(RekolControlFile, OddLines) {
@@ -136,30 +119,25 @@ TEST(RekolControlFile, OddLines) {
     EXPECT_EQ(cr.sections().keys(), QStringList{"b"});
 }
 
-TEST(RekolControlFile, MissingServer2IsLoggedOnEveryLookup) {
-    const QvRekolControl control = QvRekolControl::fromText("[common]\nproduct=1\nserver5=F\n");
-    LogCapture log;
-    EXPECT_EQ(control.getServerUrl(QString("t")), "");
-    EXPECT_EQ(control.getServerUrl(2), "");
-    EXPECT_EQ(control.getServerUrl(5), "F");
-    EXPECT_EQ(log.lines(),
-              QStringList(2, "[QvRekol] QvRekolControl => ERROR: missing url for server2!!!"));
-}
-
-TEST(RekolControlFile, MissingOrUnreadableFile) {
+TEST(RekolDataFiles, MissingFilesAreQuietAndUnreadableOnesLogOnce) {
     QTemporaryDir dir;
     LogCapture log;
+    EXPECT_TRUE(QvRekolFormat::fromPath(dir.filePath("qfmt.dat")).tableDict().empty());
+    EXPECT_TRUE(
+        QvRekolFormat::fromPath(writeFile(dir.filePath("empty"), "\r\n\n")).tableDict().empty());
     EXPECT_TRUE(QvRekolControl::fromPath(dir.filePath("qctrl.dat")).sections().isEmpty());
-    EXPECT_TRUE(log.lines().isEmpty());
-    const QString good = writeFile(dir, "qctrl.dat", "[common]\nproduct=3\n");
+    EXPECT_TRUE(log.rekolLines().isEmpty());
+    const QString good = writeFile(dir.filePath("qctrl.dat"), "[common]\nproduct=3\n");
     EXPECT_EQ(QvRekolControl::fromPath(good).getProductId(), 3);
 
-    // A folder in the file's place, and bytes that are not UTF-8 text.
-    ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
-    const QString binary = writeFile(dir, "binary", "[common]\nproduct=3\n\xC3\x28");
-    for (const QString& path : {dir.filePath("folder"), binary})
+    // Bytes that are not UTF-8 text, and a folder in the file's place.
+    const QString bad = writeFile(dir.filePath("bad"), "[common]\nproduct=3\nt:1 a:int\n\xC3\x28");
+    EXPECT_TRUE(QvRekolFormat::fromPath(bad).tableDict().empty());
+    for (const QString& path : {dir.path(), bad})
         EXPECT_EQ(QvRekolControl::fromPath(path).getProductId(), 0);
-    ASSERT_EQ(log.lines().size(), 2);
-    for (const QString& line : log.lines())
-        EXPECT_TRUE(line.startsWith(kQctrlFailed)) << line.toStdString();
+    const QString failed = "[QvRekol] QvRekolControl => ERROR: load %1 failed!!! error:";
+    ASSERT_EQ(log.rekolLines().size(), 3);
+    EXPECT_TRUE(log.rekolLines()[0].startsWith(failed.arg("qfmt")));
+    EXPECT_TRUE(log.rekolLines()[1].startsWith(failed.arg("qctrl")));
+    EXPECT_TRUE(log.rekolLines()[2].startsWith(failed.arg("qctrl")));
 }
