@@ -1,8 +1,8 @@
 // Installs an image holding a 200 MB application and compares the installer's
 // time with the same steps as a plain shell script (extract, copy, move).
 // Prints figures; asserts nothing. Usage: bench_install [payload MB] [rounds]
-#include "install/Installer.h"
 #include "fakeproduct/FakeProduct.h"
+#include "install/Installer.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -59,12 +59,12 @@ struct ByteRange {
 std::optional<ByteRange> parseRange(const QByteArray& header, qint64 size) {
     if (!header.startsWith("bytes=") || header.contains(','))
         return std::nullopt;
-    const QByteArray spec = header.mid(6).trimmed();
-    const qsizetype dash = spec.indexOf('-');
+    const QByteArray bounds = header.mid(6).trimmed();
+    const qsizetype dash = bounds.indexOf('-');
     if (dash < 0)
         return std::nullopt;
-    const QByteArray from = spec.left(dash).trimmed();
-    const QByteArray to = spec.mid(dash + 1).trimmed();
+    const QByteArray from = bounds.left(dash).trimmed();
+    const QByteArray to = bounds.mid(dash + 1).trimmed();
     bool okFrom = false;
     bool okTo = false;
     const qint64 a = from.toLongLong(&okFrom);
