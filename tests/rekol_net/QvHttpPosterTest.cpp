@@ -69,30 +69,29 @@ TEST(QvHttpPoster, JudgesTheReplyTextAloneAndGivesCode1WithoutAReply) {
         EXPECT_EQ(out->code, c.code);
         EXPECT_EQ(poster.pendingCount(), 0);
     }
+    // The body goes out unchanged, with the fixed header fields.
+    const QByteArray body =
+        QByteArray("appid=a&data={\"k\":\"a&b=c %20\xC3\xA9\"}&client=1\0\1", 44);
+    settle(track(poster, server.url("/rekol/t"), body));
+    const LoopbackHttpServer::Request r = server.requests().back();
+    EXPECT_EQ(r.method + ' ' + r.path, "POST /rekol/t");
+    EXPECT_EQ(r.body, body);
+    const std::pair<QByteArray, QByteArray> headers[] = {
+        {"content-type", "application/x-www-form-urlencoded"},
+        {"user-agent", "Mozilla/5.0"},
+        {"x-cf-platform", "pc"},
+        {"x-cf-device-id", "1"}};
+    for (const auto& [name, value] : headers)
+        EXPECT_EQ(r.headers.value(name), value) << name.data();
+
     const QString dead = QString("http://127.0.0.1:%1/r").arg(LoopbackHttpServer::deadPort());
-    for (const QString& url : {dead, QString(), QString("not a url"), QString("file:///tmp/x")}) {
+    for (const QString& url : {dead, QString("file:///tmp/x")}) {
         SCOPED_TRACE(url.toStdString());
         auto out = track(poster, url);
         settle(out);
         EXPECT_EQ(out->code, 1);
         EXPECT_EQ(poster.pendingCount(), 0);
     }
-}
-
-TEST(QvHttpPoster, SendsTheBodyUnchangedWithTheFixedHeaderFields) {
-    LoopbackHttpServer server;
-    QvHttpPoster poster;
-    const QByteArray body =
-        QByteArray("appid=a&data={\"k\":\"a&b=c %20\xC3\xA9\"}&client=1\0\1", 44);
-    settle(track(poster, server.url("/rekol/t"), body));
-    ASSERT_EQ(server.requests().size(), 1u);
-    const LoopbackHttpServer::Request r = server.requests().front();
-    EXPECT_EQ(r.method + ' ' + r.path, "POST /rekol/t");
-    EXPECT_EQ(r.body, body);
-    EXPECT_EQ(r.headers.value("content-type"), "application/x-www-form-urlencoded");
-    EXPECT_EQ(r.headers.value("user-agent"), "Mozilla/5.0");
-    EXPECT_EQ(r.headers.value("x-cf-platform"), "pc");
-    EXPECT_EQ(r.headers.value("x-cf-device-id"), "1");
 }
 
 TEST(QvHttpPoster, AHangingRequestHoldsNeitherLaterPostsNorTerminationPastTheBound) {
@@ -110,10 +109,6 @@ TEST(QvHttpPoster, AHangingRequestHoldsNeitherLaterPostsNorTerminationPastTheBou
         ASSERT_TRUE(server.waitForRequests(1, 5s));
         settle(track(poster, server.url())); // the second completes meanwhile
         EXPECT_EQ(poster.pendingCount(), 1);
-        EXPECT_EQ(log.lines().filter("mWaitGroup.enter()").size(), 2);
-        EXPECT_EQ(log.lines().filter("mWaitGroup.leave()").size(), 1);
-        EXPECT_TRUE(
-            log.lines().contains("postData => url['" + server.url() + "'] response['result=1']"));
 
         log.clear();
         poster.ensureClearWaitingPackage(200ms);
