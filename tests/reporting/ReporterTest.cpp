@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTest>
+#include <future>
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
@@ -240,4 +241,14 @@ TEST(Reporters, ShippedDataFilesDefineBothTablesWithThePayloadsFields) {
         expected.remove("properties");
         EXPECT_EQ(fields, expected);
     }
+}
+
+TEST(Reporters, SharedInstancesLoadTheShippedFilesOnce) {
+    Reporter& plain = Reporter::getInstance();
+    auto fromOtherThread = std::async(std::launch::async, [] { return &Reporter::getInstance(); });
+    EXPECT_EQ(fromOtherThread.get(), &plain);
+    EXPECT_EQ(&MacInstallReporter::getInstance(), &MacInstallReporter::getInstance());
+    EXPECT_EQ(plain.client()->productId(), 502);
+    EXPECT_EQ(MacInstallReporter::getInstance().client()->productId(), 502);
+    EXPECT_FALSE(MacInstallReporter::getInstance().client()->uploadsCache());
 }
