@@ -1,9 +1,9 @@
 // The in-use check, stopping and resuming services and the launch, against
 // the fake product's real processes.
 #include "TestFolders.h"
+#include "fakeproduct/FakeProduct.h"
 #include "install/Installer.h"
 #include "platform/LinuxCommands.h"
-#include "fakeproduct/FakeProduct.h"
 #include "support/LogCapture.h"
 
 #include <QProcess>
@@ -18,7 +18,7 @@ struct RunningProduct {
     ProductPaths paths{apps};
     ProcessReaper reaper{folders.marker()};
 
-    RunningProduct() { FakeProduct::write(apps, withMarker(folders.marker())); }
+    RunningProduct() { FakeProduct::write(apps, productOptions("3.2.1", folders.marker())); }
 
     // Starts a program of the bundle the way a user or the system would.
     void start(const QString& path, const QStringList& args = {}) {
@@ -103,6 +103,10 @@ TEST(Processes, ShutDownRunsTheHelperLineWhenTheFirstFails) {
 
 TEST(Processes, ResumeStartsProtectionServiceAndStartUseLaunchesTheBundle) {
     RunningProduct product;
+    LogCapture log;
+    EXPECT_FALSE(Installer::startUse(ProductPaths(product.folders.apps())));
+    EXPECT_TRUE(log.lines().contains("open An error occurred"));
+
     Installer::resumeServices(product.paths);
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return product.pidOf(macos(product, "lmguard")) > 0; }, 5000));
@@ -115,11 +119,4 @@ TEST(Processes, ResumeStartsProtectionServiceAndStartUseLaunchesTheBundle) {
         seen << launch.program + ' ' + launch.arguments;
     EXPECT_EQ(seen, QStringList({"lmguard /start", "docreader -from=5"}));
     EXPECT_TRUE(Installer::checkIfUsingNow(product.paths));
-}
-
-TEST(Processes, StartUseFailsWithoutAnInstalledApplication) {
-    TestFolders folders;
-    LogCapture log;
-    EXPECT_FALSE(Installer::startUse(ProductPaths(folders.apps())));
-    EXPECT_TRUE(log.lines().contains("open An error occurred"));
 }

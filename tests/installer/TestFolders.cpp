@@ -72,18 +72,6 @@ QMap<QString, QString> snapshotTree(const QString& root) {
     return out;
 }
 
-FakeProduct::Options withVersion(const QString& version) {
-    FakeProduct::Options options;
-    options.version = version;
-    return options;
-}
-
-FakeProduct::Options withMarker(const QString& markerPath) {
-    FakeProduct::Options options;
-    options.markerPath = markerPath;
-    return options;
-}
-
 bool processAlive(qint64 pid) {
     QFile stat(QString("/proc/%1/stat").arg(pid));
     if (!stat.open(QIODevice::ReadOnly))

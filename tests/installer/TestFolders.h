@@ -55,9 +55,13 @@ private:
     QString m_marker;
 };
 
-// Fake product options differing from the defaults in one field.
-FakeProduct::Options withVersion(const QString& version);
-FakeProduct::Options withMarker(const QString& markerPath);
+// Fake product options of a version, recording its starts in `marker` when given.
+inline FakeProduct::Options productOptions(const QString& version, const QString& marker = {}) {
+    FakeProduct::Options options;
+    options.version = version;
+    options.markerPath = marker;
+    return options;
+}
 
 // True while a process with this pid exists and is not a zombie.
 bool processAlive(qint64 pid);
