@@ -13,10 +13,8 @@ TEST(Screenshots, EveryScreenInBothLanguagesAndNothingReported) {
     QTemporaryDir out;
     const qsizetype before = shell::reports().size();
     QProcess installer;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     // Even with data files that name a live server, the stills report nothing.
-    env.insert("LUMADOC_RESOURCE_DIR", shell::resourceDir());
-    installer.setProcessEnvironment(env);
+    installer.setProcessEnvironment(shell::scenario().environment());
     installer.start(LUMADOC_BIN_DIR "/lumadoc-installer", {"--screenshot", out.path() + "/docs"});
     ASSERT_TRUE(installer.waitForFinished(60000));
     EXPECT_EQ(installer.exitStatus(), QProcess::NormalExit);
@@ -41,16 +39,9 @@ TEST(Screenshots, EveryScreenInBothLanguagesAndNothingReported) {
     EXPECT_EQ(shell::reports().size(), before);
 }
 
-TEST(Screenshots, HelpNamesTheOptionAndABadCommandLineIsRefused) {
-    QProcess help;
-    help.start(LUMADOC_BIN_DIR "/lumadoc-installer", {"--help"});
-    ASSERT_TRUE(help.waitForFinished(10000));
-    EXPECT_EQ(help.exitCode(), 0);
-    EXPECT_TRUE(help.readAllStandardOutput().contains("--screenshot DIR"));
-
-    for (const QStringList& args : {QStringList{"--screenshot"},
-                                    {"--silent", "--screenshot", "x"},
-                                    {"--screenshot", "a", "--screenshot", "b"}}) {
+TEST(Screenshots, ABadCommandLineIsRefused) {
+    for (const QStringList& args :
+         {QStringList{"--screenshot"}, {"--silent", "--screenshot", "x"}}) {
         QProcess bad;
         bad.start(LUMADOC_BIN_DIR "/lumadoc-installer", args);
         ASSERT_TRUE(bad.waitForFinished(10000));

@@ -3,9 +3,6 @@
 #include "reporting/MacInstallReporter.h"
 #include "reporting/Reporter.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -13,57 +10,26 @@
 namespace shell {
 namespace {
 
-struct Servers {
-    DevServer telemetry;
-    DevServer packages{{"--stall-after", "0"}};
-    QTemporaryDir resources;
-};
-std::unique_ptr<Servers> g_servers;
+std::unique_ptr<InstallScenario> g_scenario;
 
 class Environment : public ::testing::Environment {
 public:
     void SetUp() override {
-        g_servers = std::make_unique<Servers>();
-        ASSERT_TRUE(g_servers->telemetry.isRunning());
-        ASSERT_TRUE(g_servers->packages.isRunning());
-        const QByteArray package(3 << 20, 'p');
-        g_servers->packages.addPackage("lumadoc_x86_64.dmg", package);
-        g_servers->packages.addPackage("lumadoc_arm64.dmg", package);
-
-        // The shipped data files, with every server pointing at the devserver.
-        const QDir dir(g_servers->resources.path());
-        ASSERT_TRUE(
-            QFile::copy(LUMADOC_SOURCE_DIR "/resources/data/qfmt.dat", dir.filePath("qfmt.dat")));
-        QFile shipped(LUMADOC_SOURCE_DIR "/resources/data/qctrl.dat");
-        ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
-        QByteArray control = shipped.readAll();
-        control.replace("https://rekol.lumadoc.com", g_servers->telemetry.baseUrl().toUtf8());
-        QFile out(dir.filePath("qctrl.dat"));
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(control);
-        out.close();
-
+        g_scenario = std::make_unique<InstallScenario>(QStringList{"--stall-after", "0"});
+        ASSERT_TRUE(g_scenario->server().isRunning());
+        g_scenario->serveRaw(QByteArray(3 << 20, 'p'));
         // Read once, at the first report or download; no test has run one yet.
-        qputenv("LUMADOC_RESOURCE_DIR", dir.path().toLocal8Bit());
-        qputenv("LUMADOC_DOWNLOAD_BASE_URL", g_servers->packages.baseUrl().toLocal8Bit());
+        g_scenario->applyToThisProcess();
     }
-    void TearDown() override { g_servers.reset(); }
+    void TearDown() override { g_scenario.reset(); }
 };
 
 const auto* g_environment = ::testing::AddGlobalTestEnvironment(new Environment);
 
 } // namespace
 
-DevServer& telemetryServer() {
-    return g_servers->telemetry;
-}
-
-DevServer& stalledPackageServer() {
-    return g_servers->packages;
-}
-
-QString resourceDir() {
-    return g_servers->resources.path();
+InstallScenario& scenario() {
+    return *g_scenario;
 }
 
 bool Report::isPlain(int result) const {
@@ -80,7 +46,7 @@ bool Report::isPoint(int point, int click) const {
 
 QList<Report> reports() {
     QList<Report> list;
-    for (const QJsonObject& entry : telemetryServer().telemetry()) {
+    for (const QJsonObject& entry : g_scenario->server().telemetry()) {
         const QJsonObject data = entry.value("data").toObject();
         list.append({entry.value("table").toString(), data.value("properties").toObject()});
     }

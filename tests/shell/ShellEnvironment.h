@@ -1,11 +1,10 @@
 #pragma once
-// The shell tests' process-wide servers, started before the first test: every
-// report goes to a telemetry devserver (through a resources folder whose
-// control file names it), and every download to a package devserver that
-// announces the package and then stalls, so a download stays in progress
-// until the test ends it.
+// The shell tests' process-wide install scenario, set up before the first
+// test: one devserver takes every report (through a resources folder whose
+// control file names it) and serves a package it announces and then stalls
+// on, so a download stays in progress until the test ends it.
 
-#include "support/DevServer.h"
+#include "support/InstallScenario.h"
 
 #include <QJsonObject>
 #include <QList>
@@ -14,10 +13,7 @@
 
 namespace shell {
 
-DevServer& telemetryServer();
-DevServer& stalledPackageServer();
-// The resources folder the reporters read (qfmt.dat, qctrl.dat).
-QString resourceDir();
+InstallScenario& scenario();
 
 // One report as the server decoded it: its table and its properties.
 struct Report {

@@ -11,7 +11,6 @@ TEST(WindowPlacement, FrameSitsAboveTheMiddleInBothCoordinateSystems) {
     };
     const Case cases[] = {
         {{0, 0, 1440, 900}, {}, {380, 316}, {380, 148}},
-        {{0, 0, 1920, 1080}, {}, {620, 406}, {620, 238}},
         // Odd sizes: integer division truncates.
         {{0, 0, 1441, 901}, {}, {380, 316}, {380, 149}},
         // A second screen to the right: placed on that screen.
@@ -37,12 +36,7 @@ TEST(WindowPlacement, FrameSitsAboveTheMiddleInBothCoordinateSystems) {
 }
 
 TEST(WindowPlacement, PanelBottomLeftIsTheWindowsPlus188And128) {
-    const QRect window(380, 148, 680, 436);
-    const QRect panel = WindowPlacement::panelFrame(window);
-    EXPECT_EQ(panel.size(), QSize(304, 236));
-    EXPECT_EQ(panel.left() - window.left(), 188);
-    EXPECT_EQ((window.top() + window.height()) - (panel.top() + panel.height()), 128);
-    EXPECT_EQ(panel.topLeft(), QPoint(568, 220));
+    EXPECT_EQ(WindowPlacement::panelFrame(QRect(380, 148, 680, 436)), QRect(568, 220, 304, 236));
     // A taller frame (a title bar of its own) moves the panel with the bottom edge.
     EXPECT_EQ(WindowPlacement::panelFrame(QRect(0, 0, 680, 464)).topLeft(), QPoint(188, 100));
 }
