@@ -59,40 +59,29 @@ TEST_F(BtnViewTest, PressFiresWhereverItEnds) {
     EXPECT_EQ(button->buttonState(), ButtonState::normal);
 }
 
-TEST_F(BtnViewTest, LookIsNormalAfterPressUntilPointerReenters) {
-    hoverTo(inside());
-    EXPECT_EQ(button->buttonState(), ButtonState::hovered);
-
-    QTest::mousePress(button, Qt::LeftButton, {}, inside());
-    QTest::mouseRelease(button, Qt::LeftButton, {}, inside());
-    EXPECT_EQ(button->buttonState(), ButtonState::normal);
-    hoverTo(inside() + QPoint(3, 0));
-    EXPECT_EQ(button->buttonState(), ButtonState::normal) << "still over it, but just pressed";
-
-    hoverTo(outside());
-    EXPECT_EQ(button->buttonState(), ButtonState::normal);
-    hoverTo(inside());
-    EXPECT_EQ(button->buttonState(), ButtonState::hovered);
-}
-
-TEST_F(BtnViewTest, EachStateDrawsItsOwnImageWithRoundedCorners) {
-    const auto look = [this] { return button->grab().toImage(); };
-    const QImage normal = look();
+TEST_F(BtnViewTest, EachStateDrawsItsOwnLookAndAPressedButtonWaitsForThePointerToReenter) {
+    const QPoint plain(12, 30); // away from the caption
+    const auto fill = [this, plain] { return button->grab().toImage().pixelColor(plain); };
+    const QColor normal = fill();
     hoverTo(inside());
     ASSERT_EQ(button->buttonState(), ButtonState::hovered);
-    const QImage hovered = look();
+    const QColor hovered = fill();
     QTest::mousePress(button, Qt::LeftButton, {}, inside());
-    const QImage pressed = look();
-    QTest::mouseRelease(button, Qt::LeftButton, {}, inside());
+    const QColor pressed = fill();
+    EXPECT_NE(normal, hovered);
+    EXPECT_NE(normal, pressed);
+    EXPECT_NE(hovered, pressed);
+    // The corner lies outside the 10-point radius.
+    EXPECT_NE(button->grab().toImage().pixelColor(0, 0), pressed);
 
-    // A point away from the caption shows each state's own fill.
-    const QPoint plain(12, 30);
-    EXPECT_NE(normal.pixelColor(plain), hovered.pixelColor(plain));
-    EXPECT_NE(normal.pixelColor(plain), pressed.pixelColor(plain));
-    EXPECT_NE(hovered.pixelColor(plain), pressed.pixelColor(plain));
-    // The corner lies outside the 10-point radius, the caption is drawn over the image.
-    EXPECT_NE(normal.pixelColor(0, 0), normal.pixelColor(plain));
-    EXPECT_EQ(look(), normal);
+    QTest::mouseRelease(button, Qt::LeftButton, {}, inside());
+    EXPECT_EQ(button->buttonState(), ButtonState::normal);
+    EXPECT_EQ(fill(), normal);
+    hoverTo(inside() + QPoint(3, 0));
+    EXPECT_EQ(button->buttonState(), ButtonState::normal) << "still over it, but just pressed";
+    hoverTo(outside());
+    hoverTo(inside());
+    EXPECT_EQ(button->buttonState(), ButtonState::hovered);
 }
 
 } // namespace
