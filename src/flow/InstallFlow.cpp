@@ -231,7 +231,7 @@ void InstallFlow::onDownloadSuccess(const QString& path) {
         setStatus(INSTALLER_STATUS::Installing);
     });
     reportPoint(ENUMInstallPoint::installStart);
-    runInstall(path);
+    install(path);
 }
 
 void InstallFlow::onDownloadFailed() {
@@ -268,10 +268,6 @@ void InstallFlow::restartDownload() {
 // --- Install -----------------------------------------------------------------------------
 
 void InstallFlow::install(const QString& dmgPath) {
-    runInstall(dmgPath);
-}
-
-void InstallFlow::runInstall(const QString& dmgPath) {
     Installer installer(dmgPath);
     const bool ok = installer.installPackage();
     if (!ok) {
@@ -297,7 +293,7 @@ void InstallFlow::reinstall() {
     setStatus(INSTALLER_STATUS::Installing);
     const std::optional<QString> path = m_downloadDmgPath;
     // Off the UI thread, so the window keeps responding.
-    workQueue().post([this, path] { runInstall(path.value_or(QString())); });
+    workQueue().post([this, path] { install(path.value_or(QString())); });
 }
 
 void InstallFlow::animationTick() {

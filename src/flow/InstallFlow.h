@@ -89,7 +89,9 @@ public:
     void fnDownload();
     bool tryAutoRestartDownload(); // download queue
     void restartDownload();
-    void install(const QString& dmgPath); // blocks its thread until the install returns
+    // Runs the install on the calling (worker) thread until it returns; the
+    // result reaches the UI thread as installerStatusToChange.
+    void install(const QString& dmgPath);
     // Queues the success path (settings, services, reports, launch) on the install
     // queue; the host's terminate() follows on the UI thread.
     void installSuccess();
@@ -110,7 +112,6 @@ private:
     void setStatus(INSTALLER_STATUS status);
     void onDownloadSuccess(const QString& path); // download queue
     void onDownloadFailed();                     // download queue
-    void runInstall(const QString& dmgPath);     // any worker thread
     void recordSuccess();                        // install queue
     void applyInstallResult(bool ok);            // UI thread
     void updateAnimation();
