@@ -6,13 +6,11 @@
 #include "fakeproduct/FakeProduct.h"
 #include "support/InstallScenario.h"
 #include "support/Sandbox.h"
+#include "support/TreeSnapshot.h"
 
-#include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QJsonArray>
 #include <QProcess>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -49,17 +47,12 @@ QString settings(const InstallScenario& scenario) {
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-QStringList labels(const QList<QJsonObject>& reports) {
-    QStringList result;
-    for (const QJsonObject& report : reports)
-        result << InstallScenario::label(report);
-    return result;
-}
-
 // Posts of the two reporters travel on separate queues, so arrival order says
 // little; the reports' own times must follow the expected order.
 void expectInOrder(const QList<QJsonObject>& reports, const QStringList& expected) {
-    QStringList got = labels(reports);
+    QStringList got;
+    for (const QJsonObject& report : reports)
+        got << InstallScenario::label(report);
     ASSERT_EQ(got.size(), expected.size()) << got.join(", ").toStdString();
     QStringList times;
     for (const QString& label : expected) {
@@ -90,25 +83,6 @@ void expectCompleteKeySets(const QList<QJsonObject>& reports) {
         expected.sort();
         EXPECT_EQ(data["properties"].toObject().keys(), expected);
     }
-}
-
-QByteArray treeDigest(const QString& root) {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    QStringList entries;
-    while (it.hasNext())
-        entries << it.next();
-    entries.sort();
-    for (const QString& path : entries) {
-        const QFileInfo info(path);
-        hash.addData(path.toUtf8());
-        hash.addData(info.isSymLink() ? info.symLinkTarget().toUtf8() : QByteArray());
-        QFile file(path);
-        if (info.isFile() && !info.isSymLink() && file.open(QIODevice::ReadOnly))
-            hash.addData(file.readAll());
-    }
-    return hash.result();
 }
 
 } // namespace
@@ -190,7 +164,7 @@ TEST(SilentInstall, AFailedFirstDownloadIsRetriedAndTwoAreAFailure) {
         EXPECT_EQ(run.exitStatus, SilentInstall::DownloadFailed) << run.out.toStdString();
         EXPECT_TRUE(run.err.contains("download failed")) << run.err.toStdString();
         ASSERT_TRUE(scenario.server().waitForTelemetry(6, 10000));
-        const QStringList got = labels(scenario.reports());
+        const QStringList got = scenario.labels();
         EXPECT_EQ(got.count("result 23"), 1);
         EXPECT_EQ(got.count("downloadFail"), 1);
     }
@@ -200,14 +174,14 @@ TEST(SilentInstall, ABadImageFailsAndLeavesThePreviousApplicationIntact) {
     InstallScenario scenario;
     scenario.serveRaw(QByteArray(2 * 1024 * 1024, '\x5a'));
     const QString previous = scenario.installPrevious("1.0.0");
-    const QByteArray before = treeDigest(previous);
+    const auto before = snapshotTree(previous);
     const InstallerRun run = runSilent(scenario);
     EXPECT_EQ(run.exitStatus, SilentInstall::InstallFailed);
     EXPECT_TRUE(run.err.contains("installation failed")) << run.err.toStdString();
-    EXPECT_EQ(treeDigest(previous), before);
+    EXPECT_EQ(snapshotTree(previous), before);
 
     ASSERT_TRUE(scenario.server().waitForTelemetry(8, 10000));
-    const QStringList got = labels(scenario.reports());
+    const QStringList got = scenario.labels();
     EXPECT_EQ(got.count("result 25"), 1);
     EXPECT_EQ(got.count("installFail"), 1);
     EXPECT_EQ(got.count("result 1"), 0);
@@ -231,7 +205,7 @@ TEST(SilentInstall, ARunningProductStopsTheInstallWithItsReason) {
     EXPECT_TRUE(run.err.contains("Lumadoc is running")) << run.err.toStdString();
     ASSERT_TRUE(scenario.server().waitForTelemetry(3, 10000));
     QTest::qWait(300);
-    const QStringList got = labels(scenario.reports());
+    const QStringList got = scenario.labels();
     EXPECT_EQ(got.count("installNow"), 1);
     EXPECT_EQ(got.count("downloadStart"), 0);
 }

@@ -1,9 +1,10 @@
 #pragma once
 // Helpers for the installer tests: a private home and applications folder per
-// test, tree snapshots to prove nothing changed, and a reaper that kills every
+// test (tree snapshots come with it), and a reaper that kills every
 // fake product process a test started, whatever the test's outcome.
 
 #include "fakeproduct/FakeProduct.h"
+#include "support/TreeSnapshot.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -35,10 +36,6 @@ private:
     QByteArray m_oldHome;
     QByteArray m_oldDataHome;
 };
-
-// Every entry below root: relative path -> kind, mode, link target or content
-// digest. Equal snapshots mean identical trees (bits, links and modes).
-QMap<QString, QString> snapshotTree(const QString& root);
 
 // Kills every process recorded in the marker file when it goes away.
 class ProcessReaper {

@@ -92,6 +92,13 @@ QList<QJsonObject> InstallScenario::reports() const {
     return all;
 }
 
+QStringList InstallScenario::labels() const {
+    QStringList result;
+    for (const QJsonObject& report : reports())
+        result << label(report);
+    return result;
+}
+
 QString InstallScenario::label(const QJsonObject& report) {
     const QJsonObject properties = report["data"].toObject()["properties"].toObject();
     if (report["table"].toString() == "vexa_tools_install")

@@ -47,6 +47,8 @@ public:
     QList<QJsonObject> reports() const;
     // A short label per report: "result 100" or the point's name.
     static QString label(const QJsonObject& report);
+    // label() of each of reports().
+    QStringList labels() const;
 
 private:
     std::unique_ptr<DevServer> m_server;

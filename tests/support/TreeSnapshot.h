@@ -1,0 +1,10 @@
+#pragma once
+// A folder tree as a comparable value, to prove that an install left a tree
+// exactly as expected (or untouched).
+
+#include <QMap>
+#include <QString>
+
+// Every entry below root: relative path -> kind, mode, link target or content
+// digest. Equal snapshots mean identical trees (bits, links and modes).
+QMap<QString, QString> snapshotTree(const QString& root);
