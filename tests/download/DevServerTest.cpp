@@ -2,8 +2,8 @@
 // goes over the wire, not what a client library makes of it.
 
 #include "support/DevServer.h"
+#include "support/Files.h"
 
-#include <QFile>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -34,8 +34,8 @@ RawReply rawRequest(const DevServer& server, const QByteArray& request) {
     return reply;
 }
 
-RawReply get(const DevServer& server, const QByteArray& path, const QByteArray& extra = {}) {
-    return rawRequest(server, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + extra + "\r\n");
+RawReply get(const DevServer& server, const QByteArray& path) {
+    return rawRequest(server, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
 }
 
 QByteArray post(const DevServer& server, const QByteArray& path, const QByteArray& body) {
@@ -47,56 +47,13 @@ QByteArray post(const DevServer& server, const QByteArray& path, const QByteArra
         .body;
 }
 
-QByteArray pattern(int size) {
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xff);
-    return bytes;
-}
-
 } // namespace
-
-TEST(DevServer, ServesByteRanges) {
-    DevServer server;
-    ASSERT_TRUE(server.isRunning());
-    const QByteArray file = pattern(1000);
-    server.addPackage("p.dmg", file);
-
-    struct Case {
-        QByteArray range;
-        int status;
-        QByteArray contentRange;
-        QByteArray body;
-    };
-    const Case cases[] = {
-        {"", 200, "", file},
-        {"bytes=10-19", 206, "bytes 10-19/1000", file.mid(10, 10)},
-        {"bytes=990-5000", 206, "bytes 990-999/1000", file.mid(990)},
-        {"bytes=-5", 206, "bytes 995-999/1000", file.mid(995)},
-        {"bytes=1000-", 416, "bytes */1000", "range not satisfiable\n"},
-        {"bytes=20-10", 200, "", file}, // invalid: ignored
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.range.toStdString());
-        const RawReply reply =
-            get(server, "/mac/dl/p.dmg", c.range.isEmpty() ? "" : "Range: " + c.range + "\r\n");
-        EXPECT_EQ(reply.status, c.status);
-        EXPECT_EQ(reply.body, c.body);
-        EXPECT_TRUE(reply.head.contains("Content-Length: " + QByteArray::number(c.body.size())));
-        if (!c.contentRange.isEmpty()) {
-            EXPECT_TRUE(reply.head.contains("Content-Range: " + c.contentRange));
-        }
-    }
-}
 
 TEST(DevServer, ServesNothingOutsideItsFolder) {
     DevServer server;
     ASSERT_TRUE(server.isRunning());
     QTemporaryDir outside;
-    QFile secret(outside.filePath("secret.dmg"));
-    ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
-    secret.write("secret");
-    secret.close();
+    ASSERT_FALSE(writeFile(outside.filePath("secret.dmg"), "secret").isEmpty());
     const QByteArray up = "../../../../../.." + outside.path().toUtf8() + "/secret.dmg";
     const QByteArray encoded = QByteArray(up).replace("/", "%2F");
     for (const QByteArray& path : {"/mac/dl/" + up, "/mac/dl/" + encoded, QByteArray("/mac/dl/"),
