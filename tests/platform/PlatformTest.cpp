@@ -10,12 +10,14 @@
 #include <QThread>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <numeric>
 #include <vector>
 
 using namespace std::chrono_literals;
 
-TEST(SerialQueue, RunsInOrderOnItsOwnThreadAndDrainsOnDestruction) {
+TEST(SerialQueue, RunsInOrderOnItsOwnThreadDrainsOnDestructionAndHandsBackInOrder) {
     std::vector<int> order;
+    std::vector<int> onMain;
     QThread* seenThread = nullptr;
     {
         SerialQueue queue("TestQueue");
@@ -23,28 +25,19 @@ TEST(SerialQueue, RunsInOrderOnItsOwnThreadAndDrainsOnDestruction) {
             queue.post([&, i] {
                 order.push_back(i);
                 seenThread = QThread::currentThread();
+                runOnMain([&onMain, i] {
+                    EXPECT_EQ(QThread::currentThread(), qApp->thread());
+                    onMain.push_back(i);
+                });
             });
         EXPECT_FALSE(queue.isCurrent());
     } // the destructor lets the posted work finish
-    ASSERT_EQ(order.size(), 100u);
-    for (int i = 0; i < 100; ++i)
-        EXPECT_EQ(order[i], i);
     EXPECT_NE(seenThread, QThread::currentThread());
-}
-
-TEST(RunOnMain, KeepsOrderFromAnotherThread) {
-    std::vector<int> order;
-    SerialQueue queue("Producer");
-    for (int i = 0; i < 50; ++i)
-        queue.post([&order, i] {
-            runOnMain([&order, i] {
-                EXPECT_EQ(QThread::currentThread(), qApp->thread());
-                order.push_back(i);
-            });
-        });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return order.size() == 50; }, 5000));
-    for (int i = 0; i < 50; ++i)
-        EXPECT_EQ(order[i], i);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return onMain.size() == 100; }, 5000));
+    std::vector<int> expected(100);
+    std::iota(expected.begin(), expected.end(), 0);
+    EXPECT_EQ(order, expected);
+    EXPECT_EQ(onMain, expected);
 }
 
 TEST(WaitGroup, WaitsForZeroOrTimesOut) {
