@@ -108,28 +108,3 @@ TEST_F(ContentViewTest, BarAnimatesOnItsScreenAndStartsWhereTheFlowIsOnANewOne) 
     EXPECT_EQ(ProgressBarView::widthFor(-0.5), 0);
     EXPECT_EQ(ProgressBarView::widthFor(std::nan("")), 0);
 }
-
-TEST_F(ContentViewTest, EachStatusHasItsScreenAndThePanelAddsFiftySixPoints) {
-    const std::pair<INSTALLER_STATUS, ContentView::Screen> cases[] = {
-        {INSTALLER_STATUS::Prepare_to_download, ContentView::Screen::start},
-        {INSTALLER_STATUS::Downloading, ContentView::Screen::progress},
-        {INSTALLER_STATUS::Installing, ContentView::Screen::progress},
-        {INSTALLER_STATUS::Install_success, ContentView::Screen::progress},
-        {INSTALLER_STATUS::Download_failed, ContentView::Screen::downloadFailed},
-        {INSTALLER_STATUS::Install_failed, ContentView::Screen::installFailed},
-    };
-    for (const auto& [status, screen] : cases) {
-        ScreenState s;
-        s.installerStatus = status;
-        view.showState(s);
-        EXPECT_EQ(view.currentScreen(), screen);
-        EXPECT_EQ(view.sizeHint(), QSize(680, 436));
-    }
-    ScreenState expanded;
-    expanded.isExpanded = true;
-    view.showState(expanded);
-    EXPECT_EQ(view.sizeHint(), QSize(680, 492));
-    // A still of another state lasts until the flow changes.
-    view.showState(ScreenState::of(flow));
-    EXPECT_EQ(view.currentScreen(), ContentView::Screen::start);
-}
