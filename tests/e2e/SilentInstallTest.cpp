@@ -4,6 +4,7 @@
 
 #include "flow/SilentInstall.h"
 #include "fakeproduct/FakeProduct.h"
+#include "support/Files.h"
 #include "support/InstallScenario.h"
 #include "support/Sandbox.h"
 #include "support/TreeSnapshot.h"
@@ -43,8 +44,7 @@ InstallerRun runSilent(const InstallScenario& scenario, int timeoutMs = 90000) {
 }
 
 QString settings(const InstallScenario& scenario) {
-    QFile file(scenario.settingsPath());
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    return QString::fromUtf8(readFile(scenario.settingsPath()));
 }
 
 // Posts of the two reporters travel on separate queues, so arrival order says
@@ -133,9 +133,8 @@ TEST(SilentInstall, OverwriteInstallKeepsTheChoicesAndMarksTheCover) {
     EXPECT_FALSE(ini.contains("engageService="));
     EXPECT_TRUE(ini.contains("\ncover_install=1"));
     EXPECT_TRUE(ini.contains("\ncover_installtime="));
-    QFile plist(sandbox::applicationsDir() + "/Lumadoc.app/Contents/Info.plist");
-    ASSERT_TRUE(plist.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(plist.readAll().contains("3.2.1"));
+    EXPECT_TRUE(readFile(sandbox::applicationsDir() + "/Lumadoc.app/Contents/Info.plist")
+                    .contains("3.2.1"));
 
     ASSERT_TRUE(scenario.server().waitForTelemetry(10, 10000));
     for (const QJsonObject& report : scenario.reports()) {

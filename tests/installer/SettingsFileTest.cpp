@@ -89,28 +89,18 @@ TEST(RegEditer, GettersReadTheirOwnWay) {
 }
 
 TEST(SettingsFile, EnsureCreatesTheFileOnceAndLeavesNoStagingFolder) {
-    const struct {
-        const char* name;
-        bool productDirExists;
-        bool regDirExists;
-    } cases[] = {{"nothing yet", false, false}, {"reg folder without file", true, true}};
-    for (const auto& c : cases) {
-        TestFolders folders;
-        const QString productDir = folders.home() + "/.local/share/Lumadoc";
-        if (c.productDirExists)
-            QDir().mkpath(productDir + (c.regDirExists ? "/reg" : ""));
-        ASSERT_EQ(Installer::getAppDataLocationPath("Lumadoc"), productDir);
+    TestFolders folders;
+    const QString productDir = folders.home() + "/.local/share/Lumadoc";
+    ASSERT_EQ(Installer::getAppDataLocationPath("Lumadoc"), productDir);
+    Installer::ensureIniFileExisted();
+    const QString ini = productDir + "/reg/common.ini";
+    ASSERT_TRUE(QFile::exists(ini));
+    EXPECT_EQ(readFile(ini), QByteArray());
+    EXPECT_EQ(folders.homeEntries(), QStringList({".local"}));
 
-        Installer::ensureIniFileExisted();
-        const QString ini = productDir + "/reg/common.ini";
-        ASSERT_TRUE(QFile::exists(ini)) << c.name;
-        EXPECT_EQ(readFile(ini), QByteArray()) << c.name;
-        EXPECT_EQ(folders.homeEntries(), QStringList({".local"})) << c.name;
-
-        // An existing file is never touched.
-        writeFile(ini, "[product]\nk=1");
-        Installer::ensureIniFileExisted();
-        EXPECT_EQ(readFile(ini), QByteArray("[product]\nk=1")) << c.name;
-        EXPECT_EQ(folders.homeEntries(), QStringList({".local"})) << c.name;
-    }
+    // An existing file is never touched.
+    writeFile(ini, "[product]\nk=1");
+    Installer::ensureIniFileExisted();
+    EXPECT_EQ(readFile(ini), QByteArray("[product]\nk=1"));
+    EXPECT_EQ(folders.homeEntries(), QStringList({".local"}));
 }

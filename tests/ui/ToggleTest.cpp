@@ -8,20 +8,6 @@
 
 namespace {
 
-// Columns of `toggle` where its image leaves marks (the label is drawn white on white).
-std::pair<int, int> imageColumns(ImageToggle* toggle) {
-    toggle->setLabelColor(Qt::white);
-    QImage look(toggle->size(), QImage::Format_ARGB32);
-    look.fill(Qt::white);
-    toggle->render(&look, {}, {}, QWidget::DrawChildren);
-    int first = look.width(), last = -1;
-    for (int y = 0; y < look.height(); ++y)
-        for (int x = 0; x < look.width(); ++x)
-            if (look.pixelColor(x, y) != QColor(Qt::white))
-                first = qMin(first, x), last = qMax(last, x);
-    return {first, last};
-}
-
 TEST(Toggles, TapAnywhereOnTheRowFlipsTheBoolAndReportsIt) {
     QWidget window;
     const QString label = QStringLiteral("Benutzerdefinierte Installation");
@@ -29,9 +15,8 @@ TEST(Toggles, TapAnywhereOnTheRowFlipsTheBoolAndReportsIt) {
         ImageToggle* toggle;
         const char* onImage;
         const char* offImage;
-        bool imageLeading;
-    } cases[] = {{new CheckBoxToggleStyle(label, &window), "checkedbox", "uncheckbox", true},
-                 {new DragMenuToggleStyle(label, &window), "dragUp", "dragDown", false}};
+    } cases[] = {{new CheckBoxToggleStyle(label, &window), "checkedbox", "uncheckbox"},
+                 {new DragMenuToggleStyle(label, &window), "dragUp", "dragDown"}};
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     for (const Case& c : cases) {
@@ -62,14 +47,6 @@ TEST(Toggles, TapAnywhereOnTheRowFlipsTheBoolAndReportsIt) {
         toggle->setChecked(true);
         toggle->setChecked(true);
         EXPECT_EQ(toggled.count(), 3);
-
-        // The check box leads with its image, the expand/collapse control ends with it.
-        const auto [first, last] = imageColumns(toggle);
-        ASSERT_GE(last, 0) << "the image was not drawn";
-        if (c.imageLeading)
-            EXPECT_LT(last, 16);
-        else
-            EXPECT_GT(first, toggle->width() - 16);
     }
 }
 
