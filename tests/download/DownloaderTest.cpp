@@ -2,6 +2,7 @@
 
 #include "install/Downloader.h"
 #include "support/DevServer.h"
+#include "support/Files.h"
 #include "support/LogCapture.h"
 
 #include <QCoreApplication>
@@ -72,8 +73,7 @@ QByteArray pattern(qint64 size) {
 }
 
 QByteArray packageContent() {
-    QFile file(Downloader::packagePath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return readFile(Downloader::packagePath());
 }
 
 QStringList partFiles() {

@@ -3,6 +3,7 @@
 // tests tick it by hand.
 
 #include "flow/InstallFlow.h"
+#include "support/Files.h"
 #include "support/InstallScenario.h"
 #include "support/LogCapture.h"
 #include "support/Sandbox.h"
@@ -111,12 +112,9 @@ TEST(InstallFlow, FreshInstallTicksToSuccessOnTheTenthTickAndWritesTheChoices) {
     ASSERT_TRUE(waitFor([&] { return log.terminated == 1; }));
     EXPECT_EQ(log.resizes, QList<QSize>({{680, 492}, {680, 436}}));
 
-    QFile ini(scenario.settingsPath());
-    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
-    const QString settings = QString::fromUtf8(ini.readAll());
-    EXPECT_TRUE(settings.contains("setDefault=0\n"));
-    EXPECT_TRUE(settings.contains("setOfdDefault=0\n"));
-    EXPECT_TRUE(settings.contains("engageService=1\n"));
+    const QByteArray settings = readFile(scenario.settingsPath());
+    for (const char* line : {"setDefault=0\n", "setOfdDefault=0\n", "engageService=1\n"})
+        EXPECT_TRUE(settings.contains(line)) << line;
     EXPECT_TRUE(QFile::exists(sandbox::applicationsDir() + "/Lumadoc.app/Contents/Info.plist"));
 
     ASSERT_TRUE(scenario.server().waitForTelemetry(11, 10000));
@@ -216,40 +214,4 @@ TEST(InstallFlow, DownloadFailuresRetryOnceThenWaitForTheUser) {
     EXPECT_EQ(reports.count("downloadFail"), 2);
     EXPECT_EQ(reports.count("result 24"), 1);
     EXPECT_EQ(reports.count("downloadFail click 31"), 1);
-}
-
-TEST(InstallFlow, ARunningProductBlocksTheDownloadUntilTheAlertIsDismissed) {
-    InstallScenario scenario;
-    ASSERT_TRUE(scenario.serveProduct());
-    const QString app = scenario.installPrevious("1.0.0");
-    scenario.applyToThisProcess();
-    HostLog log;
-    InstallFlow flow(hostFor(log), manualTicks());
-    EXPECT_TRUE(flow.isOverwriteInstallation());
-    EXPECT_FALSE(flow.isShowDragBtn());
-
-    QProcess reader;
-    reader.start(app + "/Contents/MacOS_SymLink/docreader", {});
-    ASSERT_TRUE(reader.waitForStarted());
-    ASSERT_TRUE(waitFor([&] { return QFile::exists(scenario.markerPath()); }, 5000));
-
-    flow.pressInstall();
-    ASSERT_TRUE(waitFor([&] { return flow.isUsingNow(); }));
-    EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Prepare_to_download);
-    flow.pressInstall(); // ignored while the alert shows
-    flow.dismissUsingAlert();
-    reader.kill();
-    reader.waitForFinished();
-    flow.disagree();
-    EXPECT_EQ(log.terminated, 1);
-
-    ASSERT_TRUE(scenario.server().waitForTelemetry(5, 10000));
-    QTest::qWait(200);
-    EXPECT_EQ(scenario.labels(), QStringList({"result 100", "showInterface", "installNow",
-                                              "result 2", "showInterface click 9"}));
-    for (const QJsonObject& report : scenario.reports()) {
-        if (InstallScenario::label(report) == "result 2") {
-            EXPECT_EQ(report["data"].toObject()["properties"].toObject()["installtype"].toInt(), 1);
-        }
-    }
 }
