@@ -8,17 +8,33 @@
 
 #include <QProcess>
 #include <QTest>
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
+// True while a fake program runs under this pid (a zombie has no command line).
+bool processAlive(qint64 pid) {
+    QFile cmdline(QString("/proc/%1/cmdline").arg(pid));
+    return pid > 1 && cmdline.open(QIODevice::ReadOnly) &&
+           cmdline.readAll().contains("Lumadoc.app");
+}
+
 // An applications folder whose name needs escaping in a pattern and quoting in a line.
 struct RunningProduct {
     TestFolders folders{"home"};
     QString apps = folders.root() + "/Apps (1) + it's";
     ProductPaths paths{apps};
-    ProcessReaper reaper{folders.marker()};
 
     RunningProduct() { FakeProduct::write(apps, productOptions("3.2.1", folders.marker())); }
+    // Kills every fake program the test started, whatever its outcome.
+    ~RunningProduct() {
+        for (const FakeProduct::Launch& launch : launches()) {
+            if (processAlive(launch.pid)) {
+                ::kill(static_cast<pid_t>(launch.pid), SIGKILL);
+                (void)QTest::qWaitFor([&] { return !processAlive(launch.pid); }, 5000);
+            }
+        }
+    }
 
     // Starts a program of the bundle the way a user or the system would.
     void start(const QString& path, const QStringList& args = {}) {

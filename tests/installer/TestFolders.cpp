@@ -1,13 +1,9 @@
 #include "TestFolders.h"
 
-#include "fakeproduct/FakeProduct.h"
-
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QTest>
-#include <csignal>
 #include <cstdlib>
 
 namespace {
@@ -40,25 +36,4 @@ TestFolders::~TestFolders() {
 QStringList TestFolders::homeEntries() const {
     return QDir(m_home).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
                                   QDir::System);
-}
-
-bool processAlive(qint64 pid) {
-    QFile stat(QString("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray text = stat.readAll();
-    const qsizetype close = text.lastIndexOf(')');
-    return close > 0 && text.size() > close + 2 && text[close + 2] != 'Z';
-}
-
-void ProcessReaper::killAll() {
-    for (const FakeProduct::Launch& launch : FakeProduct::launches(m_marker)) {
-        // Only a fake program still running under its own name is ours.
-        QFile cmdline(QString("/proc/%1/cmdline").arg(launch.pid));
-        if (launch.pid > 1 && cmdline.open(QIODevice::ReadOnly) &&
-            cmdline.readAll().contains("Lumadoc.app")) {
-            ::kill(static_cast<pid_t>(launch.pid), SIGKILL);
-            (void)QTest::qWaitFor([&] { return !processAlive(launch.pid); }, 5000);
-        }
-    }
 }

@@ -1,7 +1,6 @@
 #pragma once
 // Helpers for the installer tests: a private home and applications folder per
-// test (tree snapshots come with it), and a reaper that kills every
-// fake product process a test started, whatever the test's outcome.
+// test (tree snapshots come with it), and fake product options.
 
 #include "fakeproduct/FakeProduct.h"
 #include "support/TreeSnapshot.h"
@@ -37,21 +36,6 @@ private:
     QByteArray m_oldDataHome;
 };
 
-// Kills every process recorded in the marker file when it goes away.
-class ProcessReaper {
-public:
-    explicit ProcessReaper(QString markerPath)
-        : m_marker(std::move(markerPath)) {}
-    ~ProcessReaper() { killAll(); }
-    ProcessReaper(const ProcessReaper&) = delete;
-    ProcessReaper& operator=(const ProcessReaper&) = delete;
-
-    void killAll();
-
-private:
-    QString m_marker;
-};
-
 // Fake product options of a version, recording its starts in `marker` when given.
 inline FakeProduct::Options productOptions(const QString& version, const QString& marker = {}) {
     FakeProduct::Options options;
@@ -59,6 +43,3 @@ inline FakeProduct::Options productOptions(const QString& version, const QString
     options.markerPath = marker;
     return options;
 }
-
-// True while a process with this pid exists and is not a zombie.
-bool processAlive(qint64 pid);

@@ -1,8 +1,6 @@
-#include "platform/Log.h"
 #include "platform/RunOnMain.h"
 #include "platform/SerialQueue.h"
 #include "platform/WaitGroup.h"
-#include "rekol/QvLogUtil.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
@@ -55,33 +53,4 @@ TEST(WaitGroup, WaitsForZeroOrTimesOut) {
     t.join();
     group.leave(); // an extra leave never drives the count negative
     EXPECT_EQ(group.count(), 0);
-}
-
-TEST(Logging, OneWholeLinePerCallAndRekolPrefix) {
-    std::atomic<int> calls = 0;
-    std::atomic<bool> broken = false;
-    setLogSink([&](const QString& line) {
-        ++calls;
-        if (line.size() != 64)
-            broken = true;
-    });
-    std::vector<std::thread> writers;
-    for (int t = 0; t < 4; ++t)
-        writers.emplace_back([t] {
-            for (int i = 0; i < 200; ++i)
-                logLine(QString(64, QChar('a' + t)));
-        });
-    for (auto& w : writers)
-        w.join();
-    setLogSink({});
-    EXPECT_EQ(calls, 800);
-    EXPECT_FALSE(broken);
-
-    QStringList rekol;
-    QvLogUtil::setSink([&](const QString& line) { rekol << line; });
-    QvLogUtil::d("dropped");
-    QvLogUtil::w("careful");
-    QvLogUtil::e("broken");
-    QvLogUtil::setSink({});
-    EXPECT_EQ(rekol, QStringList({"[QvRekol] careful", "[QvRekol] broken"}));
 }

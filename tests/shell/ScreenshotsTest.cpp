@@ -38,13 +38,3 @@ TEST(Screenshots, EveryScreenInBothLanguagesAndNothingReported) {
     QTest::qWait(300);
     EXPECT_EQ(shell::reports().size(), before);
 }
-
-TEST(Screenshots, ABadCommandLineIsRefused) {
-    for (const QStringList& args :
-         {QStringList{"--screenshot"}, {"--silent", "--screenshot", "x"}}) {
-        QProcess bad;
-        bad.start(LUMADOC_BIN_DIR "/lumadoc-installer", args);
-        ASSERT_TRUE(bad.waitForFinished(10000));
-        EXPECT_EQ(bad.exitCode(), 2) << args.join(' ').toStdString();
-    }
-}

@@ -88,7 +88,6 @@ TEST(MultiLanguageUtils, SetLanguageRedirectsEveryLaterLookup) {
         EXPECT_TRUE(prefs->fileName().startsWith(sandbox::root()));
         EXPECT_EQ(prefs->value("AppleLanguages").toStringList(),
                   QStringList{QString::fromUtf8(c.language)});
-        EXPECT_TRUE(prefs->contains("NSForceRightToLeftWritingDirection"));
     }
 }
 
