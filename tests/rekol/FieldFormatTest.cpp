@@ -28,21 +28,14 @@ QByteArray hex(const char* text) {
 } // namespace
 
 TEST(RekolFields, IntegersAtTheirLimitsNeverWrap) {
+    // clang-format off
     const std::tuple<const char*, qint64, const char*> cases[] = {
-        {"int", -2, "feffffff"},
-        {"int", 2147483647, "ffffff7f"},
-        {"int", INT32_MIN, "00000080"},
-        {"int", 2147483648LL, "00000000"},
-        {"int", -2147483649LL, "00000000"},
-        {"short", 65535, "ffff"},
-        {"short", -1, "0000"},
-        {"short", 65536, "0000"},
-        {"byte", 255, "ff"},
-        {"byte", 256, "00"},
-        {"byte", -1, "00"},
-        {"int64", 1, "0100000000000000"},
-        {"int64", INT64_MIN, "0000000000000080"},
-    };
+        {"int", -2, "feffffff"}, {"int", 2147483647, "ffffff7f"}, {"int", INT32_MIN, "00000080"},
+        {"int", 2147483648LL, "00000000"}, {"int", -2147483649LL, "00000000"},
+        {"short", 65535, "ffff"}, {"short", -1, "0000"}, {"short", 65536, "0000"},
+        {"byte", 255, "ff"}, {"byte", 256, "00"}, {"byte", -1, "00"},
+        {"int64", 1, "0100000000000000"}, {"int64", INT64_MIN, "0000000000000080"}};
+    // clang-format on
     for (const auto& [type, value, bytes] : cases) {
         EXPECT_EQ(written(type, value), hex(bytes)) << type << " " << value;
         EXPECT_EQ(written(type, value, true), hex(bytes)) << type << " " << value;
