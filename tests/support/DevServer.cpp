@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QTest>
+#include <csignal>
+#include <sys/prctl.h>
 
 namespace {
 const QByteArray kReadyLine = "listening on 127.0.0.1:";
@@ -17,6 +19,8 @@ DevServer::DevServer(const QStringList& options) {
     arguments += options;
     // Request lines go to the test's own stderr, next to its failures.
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // A test process that dies (a crash, a sanitizer abort) takes its server along.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     m_process.start(QStringLiteral(LUMADOC_BIN_DIR "/lumadoc-devserver"), arguments);
     if (!m_process.waitForStarted(10000))
         return;
