@@ -239,8 +239,9 @@ TEST_F(AppDelegateTest, ClosingWhileInstallingMinimisesAndTheFailureOffersReinst
     DevServer packages;
     downloadUrl = packages.addPackage("lumadoc_x86_64.dmg", QByteArray(4096, 'x'));
     pressInstall();
+    // The install of so small a file can fail, and report it, before the UI
+    // thread shows Installing: the reports are counted from the press on.
     ASSERT_TRUE(waitForStatus(INSTALLER_STATUS::Installing));
-    mark = shell::reports().size();
 
     window()->close();
     EXPECT_TRUE(window()->isMinimized());
