@@ -69,7 +69,6 @@ std::optional<ByteRange> parseRange(const QByteArray& header, qint64 size) {
     bool okTo = false;
     const qint64 a = from.toLongLong(&okFrom);
     const qint64 b = to.toLongLong(&okTo);
-    ByteRange range;
     if (from.isEmpty()) { // suffix: the last b bytes
         if (!okTo || b < 0)
             return std::nullopt;
