@@ -1,6 +1,7 @@
 #include "ui/BtnView.h"
 
 #include "ui/ImageAssets.h"
+#include "ui/RoundedCorners.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -62,14 +63,8 @@ void BtnView::paintEvent(QPaintEvent*) {
                 fontMetrics().elidedText(m_text, Qt::ElideRight, qMax(0, width() - 8));
             p.drawText(rect(), Qt::AlignCenter, shown);
         }
-        if (m_borderRadius > 0) {
-            QPainterPath outside;
-            outside.addRect(rect());
-            QPainterPath inside;
-            inside.addRoundedRect(QRectF(rect()), m_borderRadius, m_borderRadius);
-            p.setCompositionMode(QPainter::CompositionMode_DestinationOut);
-            p.fillPath(outside.subtracted(inside), Qt::black);
-        }
+        if (m_borderRadius > 0)
+            eraseOutsideRoundedRect(p, rect(), m_borderRadius);
     }
     QPainter(this).drawImage(0, 0, layer);
 }

@@ -4,6 +4,7 @@
 #include "i18n/TextKeys.h"
 #include "ui/BtnView.h"
 #include "ui/Color.h"
+#include "ui/RoundedCorners.h"
 #include "ui/ImageAssets.h"
 #include "ui/SystemFont.h"
 
@@ -73,12 +74,7 @@ void ExitAlertWindow::paintEvent(QPaintEvent*) {
         p.drawPixmap(0, 0,
                      ImageAssets::pixmap(QStringLiteral("ExitAlert"), size(), dpr,
                                          Qt::KeepAspectRatioByExpanding, Qt::AlignTop));
-        QPainterPath outside;
-        outside.addRect(rect());
-        QPainterPath card;
-        card.addRoundedRect(QRectF(rect()), kRadius, kRadius);
-        p.setCompositionMode(QPainter::CompositionMode_DestinationOut);
-        p.fillPath(outside.subtracted(card), Qt::black);
+        eraseOutsideRoundedRect(p, rect(), kRadius);
     }
     QPainter(this).drawImage(0, 0, layer);
 }
