@@ -4,8 +4,8 @@
 #include "i18n/TextKeys.h"
 #include "ui/BtnView.h"
 #include "ui/Color.h"
-#include "ui/RoundedCorners.h"
 #include "ui/ImageAssets.h"
+#include "ui/RoundedCorners.h"
 #include "ui/SystemFont.h"
 
 #include <QHBoxLayout>
