@@ -130,11 +130,3 @@ constexpr std::optional<ENUMInstallResult> installResultFromRaw(long long raw) {
             return static_cast<ENUMInstallResult>(v);
     return std::nullopt;
 }
-
-// Zero-based position of the case in declaration order.
-constexpr int casePosition(ENUMInstallResult v) {
-    for (std::size_t i = 0; i < kInstallResultRawValues.size(); ++i)
-        if (kInstallResultRawValues[i] == rawValue(v))
-            return static_cast<int>(i);
-    return -1;
-}

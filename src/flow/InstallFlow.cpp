@@ -78,8 +78,9 @@ bool InstallFlow::showsInstallText() const {
 
 // --- Reports -------------------------------------------------------------------
 
-void InstallFlow::reportPlain(ENUMInstallResult result, bool cover) {
-    Reporter::getInstance().report(false, result, m_options.silent, cover, true);
+void InstallFlow::reportPlain(ENUMInstallResult result) {
+    // The reporter adds the overwrite flag of its block to every report.
+    Reporter::getInstance().report(false, result, m_options.silent, false, true);
 }
 
 void InstallFlow::reportPoint(ENUMInstallPoint point, ENUMInstallClick click, qint64 isdefview,
@@ -90,10 +91,8 @@ void InstallFlow::reportPoint(ENUMInstallPoint point, ENUMInstallClick click, qi
 // --- User actions ----------------------------------------------------------------
 
 void InstallFlow::disagree() {
-    if (Reporter::getInstance().data().bCoverInstall)
-        reportPlain(ENUMInstallResult::quitCoverInstall, true);
-    else
-        reportPlain(ENUMInstallResult::quitFreshInstall);
+    reportPlain(Reporter::getInstance().data().bCoverInstall ? ENUMInstallResult::quitCoverInstall
+                                                             : ENUMInstallResult::quitFreshInstall);
     reportPoint(ENUMInstallPoint::showInterface, ENUMInstallClick::disagree);
     m_host.terminate();
 }

@@ -11,9 +11,9 @@
 TEST(Vocabulary, RawValuesRoundTripAndUnknownOnesAreRefused) {
     EXPECT_EQ(installPointFromRaw(9), ENUMInstallPoint::applicationStart);
     EXPECT_EQ(installClickFromRaw(33), ENUMInstallClick::reinstall);
-    // Every raw value maps back to the case at its own position.
-    for (std::size_t i = 0; i < kInstallResultRawValues.size(); ++i)
-        EXPECT_EQ(casePosition(*installResultFromRaw(kInstallResultRawValues[i])), int(i));
+    // Every raw value maps back to its own case.
+    for (int raw : kInstallResultRawValues)
+        EXPECT_EQ(rawValue(*installResultFromRaw(raw)), raw);
     EXPECT_EQ(installResultFromRaw(100), ENUMInstallResult::interfaceShown);
     for (int raw : {-1, 10})
         EXPECT_FALSE(installPointFromRaw(raw));
