@@ -1,7 +1,7 @@
 // The caller's cost of report() on both reporters against a server that
 // answers, one that hangs and a closed port, and the time
 // ensureClearWaitingPackage() then blocks. Usage: bench_telemetry [reports] [bound ms]
-#include "flow/Globals.h"
+#include "base/Globals.h"
 #include "reporting/MacInstallReporter.h"
 #include "reporting/Reporter.h"
 #include "support/LoopbackHttpServer.h"

@@ -2,11 +2,11 @@
 
 #include "app/TitleBarStyle.h"
 #include "app/WindowPlacement.h"
-#include "flow/Globals.h"
+#include "base/Globals.h"
 #include "flow/SilentInstall.h"
 #include "i18n/MultiLanguageUtils.h"
 #include "i18n/TextKeys.h"
-#include "platform/Log.h"
+#include "base/Log.h"
 #include "reporting/BaseReporter.h"
 #include "reporting/MacInstallReporter.h"
 #include "reporting/Reporter.h"

@@ -1,9 +1,9 @@
 #include "app/Screenshots.h"
 
 #include "app/WindowPlacement.h"
-#include "flow/Globals.h"
+#include "base/Globals.h"
 #include "i18n/MultiLanguageUtils.h"
-#include "platform/Log.h"
+#include "base/Log.h"
 #include "ui/ContentView.h"
 #include "ui/ExitAlertWindow.h"
 

@@ -1,6 +1,6 @@
 #include "app/WindowPlacement.h"
 
-#include "flow/Globals.h"
+#include "base/Globals.h"
 
 QPoint WindowPlacement::bottomLeftOrigin(QSize screenSize) {
     return {(screenSize.width() - kWindowSize.width()) / 2,

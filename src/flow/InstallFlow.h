@@ -7,7 +7,7 @@
 // success and failure handlers and the install, which run on the download's
 // serial queue. State changes made there reach the UI thread in order.
 
-#include "flow/Enums.h"
+#include "base/Enums.h"
 #include "flow/UserProfileModel.h"
 
 #include <QObject>

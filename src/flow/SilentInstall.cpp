@@ -1,8 +1,8 @@
 #include "flow/SilentInstall.h"
 
-#include "flow/Globals.h"
+#include "base/Globals.h"
 #include "flow/InstallFlow.h"
-#include "platform/Log.h"
+#include "base/Log.h"
 #include "reporting/MacInstallReporter.h"
 #include "reporting/Reporter.h"
 

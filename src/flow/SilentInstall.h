@@ -3,7 +3,7 @@
 // bar on the terminal (plain lines when standard output is not one), skips the
 // install animation and ends with a status that says what happened.
 
-#include "flow/Enums.h"
+#include "base/Enums.h"
 
 #include <QObject>
 #include <QString>

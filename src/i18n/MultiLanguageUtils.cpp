@@ -1,6 +1,6 @@
 #include "i18n/MultiLanguageUtils.h"
 
-#include "platform/Log.h"
+#include "base/Log.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include "install/DownloadShared.h"
 #include "install/DownloadTransfer.h"
-#include "platform/Log.h"
+#include "base/Log.h"
 #include "platform/SerialQueue.h"
 
 #include <QDir>

@@ -7,7 +7,7 @@
 // Every operation blocks its caller until its commands and file work are done,
 // logs its failures in one line each and never throws.
 
-#include "flow/ReportBlock.h"
+#include "base/ReportBlock.h"
 #include "install/ProductPaths.h"
 #include "platform/SystemCommands.h"
 

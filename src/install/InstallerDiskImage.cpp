@@ -1,6 +1,6 @@
 // Installer: staging folders and disk images.
 #include "install/Installer.h"
-#include "platform/Log.h"
+#include "base/Log.h"
 
 #include <QDir>
 #include <QFile>

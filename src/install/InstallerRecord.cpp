@@ -1,12 +1,12 @@
 // Installer: the installation record (package name, identifiers, times) and
 // the installed application's version.
-#include "flow/Globals.h"
+#include "base/Globals.h"
 #include "install/DecimalText.h"
 #include "install/Installer.h"
 #include "install/PropertyList.h"
 #include "install/RegEditer.h"
-#include "platform/Log.h"
-#include "reporting/UUIDGenerater.h"
+#include "base/Log.h"
+#include "install/UUIDGenerater.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

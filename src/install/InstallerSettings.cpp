@@ -1,6 +1,7 @@
 #include "install/Installer.h"
 
-#include "platform/Log.h"
+#include "base/Globals.h"
+#include "base/Log.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,13 +13,7 @@
 
 std::optional<QString> Installer::getAppDataLocationPath(const QString& appName,
                                                          const QString& /*orgName*/) {
-    // macOS: ~/Library/Application Support; Linux: $XDG_DATA_HOME or ~/.local/share.
-    const QString root = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (root.isEmpty()) {
-        logLine("Failed to access AppDataLocation.");
-        return std::nullopt;
-    }
-    return root + '/' + appName;
+    return appDataLocation(appName);
 }
 
 void Installer::ensureIniFileExisted() {

@@ -2,7 +2,7 @@
 
 #include "install/DecimalText.h"
 #include "install/ProcessRunner.h"
-#include "platform/Log.h"
+#include "base/Log.h"
 #include "platform/SystemCommands.h"
 
 #include <mutex>

@@ -1,6 +1,6 @@
 #include "install/ProductPaths.h"
 
-#include "flow/Config.h"
+#include "base/Config.h"
 
 ProductPaths::ProductPaths()
     : ProductPaths(Config::get().applicationsDir) {}

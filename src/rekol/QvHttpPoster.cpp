@@ -1,6 +1,6 @@
 #include "rekol/QvHttpPoster.h"
 
-#include "platform/Log.h"
+#include "base/Log.h"
 #include "platform/RunOnMain.h"
 #include "rekol/QvRekolUtil.h"
 

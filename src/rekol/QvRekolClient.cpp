@@ -1,7 +1,7 @@
 #include "rekol/QvRekolClient.h"
 
-#include "flow/Globals.h"
-#include "platform/Log.h"
+#include "base/Globals.h"
+#include "base/Log.h"
 #include "rekol/QvLogUtil.h"
 #include "rekol/QvRekolHeader.h"
 

@@ -1,6 +1,6 @@
 #include "rekol/QvRekolFormat.h"
 
-#include "flow/Config.h"
+#include "base/Config.h"
 #include "rekol/QvLogUtil.h"
 #include "rekol/QvRekolUtil.h"
 

@@ -1,6 +1,6 @@
 #include "reporting/MacInstallReporter.h"
 
-#include "flow/Globals.h"
+#include "base/Globals.h"
 #include "install/Installer.h"
 #include "install/MacOSVersion.h"
 #include "reporting/SharedInstance.h"

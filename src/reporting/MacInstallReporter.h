@@ -2,8 +2,8 @@
 // The install-point reporter: each install point reached and each click of
 // the wizard, to the table "vexa_lmdoc_mac_install".
 
-#include "flow/Enums.h"
-#include "flow/ReportBlock.h"
+#include "base/Enums.h"
+#include "base/ReportBlock.h"
 #include "rekol/QvRekolClient.h"
 #include "reporting/BaseReporter.h"
 

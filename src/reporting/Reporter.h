@@ -2,8 +2,8 @@
 // The plain install reporter: the result of the installation (a result code
 // with three flags) to the table "vexa_tools_install".
 
-#include "flow/Enums.h"
-#include "flow/ReportBlock.h"
+#include "base/Enums.h"
+#include "base/ReportBlock.h"
 #include "rekol/QvRekolClient.h"
 #include "reporting/BaseReporter.h"
 

@@ -3,7 +3,7 @@
 // data files, destroyed with the application object (its poster's thread must
 // not outlive Qt). Asked for again after that, a new one is made.
 
-#include "flow/Globals.h"
+#include "base/Globals.h"
 
 #include <QCoreApplication>
 #include <mutex>

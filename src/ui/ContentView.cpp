@@ -1,6 +1,6 @@
 #include "ui/ContentView.h"
 
-#include "flow/Globals.h"
+#include "base/Globals.h"
 #include "flow/InstallFlow.h"
 #include "i18n/MultiLanguageUtils.h"
 #include "i18n/TextKeys.h"

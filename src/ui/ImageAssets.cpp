@@ -1,6 +1,6 @@
 #include "ui/ImageAssets.h"
 
-#include "platform/Log.h"
+#include "base/Log.h"
 
 #include <QDir>
 #include <QFileInfo>

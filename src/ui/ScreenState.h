@@ -3,7 +3,7 @@
 // renders any such state, so stills of every screen can be made without
 // running a download or an install.
 
-#include "flow/Enums.h"
+#include "base/Enums.h"
 
 #include <QtGlobal>
 

@@ -1,6 +1,6 @@
-#include "flow/Config.h"
-#include "flow/Enums.h"
-#include "flow/Globals.h"
+#include "base/Config.h"
+#include "base/Enums.h"
+#include "base/Globals.h"
 #include "support/LogCapture.h"
 #include "support/Sandbox.h"
 

@@ -4,7 +4,7 @@
 #include "fakeproduct/FakeProduct.h"
 #include "install/Installer.h"
 #include "install/RegEditer.h"
-#include "reporting/UUIDGenerater.h"
+#include "install/UUIDGenerater.h"
 #include "support/Files.h"
 #include "support/LogCapture.h"
 

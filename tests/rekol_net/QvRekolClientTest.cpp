@@ -1,5 +1,5 @@
 #include "rekol/QvRekolClient.h"
-#include "flow/Globals.h"
+#include "base/Globals.h"
 #include "rekol/QvRekolHeader.h"
 #include "support/Files.h"
 #include "support/LogCapture.h"

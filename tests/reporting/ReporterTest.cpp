@@ -1,5 +1,5 @@
 #include "reporting/Reporter.h"
-#include "flow/Globals.h"
+#include "base/Globals.h"
 #include "install/Installer.h"
 #include "install/MacOSVersion.h"
 #include "platform/SerialQueue.h"

@@ -4,7 +4,7 @@
 #include "ShellEnvironment.h"
 #include "app/WindowPlacement.h"
 #include "fakeproduct/FakeProduct.h"
-#include "flow/Globals.h"
+#include "base/Globals.h"
 #include "support/DevServer.h"
 #include "support/Sandbox.h"
 #include "ui/AlertView.h"

@@ -2,7 +2,7 @@
 // Records the lines written through logLine() (standard output) and through
 // QvLogUtil (the telemetry's system log) while alive. One at a time per process.
 
-#include "platform/Log.h"
+#include "base/Log.h"
 #include "rekol/QvLogUtil.h"
 
 #include <QStringList>

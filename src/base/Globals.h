@@ -1,8 +1,8 @@
 #pragma once
 // Process-wide constants and shared state of the installer.
 
-#include "flow/Enums.h"
-#include "flow/ReportBlock.h"
+#include "base/Enums.h"
+#include "base/ReportBlock.h"
 
 #include <QString>
 #include <atomic>
@@ -31,6 +31,10 @@ extern std::atomic<INSTALLER_STATUS> g_installerStatus;
 // Filled once from the installer's name and the settings file, then copied
 // into both reporters.
 ReportBlock& reporterBlock();
+
+// The per-user data folder of appName (macOS: ~/Library/Application Support,
+// Linux: $XDG_DATA_HOME or ~/.local/share); logs once per call when there is none.
+std::optional<QString> appDataLocation(const QString& appName);
 
 // "<app data>/reg/common.ini"; computed once, thread-safely, on first use.
 // No value when no per-user data folder exists (not retried).

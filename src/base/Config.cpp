@@ -1,4 +1,4 @@
-#include "flow/Config.h"
+#include "base/Config.h"
 
 #include <QCoreApplication>
 #include <QDir>

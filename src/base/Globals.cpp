@@ -1,8 +1,9 @@
-#include "flow/Globals.h"
+#include "base/Globals.h"
 
-#include "flow/Config.h"
-#include "install/Installer.h"
-#include "platform/Log.h"
+#include "base/Config.h"
+#include "base/Log.h"
+
+#include <QStandardPaths>
 
 QString downloadUrl;
 std::atomic<INSTALLER_STATUS> g_installerStatus{INSTALLER_STATUS::Prepare_to_download};
@@ -22,10 +23,20 @@ ReportBlock& reporterBlock() {
     return block;
 }
 
+std::optional<QString> appDataLocation(const QString& appName) {
+    // macOS: ~/Library/Application Support; Linux: $XDG_DATA_HOME or ~/.local/share.
+    const QString root = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (root.isEmpty()) {
+        logLine("Failed to access AppDataLocation.");
+        return std::nullopt;
+    }
+    return root + '/' + appName;
+}
+
 const std::optional<QString>& g_commonFilePath() {
     // A function-local static is initialised exactly once, even under a race.
     static const std::optional<QString> path = []() -> std::optional<QString> {
-        const std::optional<QString> location = Installer::getAppDataLocationPath("Lumadoc");
+        const std::optional<QString> location = appDataLocation("Lumadoc");
         if (!location)
             return std::nullopt;
         logLine("get appDataPath " + *location);

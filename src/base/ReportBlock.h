@@ -1,7 +1,7 @@
 #pragma once
 // Facts about the installation that every report carries.
 
-#include "flow/Enums.h"
+#include "base/Enums.h"
 
 #include <QString>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "reporting/UUIDGenerater.h"
+#include "install/UUIDGenerater.h"
 
 #include <QCryptographicHash>
 #include <QDir>
