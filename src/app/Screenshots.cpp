@@ -2,8 +2,8 @@
 
 #include "app/WindowPlacement.h"
 #include "base/Globals.h"
-#include "i18n/MultiLanguageUtils.h"
 #include "base/Log.h"
+#include "i18n/MultiLanguageUtils.h"
 #include "ui/ContentView.h"
 #include "ui/ExitAlertWindow.h"
 

@@ -2,11 +2,11 @@
 
 #include "base/Config.h"
 #include "base/Globals.h"
+#include "base/Log.h"
 #include "install/Downloader.h"
 #include "install/Installer.h"
 #include "install/ProductPaths.h"
 #include "install/RegEditer.h"
-#include "base/Log.h"
 #include "platform/RunOnMain.h"
 #include "platform/SerialQueue.h"
 #include "reporting/MacInstallReporter.h"

@@ -1,8 +1,8 @@
 #include "flow/SilentInstall.h"
 
 #include "base/Globals.h"
-#include "flow/InstallFlow.h"
 #include "base/Log.h"
+#include "flow/InstallFlow.h"
 #include "reporting/MacInstallReporter.h"
 #include "reporting/Reporter.h"
 

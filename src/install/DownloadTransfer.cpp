@@ -1,7 +1,7 @@
 #include "install/DownloadTransfer.h"
 
-#include "install/Downloader.h"
 #include "base/Log.h"
+#include "install/Downloader.h"
 #include "platform/RunOnMain.h"
 
 #include <QDir>

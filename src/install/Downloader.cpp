@@ -1,8 +1,8 @@
 #include "install/Downloader.h"
 
+#include "base/Log.h"
 #include "install/DownloadShared.h"
 #include "install/DownloadTransfer.h"
-#include "base/Log.h"
 #include "platform/SerialQueue.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 // Installer: the command runner and the processor probe.
+#include "base/Log.h"
 #include "install/Installer.h"
 #include "install/ProcessRunner.h"
-#include "base/Log.h"
 
 bool Installer::runCall(const ProgramCall& call, std::optional<QString>* output) {
     const ProcessRunner::Result r = ProcessRunner::run(call);

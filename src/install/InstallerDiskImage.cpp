@@ -1,6 +1,6 @@
 // Installer: staging folders and disk images.
-#include "install/Installer.h"
 #include "base/Log.h"
+#include "install/Installer.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,11 @@
 // Installer: the installation record (package name, identifiers, times) and
 // the installed application's version.
 #include "base/Globals.h"
+#include "base/Log.h"
 #include "install/DecimalText.h"
 #include "install/Installer.h"
 #include "install/PropertyList.h"
 #include "install/RegEditer.h"
-#include "base/Log.h"
 #include "install/UUIDGenerater.h"
 
 #include <QCoreApplication>

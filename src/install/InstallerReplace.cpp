@@ -1,7 +1,7 @@
 // Installer: replacing the application, process control and launch.
+#include "base/Log.h"
 #include "install/Installer.h"
 #include "install/ProcessRunner.h"
-#include "base/Log.h"
 
 #include <QFile>
 #include <filesystem>

@@ -1,8 +1,8 @@
 #include "install/MacOSVersion.h"
 
+#include "base/Log.h"
 #include "install/DecimalText.h"
 #include "install/ProcessRunner.h"
-#include "base/Log.h"
 #include "platform/SystemCommands.h"
 
 #include <mutex>

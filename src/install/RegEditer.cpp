@@ -1,7 +1,7 @@
 #include "install/RegEditer.h"
 
-#include "install/ProcessRunner.h"
 #include "base/Log.h"
+#include "install/ProcessRunner.h"
 
 #include <QFile>
 #include <QSaveFile>
