@@ -125,5 +125,10 @@ Bitte beenden Sie Lumadoc vor der Installation.</translation>
         <extracomment>close confirmation: keeps downloading</extracomment>
         <translation>Fortsetzen</translation>
     </message>
+    <message>
+        <source>another Lumadoc installer is running</source>
+        <extracomment>alert shown when a second installer starts; it then quits</extracomment>
+        <translation>Ein anderes Lumadoc-Installationsprogramm läuft bereits.</translation>
+    </message>
 </context>
 </TS>

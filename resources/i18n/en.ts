@@ -125,5 +125,10 @@ Please quit it before installing.</translation>
         <extracomment>close confirmation: keeps downloading</extracomment>
         <translation>Continue</translation>
     </message>
+    <message>
+        <source>another Lumadoc installer is running</source>
+        <extracomment>alert shown when a second installer starts; it then quits</extracomment>
+        <translation>Another Lumadoc installer is running.</translation>
+    </message>
 </context>
 </TS>

@@ -125,5 +125,10 @@
         <extracomment>close confirmation: keeps downloading</extracomment>
         <translation>继续下载</translation>
     </message>
+    <message>
+        <source>another Lumadoc installer is running</source>
+        <extracomment>alert shown when a second installer starts; it then quits</extracomment>
+        <translation>另一个Lumadoc安装程序正在运行。</translation>
+    </message>
 </context>
 </TS>

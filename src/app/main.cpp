@@ -1,13 +1,22 @@
 #include "app/AppDelegate.h"
 #include "app/Screenshots.h"
+#include "base/Globals.h"
+#include "base/Log.h"
 #include "flow/SilentInstall.h"
 #include "i18n/MultiLanguageUtils.h"
+#include "i18n/TextKeys.h"
+#include "install/InstallJournal.h"
+#include "platform/InstanceLock.h"
 #include "reporting/BaseReporter.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -36,6 +45,7 @@ Exit statuses of --silent:
   3  Lumadoc is running; quit it and run the installer again
   4  the download failed (after one automatic retry)
   5  the installation failed; the previous installation is left as it was
+  6  another Lumadoc installer is running
 
 Environment (staging and tests): LUMADOC_APPLICATIONS_DIR, LUMADOC_DOWNLOAD_BASE_URL,
 LUMADOC_WEB_BASE_URL, LUMADOC_RESOURCE_DIR; HOME and TMPDIR as usual.
@@ -48,8 +58,39 @@ bool hasArgument(int argc, char** argv, const char* name) {
     return false;
 }
 
+// One installer at a time: the lock is held until the process ends. Then what
+// an interrupted earlier install left is settled, before any report or
+// download.
+bool takeOver(InstanceLock& lock) {
+    const std::optional<QString> settings = appDataLocation("Lumadoc");
+    if (settings && !lock.acquire(*settings + "/installer.lock"))
+        return false;
+    InstallJournal::settle(true);
+    return true;
+}
+
+// The home folder steers the settings, the staging folders and the log: without
+// an absolute one, anything written would land in / or the current folder.
+bool homeIsUsable() {
+    const char* home = std::getenv("HOME");
+    return home && home[0] == '/';
+}
+
+void useUsableTempFolder() {
+    const QByteArray tmp = qgetenv("TMPDIR");
+    if (!tmp.isEmpty() && !QFileInfo(QFile::decodeName(tmp)).isDir()) {
+        logLine("TMPDIR " + QFile::decodeName(tmp) + " is not a folder; using /tmp");
+        qputenv("TMPDIR", "/tmp");
+    }
+}
+
 int runSilent(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    InstanceLock lock;
+    if (!takeOver(lock)) {
+        std::fputs("lumadoc-installer: error: another Lumadoc installer is running\n", stderr);
+        return SilentInstall::AnotherInstaller;
+    }
     // No texts to show, but the reports name the user's language.
     BaseReporter::setCurrentLanguage(MultiLanguageUtils::getCurrentLanguage());
     int status = 0;
@@ -59,6 +100,7 @@ int runSilent(int argc, char** argv) {
         status = QCoreApplication::exec();
     }
     SilentInstall::flushReports();
+    InstallJournal::settle(false);
     return status;
 }
 
@@ -81,11 +123,23 @@ int runScreenshots(int argc, char** argv, const QString& dir) {
 
 int runWindow(int argc, char** argv, bool autostart) {
     QApplication app(argc, argv);
-    AppDelegate::Options options;
-    options.autostart = autostart;
-    AppDelegate delegate(options);
-    delegate.applicationDidFinishLaunching();
-    return QApplication::exec();
+    InstanceLock lock;
+    if (!takeOver(lock)) {
+        MultiLanguageUtils::useLanguage(MultiLanguageUtils::getCurrentLanguage());
+        QMessageBox::warning(nullptr, MultiLanguageUtils::text(TextKey::windowTitle),
+                             MultiLanguageUtils::text(TextKey::anotherInstaller));
+        return SilentInstall::AnotherInstaller;
+    }
+    int status = 0;
+    {
+        AppDelegate::Options options;
+        options.autostart = autostart;
+        AppDelegate delegate(options);
+        delegate.applicationDidFinishLaunching();
+        status = QApplication::exec();
+    }
+    InstallJournal::settle(false);
+    return status;
 }
 
 } // namespace
@@ -95,6 +149,11 @@ int main(int argc, char** argv) {
         std::fputs(kHelp, stdout);
         return 0;
     }
+    if (!homeIsUsable()) {
+        std::fputs("lumadoc-installer: error: HOME must name an absolute folder\n", stderr);
+        return SilentInstall::BadUsage;
+    }
+    useUsableTempFolder();
     bool silent = false;
     bool autostart = false;
     const char* screenshotDir = nullptr;

@@ -4,6 +4,7 @@
 #include "base/Globals.h"
 #include "base/Log.h"
 #include "install/Downloader.h"
+#include "install/InstallJournal.h"
 #include "install/Installer.h"
 #include "install/ProductPaths.h"
 #include "install/RegEditer.h"
@@ -182,6 +183,10 @@ void InstallFlow::dismissUsingAlert() {
 
 void InstallFlow::fnDownload() {
     logLine("fnDownload");
+    // Named before they exist, so a crash never leaves an unnamed download behind.
+    InstallJournal::setPhase("downloading");
+    InstallJournal::note(InstallJournal::Entry::Part, Downloader::partPath());
+    InstallJournal::note(InstallJournal::Entry::Package, Downloader::packagePath());
     auto downloader = std::make_unique<Downloader>();
     downloader->onProgress = [this](qint64 received, qint64 expected, double secondsLeft) {
         onProgress(received, expected, secondsLeft);
@@ -269,11 +274,18 @@ void InstallFlow::restartDownload() {
 void InstallFlow::install(const QString& dmgPath) {
     Installer installer(dmgPath);
     const bool ok = installer.installPackage();
-    if (!ok) {
+    if (ok) {
+        // The image served its purpose; after a failure it waits for the
+        // reinstall link and goes when the installer ends.
+        Installer::removeFolder(dmgPath);
+    } else {
         reportPlain(ENUMInstallResult::installFailed);
         reportPoint(ENUMInstallPoint::installFail);
     }
-    onMain([this, ok] { applyInstallResult(ok); });
+    onMain([this, ok, reason = installer.failureReason()] {
+        m_installFailureReason = reason;
+        applyInstallResult(ok);
+    });
 }
 
 void InstallFlow::applyInstallResult(bool ok) {

@@ -64,6 +64,8 @@ public:
     double progress() const { return m_progress; }
     qint64 remainTime() const { return m_remainTime; }
     std::optional<QString> downloadDmgPath() const { return m_downloadDmgPath; }
+    // Why the last install failed, for the user (empty: nothing more to say).
+    const QString& installFailureReason() const { return m_installFailureReason; }
     bool isSetDefault() const { return m_isSetDefault; }
     bool isPermitInstallService() const { return m_isPermitInstallService; }
     UserProfileModel& userProfileModel() { return m_userProfileModel; }
@@ -139,6 +141,7 @@ private:
     double m_progress = 0.0;
     qint64 m_remainTime = 0;
     std::optional<QString> m_downloadDmgPath;
+    QString m_installFailureReason;
     bool m_isSetDefault = true;
     bool m_isPermitInstallService = true;
     UserProfileModel m_userProfileModel;

@@ -22,6 +22,15 @@ QString remainingText(qint64 seconds) {
     return QString("about %1 min left").arg((seconds + 59) / 60);
 }
 
+QString installFailedText(const QString& reason) {
+    if (reason.isEmpty())
+        return "the installation failed; the previous Lumadoc is unchanged";
+    // Only a restore that failed leaves the previous Lumadoc elsewhere; its reason says where.
+    if (reason.contains("previous Lumadoc"))
+        return "the installation failed: " + reason;
+    return "the installation failed: " + reason + "; the previous Lumadoc is unchanged";
+}
+
 void printLine(const QString& text) {
     std::fprintf(stdout, "%s\n", text.toUtf8().constData());
     std::fflush(stdout);
@@ -60,7 +69,7 @@ void SilentInstall::start() {
                 finish(DownloadFailed,
                        "the download failed twice; check the network and try again");
             else if (status == INSTALLER_STATUS::Install_failed)
-                finish(InstallFailed, "the installation failed; the previous Lumadoc is unchanged");
+                finish(InstallFailed, installFailedText(m_flow->installFailureReason()));
         };
         InstallFlow::Options options;
         options.silent = true;

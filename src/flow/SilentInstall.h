@@ -21,6 +21,7 @@ public:
         ProductRunning = 3,
         DownloadFailed = 4,
         InstallFailed = 5,
+        AnotherInstaller = 6, // another installer of this user runs
     };
 
     SilentInstall();

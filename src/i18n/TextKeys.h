@@ -34,13 +34,14 @@ inline constexpr char exitAlertMessage[] =
     "After closing, the software download will terminate. Are you sure you want to close?";
 inline constexpr char exitAlertClose[] = "Still close";
 inline constexpr char exitAlertContinue[] = "Continue";
+inline constexpr char anotherInstaller[] = "another Lumadoc installer is running";
 
-inline constexpr std::array<const char*, 24> all = {
+inline constexpr std::array<const char*, 25> all = {
     windowTitle,      slogan,           agreementPrefix, termsLink,         agreementJoin,
     privacyLink,      disagree,         install,         customInstall,     productRunning,
     productRunningOk, setDefaultReader, associateOfd,    remainSeconds,     remainMinutesSeconds,
     installing,       downloadFailed,   retry,           feedback,          installFailed,
-    reinstall,        exitAlertMessage, exitAlertClose,  exitAlertContinue,
+    reinstall,        exitAlertMessage, exitAlertClose,  exitAlertContinue, anotherInstaller,
 };
 
 } // namespace TextKey

@@ -9,7 +9,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QTemporaryFile>
 
 namespace {
 // Qt buffers a reply without limit by default; 1 MiB keeps a fast download's
@@ -35,13 +34,9 @@ DownloadTransfer::~DownloadTransfer() {
 }
 
 void DownloadTransfer::start() {
-    // A unique name beside the destination, so the final move is a rename.
-    QTemporaryFile part(QDir(QDir::tempPath()).filePath("lumadoc-download-XXXXXX.part"));
-    part.setAutoRemove(false);
-    if (!part.open())
-        return fail("cannot create a file in " + QDir::tempPath() + ": " + part.errorString());
-    m_file.setFileName(part.fileName());
-    part.close();
+    // A fixed name beside the destination, so the final move is a rename and
+    // the install journal can name it before it exists.
+    m_file.setFileName(Downloader::partPath());
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return fail("cannot open " + m_file.fileName() + ": " + m_file.errorString());
     m_chunk.resize(kChunkSize);
@@ -164,4 +159,6 @@ void DownloadTransfer::discardPartFile() {
     m_file.close();
     if (m_file.exists())
         m_file.remove();
+    // The name is shared with the next attempt's transfer: never remove its file.
+    m_file.setFileName(QString());
 }

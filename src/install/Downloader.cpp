@@ -54,6 +54,10 @@ QString Downloader::packagePath() {
     return QDir(QDir::tempPath()).filePath("package.dmg");
 }
 
+QString Downloader::partPath() {
+    return packagePath() + ".part";
+}
+
 qint64 Downloader::wholeMiB(qint64 bytes) {
     return static_cast<qint64>(static_cast<double>(bytes) * (1.0 / 1024) * (1.0 / 1024));
 }

@@ -72,6 +72,8 @@ public:
 
     // "<temporary folder>/package.dmg" (TMPDIR on Unix).
     static QString packagePath();
+    // "<temporary folder>/package.dmg.part": the body while it arrives.
+    static QString partPath();
     // Bytes as whole MiB, truncated toward zero: 1048575 -> 0, 1048576 -> 1.
     static qint64 wholeMiB(qint64 bytes);
 

@@ -29,11 +29,17 @@ public:
     const std::optional<QString>& mountPointPath() const { return m_mountPointPath; }
 
     // Replaces the application with the image's Lumadoc.app. True only when the
-    // new application is in place and the image was detached. On false the
-    // previous application is back in place; if even that move fails it is kept
-    // in the staging folder, whose path is logged. No other staging folder
-    // outlives the call.
+    // new application is in place and the image was detached. The new bundle
+    // is copied out of the image and checked before the installed one is set
+    // aside; the swap is then two renames on the applications folder's file
+    // system. On false the previous application is in place, untouched, or,
+    // when even putting it back failed, kept where failureReason() says. No
+    // other staging folder outlives the call. Everything it makes is named in
+    // the install journal first, so a crash at any point can be settled.
     bool installPackage();
+    // Why the last installPackage returned false, in a few words for the
+    // user; empty when there is nothing more to say than "it failed".
+    const QString& failureReason() const { return m_failureReason; }
 
     // ---- command runner and probes --------------------------------------
     // Runs the platform shell with arguments (in practice "-c" and a line),
@@ -122,6 +128,10 @@ public:
     static std::int64_t checkPackageVersion(const QString& appPath);
     // The bundle's CFBundleExecutable, empty when it cannot be read.
     static QString bundleExecutable(const QString& appPath);
+    // Why the folder at appPath is not an application bundle that can be
+    // installed (a real folder, a readable Info.plist whose CFBundleExecutable
+    // names a regular executable file under Contents/MacOS); empty when it is.
+    static QString bundleProblem(const QString& appPath);
 
 private:
     // The runner behind executeCMD: runs call, logs its status, judges it.
@@ -130,8 +140,16 @@ private:
     static bool runLine(const SystemCommands& commands, const QString& line,
                         std::optional<QString>* output = nullptr);
 
+    // The steps of installPackage; each false leaves the installed app untouched
+    // and m_failureReason set when there is more to say.
+    bool roomFor(qint64 bytes, const QString& folder);
+    bool copyOutOfImage(const QString& source, const QString& copy);
+    bool swapIn(const QString& copy, const QString& staging);
+
     QString m_dmgPath;
     std::optional<QString> m_mountPointPath;
+    QString m_failureReason;
+    bool m_backupKept = false; // the previous app is only in the staging folder
     ProductPaths m_paths;
     const SystemCommands* m_commands;
 };

@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -158,4 +159,26 @@ QString Installer::bundleExecutable(const QString& appPath) {
     return PropertyList::readFile(appPath + "/Contents/Info.plist")
         .stringValue("CFBundleExecutable")
         .value_or(QString());
+}
+
+QString Installer::bundleProblem(const QString& appPath) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path app(QFile::encodeName(appPath).toStdString());
+    if (!fs::is_directory(fs::symlink_status(app, ec)))
+        return QStringLiteral("not a folder");
+    const PropertyList plist = PropertyList::readFile(appPath + "/Contents/Info.plist");
+    if (plist.status() != PropertyList::Status::Ok)
+        return QStringLiteral("no readable Info.plist");
+    const QString executable = plist.stringValue("CFBundleExecutable").value_or(QString());
+    if (executable.isEmpty() || executable.contains('/') || executable == "." || executable == "..")
+        return QStringLiteral("no CFBundleExecutable");
+    const fs::path program =
+        app / "Contents" / "MacOS" / QFile::encodeName(executable).toStdString();
+    const fs::file_status status = fs::symlink_status(program, ec);
+    const fs::perms anyExec =
+        fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+    if (!fs::is_regular_file(status) || (status.permissions() & anyExec) == fs::perms::none)
+        return "no program " + executable + " in Contents/MacOS";
+    return {};
 }

@@ -3,8 +3,16 @@
 #include "install/Installer.h"
 #include "install/ProcessRunner.h"
 
+#include "install/InstallJournal.h"
+#include "platform/ProcessScan.h"
+
+#include <QDir>
 #include <QFile>
+#include <QStorageInfo>
+#include <QUuid>
+#include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -19,58 +27,167 @@ bool occupied(const QString& path) {
     std::error_code ec;
     return fs::exists(fs::symlink_status(fsPath(path), ec));
 }
+
+// One rename(2), never into an existing folder; false (quietly) when the two
+// paths are on different file systems or anything else stops it.
+bool renamed(const QString& src, const QString& dst) {
+    if (occupied(dst))
+        return false;
+    return ::rename(QFile::encodeName(src).constData(), QFile::encodeName(dst).constData()) == 0;
+}
+
+bool sameFileSystem(const QString& a, const QString& b) {
+    struct stat sa {
+    }, sb{};
+    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 &&
+           ::stat(QFile::encodeName(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev;
+}
+
+// Bytes of the regular files below root (links not followed).
+qint64 treeBytes(const QString& root) {
+    qint64 total = 0;
+    std::error_code ec;
+    const fs::path top = fsPath(root);
+    if (!fs::is_directory(fs::symlink_status(top, ec)))
+        return 0;
+    for (fs::recursive_directory_iterator it(top, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_regular_file(ec) && !it->is_symlink(ec))
+            total += static_cast<qint64>(it->file_size(ec));
+    return total;
+}
+
+// What the image's bundle will take once attached, from the platform's
+// listing; 0 when unknown or when attaching takes no room.
+qint64 listedBundleBytes(const SystemCommands& commands, const QString& image) {
+    const QString line = commands.listBundle(image);
+    if (line.isEmpty())
+        return 0;
+    const ProcessRunner::Result r = ProcessRunner::run({commands.shell(), {"-c", line}});
+    if (!r.succeeded())
+        return 0;
+    qint64 total = 0;
+    for (const QByteArray& row : r.output.split('\n'))
+        if (row.startsWith("Size = "))
+            total += row.mid(7).trimmed().toLongLong() + 4096; // and its block
+    return total;
+}
 } // namespace
 
 bool Installer::installPackage() {
     const SystemCommands& commands = *m_commands;
-    const QString app = m_paths.app();
+    m_failureReason.clear();
     const QString staging = generateRandomPath();
+    InstallJournal::setPhase("installing");
+    InstallJournal::note(InstallJournal::Entry::Staging, staging);
     checkAndCreateFolder(staging + "/temp");
     checkAndCreateFolder(staging);
 
     m_mountPointPath = staging + "/Lumadoc";
     logLine("mountPath " + ProcessRunner::debugForm(m_mountPointPath));
     const QString mountPoint = *m_mountPointPath;
+    InstallJournal::note(InstallJournal::Entry::Mount, mountPoint);
 
-    if (!mountDMG(m_dmgPath, mountPoint, commands) && !demountDMG(mountPoint, commands)) {
+    if (!roomFor(listedBundleBytes(commands, m_dmgPath), QDir::homePath()) ||
+        (!mountDMG(m_dmgPath, mountPoint, commands) && !demountDMG(mountPoint, commands))) {
         // Nothing was attached and nothing moved: the folder holds nothing of value.
         removeFolder(staging);
         return false;
     }
 
-    const QString backup = staging + "/Lumadoc.app.bak";
+    const QString copy = staging + "/temp/Lumadoc.app";
+    bool ok = copyOutOfImage(mountPoint + "/Lumadoc.app", copy) && swapIn(copy, staging);
+
+    if (!demountDMG(mountPoint, commands))
+        ok = false;
+    // When the previous application could not be put back, its only copy may
+    // be in the staging folder: that stays, and the journal still names it.
+    if (!m_backupKept)
+        removeFolder(staging);
+    else
+        removeFolder(staging + "/temp");
+    return ok;
+}
+
+bool Installer::roomFor(qint64 bytes, const QString& folder) {
+    // Block rounding and the file system's own records: a little more than the bytes.
+    const qint64 needed = bytes + bytes / 64 + 4 * 1024 * 1024;
+    const qint64 available = QStorageInfo(folder).bytesAvailable();
+    if (bytes <= 0 || available < 0 || available >= needed)
+        return true;
+    m_failureReason = "not enough disk space in " + folder;
+    logLine(m_failureReason + QString(" (%1 bytes needed, %2 free)").arg(needed).arg(available));
+    return false;
+}
+
+bool Installer::copyOutOfImage(const QString& source, const QString& copy) {
+    const SystemCommands& commands = *m_commands;
+    InstallJournal::note(InstallJournal::Entry::NewBundle, copy);
+    // An extraction is ours to take apart: the bundle moves instead of being copied.
+    bool copied = commands.attachIsPrivateCopy() && renamed(source, copy);
+    if (!copied && roomFor(treeBytes(source), QDir::homePath())) {
+        const ProcessRunner::Result r = ProcessRunner::run(commands.copyTree(source, copy));
+        copied = r.succeeded();
+        // A partial copy must never replace a working application.
+        if (!copied)
+            logLine("Copy out of the disk image failed: " +
+                    QString::fromLocal8Bit(r.output).trimmed());
+    }
+    if (!copied)
+        return false;
+    const QString problem = bundleProblem(copy);
+    if (!problem.isEmpty()) {
+        m_failureReason = "the disk image holds no usable Lumadoc.app (" + problem + ")";
+        logLine(m_failureReason);
+        return false;
+    }
+    return true;
+}
+
+bool Installer::swapIn(const QString& copy, const QString& staging) {
+    const SystemCommands& commands = *m_commands;
+    const QString app = m_paths.app();
+    const QString appsDir = m_paths.applicationsDir();
+    // Both renames happen on the applications folder's file system, so that
+    // neither is ever a copy that a crash could cut in half.
+    QString fresh = copy;
+    QString backup = staging + "/Lumadoc.app.bak";
+    if (!sameFileSystem(staging, appsDir)) {
+        const QString tag = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+        fresh = appsDir + "/.Lumadoc.app.new-" + tag;
+        backup = appsDir + "/.Lumadoc.app.bak-" + tag;
+        if (!roomFor(treeBytes(copy), appsDir))
+            return false;
+        InstallJournal::note(InstallJournal::Entry::NewBundle, fresh);
+        const ProcessRunner::Result r = ProcessRunner::run(commands.copyTree(copy, fresh));
+        if (!r.succeeded()) {
+            logLine("Copy to the applications folder failed: " +
+                    QString::fromLocal8Bit(r.output).trimmed());
+            removeFolder(fresh);
+            return false;
+        }
+    }
+
+    InstallJournal::note(InstallJournal::Entry::App, app);
+    InstallJournal::note(InstallJournal::Entry::Backup, backup);
+    InstallJournal::setPhase("swapping");
     const bool moved = mvFile(app, backup, commands);
     // A move onto an application still in place would put the new one inside it.
     const bool appCleared = moved || !occupied(app);
     if (!appCleared)
         logLine("The installed application could not be set aside: " + app);
-
-    bool ok = false;
-    if (appCleared) {
-        const QString copy = staging + "/temp/Lumadoc.app";
-        const ProcessRunner::Result copied =
-            ProcessRunner::run(commands.copyTree(mountPoint + "/Lumadoc.app", copy));
-        // A partial copy must never replace a working application.
-        if (copied.succeeded())
-            ok = mvFile(copy, app, commands);
-        else
-            logLine("Copy out of the disk image failed: " +
-                    QString::fromLocal8Bit(copied.output).trimmed());
-    }
-
-    bool restoreFailed = false;
-    if (!ok && moved && !mvFile(backup, app, commands))
-        restoreFailed = true;
-
-    if (!demountDMG(mountPoint, commands))
-        ok = false;
-
-    if (restoreFailed) {
-        // The staging folder holds the only copy of the previous application.
-        removeFolder(staging + "/temp");
-        logLine("The previous application could not be restored; it is kept at " + backup);
+    const bool ok = appCleared && mvFile(fresh, app, commands);
+    if (ok) {
+        InstallJournal::setPhase("swapped");
+        if (moved && !backup.startsWith(staging + '/'))
+            removeFolder(backup);
     } else {
-        removeFolder(staging);
+        if (moved && !mvFile(backup, app, commands)) {
+            m_backupKept = true;
+            m_failureReason = "the previous Lumadoc could not be put back; it is kept at " + backup;
+            logLine("The previous application could not be restored; it is kept at " + backup);
+        }
+        if (fresh != copy)
+            removeFolder(fresh);
     }
     return ok;
 }
@@ -101,11 +218,18 @@ bool Installer::cpFile(const QString& src, const QString& dst) {
 
 bool Installer::checkIfUsingNow(const ProductPaths& paths, const SystemCommands& commands) {
     std::optional<QString> output;
-    if (!runLine(commands, commands.findRunning(paths.userPrograms()), &output)) {
+    const bool listed = runLine(commands, commands.findRunning(paths.userPrograms()), &output);
+    if (!listed)
         logLine("checkIfUsingNow An error occurred");
+    if (listed && output.has_value())
+        return true;
+    // Started as "./docreader" or through a linked folder, a program's command
+    // line does not hold its path; the kernel still knows what it runs.
+    const QList<qint64> pids = processesRunning(paths.userPrograms());
+    if (pids.isEmpty())
         return false;
-    }
-    return output.has_value();
+    logLine(QString("checkIfUsingNow: process %1 runs a Lumadoc program").arg(pids.first()));
+    return true;
 }
 
 void Installer::shutDownServices(const ProductPaths& paths, const SystemCommands& commands) {

@@ -1,5 +1,7 @@
 #include "install/PropertyList.h"
 
+#include "base/SmallFile.h"
+
 #include <QFile>
 #include <cstdlib>
 #include <plist/plist.h>
@@ -47,18 +49,14 @@ void PropertyList::Free::operator()(void* node) const {
 }
 
 PropertyList PropertyList::readFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QString error;
+    const std::optional<QByteArray> bytes = readSmallFile(path, error, kMaxBytes);
+    if (!bytes) {
         PropertyList list;
-        list.m_error = file.errorString();
+        list.m_error = error;
         return list;
     }
-    if (file.size() > kMaxBytes) {
-        PropertyList list;
-        list.m_error = QStringLiteral("File too large");
-        return list;
-    }
-    return fromBytes(file.readAll());
+    return fromBytes(*bytes);
 }
 
 PropertyList PropertyList::fromBytes(const QByteArray& bytes) {

@@ -1,6 +1,7 @@
 #include "install/RegEditer.h"
 
 #include "base/Log.h"
+#include "base/SmallFile.h"
 #include "install/ProcessRunner.h"
 
 #include <QFile>
@@ -17,10 +18,11 @@ bool isHeader(const QString& line) {
 }
 
 std::optional<QString> readUtf8(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QString error;
+    const std::optional<QByteArray> bytes = readSmallFile(path, error);
+    if (!bytes)
         return std::nullopt;
-    return ProcessRunner::decodeUtf8(file.readAll());
+    return ProcessRunner::decodeUtf8(*bytes);
 }
 } // namespace
 
@@ -147,12 +149,13 @@ QString RegEditer::getIniValueWithGroup(const QString& groupAndKey, const QStrin
 
 QString RegEditer::getIniValue(const QString& key, const QString& defaultValue,
                                const QString& filePath) {
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        logLine("Error reading file: " + file.errorString());
+    QString error;
+    const std::optional<QByteArray> read = readSmallFile(filePath, error);
+    if (!read) {
+        logLine("Error reading file: " + error);
         return defaultValue;
     }
-    const QByteArray bytes = file.readAll();
+    const QByteArray& bytes = *read;
     // Not UTF-8: take the bytes as Latin-1 rather than fail.
     const QString text = ProcessRunner::decodeUtf8(bytes).value_or(QString::fromLatin1(bytes));
     return firstValue(text, key).value_or(defaultValue);

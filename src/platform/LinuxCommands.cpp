@@ -1,14 +1,19 @@
 #include "platform/LinuxCommands.h"
 
 namespace {
-// procps pgrep does not skip its own ancestors unless told (-A): without it the
-// shell running the line, whose command line holds the pattern, would match.
-QString anchoredPattern(const QStringList& programs) {
+// Matches anywhere in a command line, so "/bin/sh <program>" counts too. procps
+// pgrep does not skip its own ancestors unless told (-A): without it the shell
+// running the line, whose command line holds the pattern, would match.
+QString pgrepLine(const QStringList& programs) {
     QStringList parts;
     for (const QString& p : programs)
         parts << SystemCommands::regexLiteral(p);
-    return SystemCommands::quote("^(" + parts.join('|') + ")( |$)");
+    return "pgrep -A -lf " + SystemCommands::quote(parts.join('|'));
 }
+
+// Both patterns match one top-level component only: the bundle at the image's
+// root (ISO, APFS) or under the volume-name folder (HFS+).
+const QString kBundlePatterns = QStringLiteral(" 'Lumadoc.app' '*/Lumadoc.app'");
 } // namespace
 
 QString LinuxCommands::shell() const {
@@ -24,8 +29,21 @@ ProgramCall LinuxCommands::osVersion() const {
 }
 
 QString LinuxCommands::attach(const QString& image, const QString& mountPoint) const {
-    // "--" so an image named "-x" or "@list" is never read as an option.
-    return "7zz x -y -snl -o" + quote(mountPoint) + " -- " + quote(image);
+    // "--" so an image named "-x" or "@list" is never read as an option. 7-Zip
+    // exits 0 without creating the folder when nothing matched, hence the cd.
+    // An HFS+ volume's bundle comes out under a folder named after the volume
+    // (any name, blanks included): it is lifted to the mount point when it is
+    // the only one.
+    const QString m = quote(mountPoint);
+    return "7zz x -y -snl -sns- -o" + m + " -- " + quote(image) + kBundlePatterns + " && cd -- " +
+           m +
+           " && { [ -e Lumadoc.app ] || [ -L Lumadoc.app ] || { set -- */Lumadoc.app;"
+           " [ $# -eq 1 ] && { [ -e \"$1\" ] || [ -L \"$1\" ]; } && mv -T -- \"$1\" Lumadoc.app; "
+           "}; }";
+}
+
+QString LinuxCommands::listBundle(const QString& image) const {
+    return "7zz l -ba -slt -- " + quote(image) + kBundlePatterns;
 }
 
 QString LinuxCommands::detach(const QString& mountPoint) const {
@@ -39,15 +57,16 @@ ProgramCall LinuxCommands::copyTree(const QString& src, const QString& dst) cons
 }
 
 QString LinuxCommands::move(const QString& src, const QString& dst) const {
-    return "mv -- " + quote(src) + ' ' + quote(dst);
+    // -T: never into a folder that already stands at dst.
+    return "mv -T -- " + quote(src) + ' ' + quote(dst);
 }
 
 QString LinuxCommands::findRunning(const QStringList& programs) const {
-    return "pgrep -A -lf " + anchoredPattern(programs);
+    return pgrepLine(programs);
 }
 
 QString LinuxCommands::stopRunning(const QStringList& programs) const {
-    return "pgrep -A -lf " + anchoredPattern(programs) + " | awk '{print $1}' | xargs -r kill";
+    return pgrepLine(programs) + " | awk '{print $1}' | xargs -r kill";
 }
 
 QString LinuxCommands::startInBackground(const QString& program, const QString& argument) const {

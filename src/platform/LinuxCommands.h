@@ -9,14 +9,15 @@ public:
     QString shell() const override;
     QString processorProbe() const override;
     ProgramCall osVersion() const override;
-    // Extracts the image into mountPoint (created by the tool).
+    // Extracts the image's Lumadoc.app to <mountPoint>/Lumadoc.app (the
+    // folder is created by the tool); fails when the image holds none.
     QString attach(const QString& image, const QString& mountPoint) const override;
+    QString listBundle(const QString& image) const override;
+    bool attachIsPrivateCopy() const override { return true; }
     // Removes what attach extracted; fails when nothing is at mountPoint.
     QString detach(const QString& mountPoint) const override;
     ProgramCall copyTree(const QString& src, const QString& dst) const override;
     QString move(const QString& src, const QString& dst) const override;
-    // Matches only processes whose command line starts with one of programs
-    // as a whole word, so a shell or editor naming the path never counts.
     QString findRunning(const QStringList& programs) const override;
     QString stopRunning(const QStringList& programs) const override;
     QString startInBackground(const QString& program, const QString& argument) const override;

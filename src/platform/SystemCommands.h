@@ -43,6 +43,12 @@ public:
 
     // Makes the image's file system readable at mountPoint; status 0 on success.
     virtual QString attach(const QString& image, const QString& mountPoint) const = 0;
+    // Prints the image's bundle entries with their sizes ("Size = N" lines),
+    // to know the room an attach takes; empty where attaching takes none.
+    virtual QString listBundle(const QString& /*image*/) const { return {}; }
+    // True when attach makes a private copy that the installer may take
+    // apart (an extraction), false for a real, read-only mount.
+    virtual bool attachIsPrivateCopy() const { return false; }
     // Undoes attach at mountPoint; fails when nothing is there.
     virtual QString detach(const QString& mountPoint) const = 0;
     // Copies a bundle tree out of the image, modes and links kept; dst must not exist.
@@ -50,8 +56,8 @@ public:
     // Moves a file or folder.
     virtual QString move(const QString& src, const QString& dst) const = 0;
 
-    // Lists the processes running one of programs; status 1 when there is none.
-    // Never lists the shell running the line itself.
+    // Lists the processes whose command line holds one of programs anywhere;
+    // status 1 when there is none. Never lists the shell running the line itself.
     virtual QString findRunning(const QStringList& programs) const = 0;
     // Sends SIGTERM to every process running one of programs.
     virtual QString stopRunning(const QStringList& programs) const = 0;

@@ -1,5 +1,7 @@
 #include "rekol/QvRekolUtil.h"
 
+#include "base/SmallFile.h"
+
 #include "rekol/QvLogUtil.h"
 
 #include <QFile>
@@ -18,16 +20,10 @@ std::uint8_t QvRekolUtil::getByteToBinary(std::uint8_t byte) {
 }
 
 std::optional<QString> QvRekolUtil::readTextFile(const QString& path, QString& error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = file.errorString();
+    const std::optional<QByteArray> read = readSmallFile(path, error);
+    if (!read)
         return std::nullopt;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        error = file.errorString();
-        return std::nullopt;
-    }
+    const QByteArray& bytes = *read;
     const auto encoding = QStringConverter::encodingForData(bytes).value_or(QStringConverter::Utf8);
     QStringDecoder decoder(encoding);
     QString text = decoder.decode(bytes);

@@ -77,7 +77,7 @@ QByteArray packageContent() {
 }
 
 QStringList partFiles() {
-    return QDir(QDir::tempPath()).entryList({"lumadoc-download-*"}, QDir::Files);
+    return QDir(QDir::tempPath()).entryList({"*.part"}, QDir::Files);
 }
 
 void removePackage() {

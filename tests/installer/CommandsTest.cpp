@@ -69,10 +69,12 @@ TEST(SystemCommands, MacLinesQuoteEveryPath) {
 
 TEST(SystemCommands, LinuxLinesQuotePathsAndEscapePatterns) {
     const LinuxCommands linux;
-    EXPECT_EQ(linux.attach("-x.dmg", "/h/o'k/Lumadoc"),
-              "7zz x -y -snl -o'/h/o'\\''k/Lumadoc' -- '-x.dmg'");
+    EXPECT_TRUE(linux.attach("-x.dmg", "/h/o'k/Lumadoc")
+                    .startsWith("7zz x -y -snl -sns- -o'/h/o'\\''k/Lumadoc' -- '-x.dmg' "
+                                "'Lumadoc.app' '*/Lumadoc.app' && "));
+    EXPECT_EQ(linux.move("/a b", "-c"), "mv -T -- '/a b' '-c'");
     EXPECT_EQ(linux.findRunning({"/A (1)/Lumadoc.app/x+y", "/b"}),
-              "pgrep -A -lf '^(/A \\(1\\)/Lumadoc.app/x\\+y|/b)( |$)'");
+              "pgrep -A -lf '/A \\(1\\)/Lumadoc.app/x\\+y|/b'");
     EXPECT_TRUE(linux.stopRunning({"/b"}).endsWith("| awk '{print $1}' | xargs -r kill"));
     const ProgramCall launch = linux.launch("/A/Lumadoc.app", "docreader");
     EXPECT_EQ(launch.program, "/A/Lumadoc.app/Contents/MacOS/docreader");

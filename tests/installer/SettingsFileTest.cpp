@@ -96,11 +96,11 @@ TEST(SettingsFile, EnsureCreatesTheFileOnceAndLeavesNoStagingFolder) {
     const QString ini = productDir + "/reg/common.ini";
     ASSERT_TRUE(QFile::exists(ini));
     EXPECT_EQ(readFile(ini), QByteArray());
-    EXPECT_EQ(folders.homeEntries(), QStringList({".local"}));
+    EXPECT_TRUE(folders.homeEntries().isEmpty());
 
     // An existing file is never touched.
     writeFile(ini, "[product]\nk=1");
     Installer::ensureIniFileExisted();
     EXPECT_EQ(readFile(ini), QByteArray("[product]\nk=1"));
-    EXPECT_EQ(folders.homeEntries(), QStringList({".local"}));
+    EXPECT_TRUE(folders.homeEntries().isEmpty());
 }

@@ -34,6 +34,8 @@ TestFolders::~TestFolders() {
 }
 
 QStringList TestFolders::homeEntries() const {
-    return QDir(m_home).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
-                                  QDir::System);
+    QStringList entries = QDir(m_home).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
+                                                 QDir::Hidden | QDir::System);
+    entries.removeAll(".local");
+    return entries;
 }

@@ -25,7 +25,8 @@ public:
     QString apps() const { return m_apps; }
     QString marker() const { return m_dir.path() + "/marker.txt"; }
 
-    // Entries directly in the home folder (staging folders would show here).
+    // Entries directly in the home folder but the settings folders (.local),
+    // where staging folders would show.
     QStringList homeEntries() const;
 
 private:
