@@ -151,6 +151,7 @@ bool Installer::swapIn(const QString& copy, const QString& staging) {
     // neither is ever a copy that a crash could cut in half.
     QString fresh = copy;
     QString backup = staging + "/Lumadoc.app.bak";
+    InstallJournal::note(InstallJournal::Entry::App, app);
     if (!sameFileSystem(staging, appsDir)) {
         const QString tag = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
         fresh = appsDir + "/.Lumadoc.app.new-" + tag;
@@ -167,7 +168,6 @@ bool Installer::swapIn(const QString& copy, const QString& staging) {
         }
     }
 
-    InstallJournal::note(InstallJournal::Entry::App, app);
     InstallJournal::note(InstallJournal::Entry::Backup, backup);
     InstallJournal::setPhase("swapping");
     const bool moved = mvFile(app, backup, commands);

@@ -1,5 +1,7 @@
 #include "install/Installer.h"
 
+#include "install/InstallJournal.h"
+
 #include "base/Globals.h"
 #include "base/Log.h"
 
@@ -26,6 +28,7 @@ void Installer::ensureIniFileExisted() {
 
     // Built in a staging folder, then copied over whatever part is missing.
     const QString staging = generateRandomPath();
+    InstallJournal::note(InstallJournal::Entry::Staging, staging);
     const QString stagedProduct = staging + "/Lumadoc";
     std::error_code ec;
     std::filesystem::create_directories(QFile::encodeName(stagedProduct + "/reg").toStdString(),
