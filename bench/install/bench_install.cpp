@@ -41,7 +41,9 @@ int main(int argc, char** argv) {
     const QString apps = work.path() + "/Applications";
     QDir().mkpath(home);
     QDir().mkpath(apps);
-    qputenv("HOME", QFile::encodeName(home)); // staging folders go here, not the real home
+    // Staging folders and the install journal go here, not into the real home.
+    qputenv("HOME", QFile::encodeName(home));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home + "/.local/share"));
     FakeProduct::Options options;
     options.payloadBytes = payloadMb * 1024 * 1024;
     if (FakeProduct::write(src, options).isEmpty() || !FakeProduct::makeDiskImage(src, image)) {
