@@ -149,7 +149,7 @@ private:
     QString m_dmgPath;
     std::optional<QString> m_mountPointPath;
     QString m_failureReason;
-    bool m_backupKept = false; // the previous app is only in the staging folder
+    QString m_keptBackup; // the previous app's only copy, when it could not be put back
     ProductPaths m_paths;
     const SystemCommands* m_commands;
 };

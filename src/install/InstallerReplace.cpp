@@ -1,9 +1,9 @@
 // Installer: replacing the application, process control and launch.
-#include "base/Log.h"
 #include "install/Installer.h"
-#include "install/ProcessRunner.h"
 
+#include "base/Log.h"
 #include "install/InstallJournal.h"
+#include "install/ProcessRunner.h"
 #include "platform/ProcessScan.h"
 
 #include <QDir>
@@ -37,10 +37,10 @@ bool renamed(const QString& src, const QString& dst) {
 }
 
 bool sameFileSystem(const QString& a, const QString& b) {
-    struct stat sa {
-    }, sb{};
-    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 &&
-           ::stat(QFile::encodeName(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev;
+    struct stat first = {};
+    struct stat second = {};
+    return ::stat(QFile::encodeName(a).constData(), &first) == 0 &&
+           ::stat(QFile::encodeName(b).constData(), &second) == 0 && first.st_dev == second.st_dev;
 }
 
 // Bytes of the regular files below root (links not followed).
@@ -76,6 +76,7 @@ qint64 listedBundleBytes(const SystemCommands& commands, const QString& image) {
 bool Installer::installPackage() {
     const SystemCommands& commands = *m_commands;
     m_failureReason.clear();
+    m_keptBackup.clear();
     const QString staging = generateRandomPath();
     InstallJournal::setPhase("installing");
     InstallJournal::note(InstallJournal::Entry::Staging, staging);
@@ -101,10 +102,10 @@ bool Installer::installPackage() {
         ok = false;
     // When the previous application could not be put back, its only copy may
     // be in the staging folder: that stays, and the journal still names it.
-    if (!m_backupKept)
-        removeFolder(staging);
-    else
+    if (m_keptBackup.startsWith(staging + '/'))
         removeFolder(staging + "/temp");
+    else
+        removeFolder(staging);
     return ok;
 }
 
@@ -182,7 +183,7 @@ bool Installer::swapIn(const QString& copy, const QString& staging) {
             removeFolder(backup);
     } else {
         if (moved && !mvFile(backup, app, commands)) {
-            m_backupKept = true;
+            m_keptBackup = backup;
             m_failureReason = "the previous Lumadoc could not be put back; it is kept at " + backup;
             logLine("The previous application could not be restored; it is kept at " + backup);
         }
