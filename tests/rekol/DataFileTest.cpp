@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -130,14 +131,19 @@ TEST(RekolDataFiles, MissingFilesAreQuietAndUnreadableOnesLogOnce) {
     const QString good = writeFile(dir.filePath("qctrl.dat"), "[common]\nproduct=3\n");
     EXPECT_EQ(QvRekolControl::fromPath(good).getProductId(), 3);
 
-    // Bytes that are not UTF-8 text, and a folder in the file's place.
+    // Bytes that are not UTF-8 text, a folder or a FIFO in the file's place
+    // (which must not block the reader), and a file too large to be one of ours.
     const QString bad = writeFile(dir.filePath("bad"), "[common]\nproduct=3\nt:1 a:int\n\xC3\x28");
     EXPECT_TRUE(QvRekolFormat::fromPath(bad).tableDict().empty());
-    for (const QString& path : {dir.path(), bad})
+    const QString fifo = dir.filePath("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString huge = writeFile(dir.filePath("huge"),
+                                   "[common]\nproduct=3\n" + QByteArray(2 * 1024 * 1024, '\n'));
+    for (const QString& path : {dir.path(), bad, fifo, huge})
         EXPECT_EQ(QvRekolControl::fromPath(path).getProductId(), 0);
     const QString failed = "[QvRekol] QvRekolControl => ERROR: load %1 failed!!! error:";
-    ASSERT_EQ(log.rekolLines().size(), 3);
+    ASSERT_EQ(log.rekolLines().size(), 5);
     EXPECT_TRUE(log.rekolLines()[0].startsWith(failed.arg("qfmt")));
-    EXPECT_TRUE(log.rekolLines()[1].startsWith(failed.arg("qctrl")));
-    EXPECT_TRUE(log.rekolLines()[2].startsWith(failed.arg("qctrl")));
+    for (int i = 1; i < 5; ++i)
+        EXPECT_TRUE(log.rekolLines()[i].startsWith(failed.arg("qctrl")));
 }
