@@ -295,8 +295,8 @@ TEST(InstallPackage, BadImagesFailAndLeaveThePreviousApplicationUntouched) {
     // The new one cannot be put in place and the backup cannot go back: it
     // stays, the only copy, is named, and the next start puts it back.
     LogCapture log;
-    Installer stuck(makeProductImage(folders.root(), "2.0"), paths,
-                    MoveFails(MoveFails::PutInPlaceAndBack));
+    const MoveFails putInPlaceAndBackFail(MoveFails::PutInPlaceAndBack);
+    Installer stuck(makeProductImage(folders.root(), "2.0"), paths, putInPlaceAndBackFail);
     EXPECT_FALSE(stuck.installPackage());
     EXPECT_FALSE(QFileInfo::exists(paths.app()));
     const QStringList staging = folders.homeEntries();
