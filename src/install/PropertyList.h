@@ -1,6 +1,8 @@
 #pragma once
 // A property list file (XML or binary) whose top level is a dictionary, read
-// with libplist. Entries keep the file's order.
+// with CoreFoundation on macOS and libplist elsewhere. Entries are met in the
+// reader's own order: the file's with libplist, the dictionary's with
+// CoreFoundation.
 
 #include <QString>
 #include <memory>
@@ -26,6 +28,9 @@ public:
     std::optional<QString> stringValue(const QString& key) const;
 
 private:
+    // Large enough for any bundle's Info.plist, small enough to refuse a runaway file.
+    static constexpr qint64 kMaxBytes = 16 * 1024 * 1024;
+
     struct Free {
         void operator()(void* node) const;
     };

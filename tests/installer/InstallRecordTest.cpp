@@ -8,12 +8,12 @@
 #include "support/Files.h"
 #include "support/LogCapture.h"
 
+#include "support/PropertyListBytes.h"
 #include <QDir>
 #include <QRegularExpression>
 #include <QSet>
 #include <cstdlib>
 #include <gtest/gtest.h>
-#include <plist/plist.h>
 
 namespace {
 ReportBlock sentinel() {
@@ -130,31 +130,21 @@ TEST(CheckPackageVersion, XmlBinaryAndBrokenPropertyLists) {
         writeFile(dir.path() + '/' + name + "/Contents/Info.plist", content);
         return dir.path() + '/' + name;
     };
-    const auto binary = [](plist_t dict) {
-        char* bin = nullptr;
-        uint32_t length = 0;
-        plist_to_bin(dict, &bin, &length);
-        plist_free(dict);
-        const QByteArray bytes(bin, length);
-        std::free(bin);
-        return bytes;
-    };
     const struct {
         const char* version;
         std::int64_t expected;
     } cases[] = {{"3.2.1", 1}, {"3.2.1.4567", 4567}, {"beta", -1}, {"1..x.12.", 12}, {"", -1}};
     for (const auto& c : cases) {
-        plist_t dict = plist_new_dict();
-        plist_dict_set_item(dict, "CFBundleExecutable", plist_new_string("docreader"));
-        plist_dict_set_item(dict, "CFBundleShortVersionString", plist_new_string(c.version));
-        EXPECT_EQ(Installer::checkPackageVersion(app(QString("bin-") + c.version, binary(dict))),
+        const QByteArray bytes = binaryPropertyList(
+            {{"CFBundleExecutable", "docreader"}, {"CFBundleShortVersionString", c.version}});
+        EXPECT_EQ(Installer::checkPackageVersion(app(QString("bin-") + c.version, bytes)),
                   c.expected)
             << c.version;
     }
     // A number rather than a text, under a key that only contains the name.
-    plist_t dict = plist_new_dict();
-    plist_dict_set_item(dict, "XCFBundleShortVersionString", plist_new_uint(42));
-    EXPECT_EQ(Installer::checkPackageVersion(app("num", binary(dict))), 42);
+    EXPECT_EQ(Installer::checkPackageVersion(
+                  app("num", binaryPropertyList({{"XCFBundleShortVersionString", 42}}))),
+              42);
 
     LogCapture log;
     EXPECT_EQ(Installer::checkPackageVersion(dir.path() + "/missing"), -1);
