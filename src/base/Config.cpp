@@ -1,8 +1,9 @@
 #include "base/Config.h"
 
+#include "base/AppBundle.h"
+
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 
 namespace {
 
@@ -18,14 +19,11 @@ QString stripTrailingSlash(QString url) {
 }
 
 QString bundledResourceDir() {
-#ifdef Q_OS_MACOS
-    return QCoreApplication::applicationDirPath() + "/../Resources";
-#else
-    // Installed or in the build tree: <bin>/../share/lumadoc-installer.
-    const QString exeDir =
-        QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
-    return QDir::cleanPath(exeDir + "/../share/lumadoc-installer");
-#endif
+    // Before the application object exists, as if the program lay in the working folder.
+    const QString executable = QCoreApplication::instance()
+                                   ? QCoreApplication::applicationFilePath()
+                                   : QDir::currentPath() + "/lumadoc-installer";
+    return AppBundle::resourceDir(executable);
 }
 
 } // namespace

@@ -113,8 +113,9 @@ public:
     // "X_v3.2.1_ab12_101.202.303.404 (1)"; fields it does not reach keep
     // their values.
     static void applyPackageName(const QString& name, ReportBlock& block);
-    // The installer's own name: the .app bundle's name without its extension
-    // on macOS, the executable's file name elsewhere; empty when unknown.
+    // The installer's own name (AppBundle::installerName of this executable):
+    // the enclosing .app's name without ".app", else the executable's file
+    // name; empty when unknown.
     static QString installerName();
 
     // Writes the block's facts and the installation time into the settings

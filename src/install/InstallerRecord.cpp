@@ -1,5 +1,6 @@
 // Installer: the installation record (package name, identifiers, times) and
 // the installed application's version.
+#include "base/AppBundle.h"
 #include "base/Globals.h"
 #include "base/Log.h"
 #include "install/DecimalText.h"
@@ -35,19 +36,7 @@ QString now() {
 QString Installer::installerName() {
     if (!QCoreApplication::instance())
         return {};
-#ifdef Q_OS_MACOS
-    // <name>.app/Contents/MacOS/<executable>
-    const QString bundle =
-        QFileInfo(QCoreApplication::applicationDirPath() + "/../..").canonicalFilePath();
-    QString name = QFileInfo(bundle).fileName();
-    const qsizetype dot = name.lastIndexOf('.');
-    if (dot > 0)
-        name.truncate(dot);
-    return name;
-#else
-    // An executable has no extension to strip: its dots belong to the name.
-    return QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-#endif
+    return AppBundle::installerName(QCoreApplication::applicationFilePath());
 }
 
 void Installer::getPackageInfo(ReportBlock& block) {
