@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/LaunchArguments.h"
 #include "app/Screenshots.h"
 #include "base/Globals.h"
 #include "base/Log.h"
@@ -145,6 +146,7 @@ int runWindow(int argc, char** argv, bool autostart) {
 } // namespace
 
 int main(int argc, char** argv) {
+    argc = LaunchArguments::dropSystemArguments(argc, argv);
     if (hasArgument(argc, argv, "--help") || hasArgument(argc, argv, "-h")) {
         std::fputs(kHelp, stdout);
         return 0;
