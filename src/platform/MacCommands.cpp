@@ -47,7 +47,9 @@ QString MacCommands::stopRunning(const QStringList& programs) const {
 }
 
 QString MacCommands::startInBackground(const QString& program, const QString& argument) const {
-    return quote(program) + ' ' + quote(argument) + " &";
+    // The runner's pipe closes when the shell returns: a service still writing
+    // to it would die of SIGPIPE.
+    return quote(program) + ' ' + quote(argument) + " </dev/null >/dev/null 2>&1 &";
 }
 
 ProgramCall MacCommands::launch(const QString& appPath, const QString& /*executable*/) const {

@@ -17,19 +17,19 @@ const QStringList kNastyTexts = {"with blank", "it's", "say \"hi\"", "$(touch IN
     "-n", ""};
 // clang-format on
 
-// Puts a folder holding a fake `uname` first on PATH for the test's lifetime.
-class FakeUname {
+// Puts a folder holding a fake tool first on PATH for the test's lifetime.
+class FakeTool {
 public:
-    explicit FakeUname(const QString& body)
+    FakeTool(const QString& name, const QString& body)
         : m_oldPath(qgetenv("PATH")) {
-        QFile script(m_dir.path() + "/uname");
+        QFile script(m_dir.path() + '/' + name);
         script.open(QIODevice::WriteOnly);
         script.write(("#!/bin/sh\n" + body + "\n").toUtf8());
         script.close();
         script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("PATH", QFile::encodeName(m_dir.path()) + ':' + m_oldPath);
     }
-    ~FakeUname() { qputenv("PATH", m_oldPath); }
+    ~FakeTool() { qputenv("PATH", m_oldPath); }
 
 private:
     QTemporaryDir m_dir;
@@ -61,6 +61,9 @@ TEST(SystemCommands, MacLinesQuoteEveryPath) {
     EXPECT_EQ(mac.stopRunning(services),
               "pgrep -lf '/A/Lumadoc.app/Contents/MacOS/lmguard|/A/o'\\''k/lmconvert' | "
               "awk '{print $1}' | xargs kill");
+    // The service never holds the runner's pipe, which closes when the shell returns.
+    EXPECT_EQ(mac.startInBackground("/A/o'k/lmguard", "/start"),
+              "'/A/o'\\''k/lmguard' '/start' </dev/null >/dev/null 2>&1 &");
     const ProgramCall launch = mac.launch("/Applications/Lumadoc.app", "docreader");
     EXPECT_EQ(launch.program, "/bin/zsh");
     EXPECT_EQ(launch.arguments,
@@ -118,7 +121,7 @@ TEST(Probes, ProcessorKindFromUnameOutput) {
         {"exit 1", OS_TYPE::unknown},  {"printf ''", OS_TYPE::unknown},
     };
     for (const auto& c : cases) {
-        FakeUname uname(c.body);
+        FakeTool uname("uname", c.body);
         EXPECT_EQ(Installer::checkOSArch(), c.expected) << c.body;
     }
 }
@@ -140,8 +143,12 @@ TEST(Probes, VersionTextsGiveMajorAndCombinedVersionsReadOnce) {
         EXPECT_EQ(MacOSVersion::getMainOsVersion(), c.major) << c.text;
         EXPECT_EQ(MacOSVersion::combinedVersion(), c.combined) << c.text;
     }
-    // The system's version is read once; here the kernel release stands in.
-    FakeUname uname("[ \"$1\" = -r ] && echo 6.1.0-18-amd64");
+    // The system's version is read once; on Linux the kernel release stands in.
+#ifdef __APPLE__
+    FakeTool version("sw_vers", "[ \"$1\" = -productVersion ] && echo 6.1.0-18-amd64");
+#else
+    FakeTool version("uname", "[ \"$1\" = -r ] && echo 6.1.0-18-amd64");
+#endif
     MacOSVersion::reset();
     LogCapture log;
     EXPECT_EQ(MacOSVersion::getMainOsVersion(), 6);
