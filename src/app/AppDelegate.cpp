@@ -86,6 +86,7 @@ void AppDelegate::createWindow() {
     m_window->installEventFilter(this);
     m_window->winId(); // the native window, for the title bar
     TitleBarStyle::apply(m_window);
+    TitleBarStyle::setContentSize(m_window, WindowPlacement::kWindowSize);
 }
 
 void AppDelegate::placeWindow() {
@@ -107,6 +108,16 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
         // Right after the first frame, before the user can act on it.
         QMetaObject::invokeMethod(this, &AppDelegate::createFlow, Qt::QueuedConnection);
         return false;
+    }
+    if (watched == m_window && event->type() == QEvent::Show) {
+        // Once the native window is on screen, at the size the flow has fixed.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_window)
+                    TitleBarStyle::setContentSize(m_window, m_window->minimumSize());
+            },
+            Qt::QueuedConnection);
     }
     if (watched == m_window && event->type() == QEvent::Close) {
         if (!windowShouldClose()) {

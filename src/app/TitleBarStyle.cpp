@@ -2,7 +2,9 @@
 
 #include <QtGlobal>
 
-// macOS has its own definition in TitleBarStyle_mac.mm.
+// macOS has its own definitions in TitleBarStyle_mac.mm.
 #ifndef Q_OS_MACOS
 void TitleBarStyle::apply(QWidget*) {}
+
+void TitleBarStyle::setContentSize(QWidget*, QSize) {}
 #endif

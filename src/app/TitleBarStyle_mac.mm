@@ -4,14 +4,31 @@
 
 #import <AppKit/AppKit.h>
 
-void TitleBarStyle::apply(QWidget* window) {
+namespace {
+NSWindow* nativeWindow(QWidget* window) {
     if (!window)
-        return;
+        return nil;
     NSView* view = reinterpret_cast<NSView*>(window->winId());
-    NSWindow* nsWindow = view.window;
+    return view.window;
+}
+} // namespace
+
+void TitleBarStyle::apply(QWidget* window) {
+    NSWindow* nsWindow = nativeWindow(window);
     if (!nsWindow)
         return;
     nsWindow.styleMask |= NSWindowStyleMaskFullSizeContentView;
     nsWindow.titlebarAppearsTransparent = YES;
     nsWindow.titleVisibility = NSWindowTitleHidden;
+}
+
+void TitleBarStyle::setContentSize(QWidget* window, QSize size) {
+    NSWindow* nsWindow = nativeWindow(window);
+    if (!nsWindow || size.isEmpty())
+        return;
+    const NSRect before = nsWindow.frame;
+    [nsWindow setContentSize:NSMakeSize(size.width(), size.height())];
+    // AppKit keeps the bottom-left corner; Qt, and the placement, the top-left one.
+    if (NSHeight(nsWindow.frame) != NSHeight(before))
+        [nsWindow setFrameTopLeftPoint:NSMakePoint(NSMinX(before), NSMaxY(before))];
 }
