@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QPainter>
 #include <QPixmap>
+#include <QStandardPaths>
 
 namespace {
 
@@ -94,6 +95,11 @@ void Screenshots::isolate(const QString& scratch) {
     setEnv("LUMADOC_RESOURCE_DIR", root.filePath("resources"));
     setEnv("LUMADOC_DOWNLOAD_BASE_URL", QStringLiteral("http://127.0.0.1:9"));
     setEnv("LUMADOC_WEB_BASE_URL", QStringLiteral("http://127.0.0.1:9"));
+#ifdef Q_OS_MACOS
+    // macOS finds Application Support and the defaults without HOME: Qt's test
+    // mode keeps both under the scratch home instead of ~/Library.
+    QStandardPaths::setTestModeEnabled(true);
+#endif
 }
 
 int Screenshots::writeAll(const QString& dir) {

@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTranslator>
 
 namespace {
@@ -156,6 +157,13 @@ QString MultiLanguageUtils::tablePath(const QString& language) {
 }
 
 std::unique_ptr<QSettings> MultiLanguageUtils::preferences() {
+    // Isolated runs (tests, --screenshot) turn on Qt's test mode: on macOS the
+    // native defaults do not follow HOME, so they get a file of their own.
+    if (QStandardPaths::isTestModeEnabled())
+        return std::make_unique<QSettings>(
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                QStringLiteral("/Lumadoc/LumadocInstaller.conf"),
+            QSettings::IniFormat);
     return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                        QStringLiteral("Lumadoc"),
                                        QStringLiteral("LumadocInstaller"));

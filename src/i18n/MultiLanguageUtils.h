@@ -56,7 +56,9 @@ public:
     // The table of a language inside the binary (it may not exist).
     static QString tablePath(const QString& language);
 
-    // The per-user preferences the language choice is written to.
+    // The per-user preferences the language choice is written to: the
+    // application's defaults (com.lumadoc.LumadocInstaller on macOS), or a file
+    // under the test folders while QStandardPaths' test mode is on.
     static std::unique_ptr<QSettings> preferences();
 };
 

@@ -6,6 +6,7 @@
 #include "fakeproduct/FakeProduct.h"
 #include "support/Files.h"
 #include "support/InstallScenario.h"
+#include "support/LinuxTools.h"
 #include "support/Sandbox.h"
 #include "support/TreeSnapshot.h"
 
@@ -13,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -30,7 +32,7 @@ InstallerRun runSilent(const InstallScenario& scenario, int timeoutMs = 90000) {
     installer.setProcessEnvironment(scenario.environment());
     QElapsedTimer clock;
     clock.start();
-    installer.start(LUMADOC_BIN_DIR "/lumadoc-installer", {"--silent"});
+    installer.start(LUMADOC_INSTALLER_EXE, {"--silent"});
     InstallerRun run;
     if (!installer.waitForFinished(timeoutMs)) {
         installer.kill();
@@ -88,6 +90,7 @@ void expectCompleteKeySets(const QList<QJsonObject>& reports) {
 } // namespace
 
 TEST(SilentInstall, FreshInstallLaunchesTheProductAndReportsEveryStep) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     InstallScenario scenario;
     ASSERT_TRUE(scenario.serveProduct("3.2.1"));
     const InstallerRun run = runSilent(scenario);
@@ -121,6 +124,7 @@ TEST(SilentInstall, FreshInstallLaunchesTheProductAndReportsEveryStep) {
 }
 
 TEST(SilentInstall, OverwriteInstallKeepsTheChoicesAndMarksTheCover) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     InstallScenario scenario;
     ASSERT_TRUE(scenario.serveProduct("3.2.1"));
     scenario.installPrevious("1.0.0");
@@ -146,6 +150,7 @@ TEST(SilentInstall, OverwriteInstallKeepsTheChoicesAndMarksTheCover) {
 }
 
 TEST(SilentInstall, AFailedFirstDownloadIsRetriedAndTwoAreAFailure) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     {
         // A server error rather than a cut: Qt may quietly resend a request whose
         // connection broke, which would hide the first failure.
@@ -170,6 +175,7 @@ TEST(SilentInstall, AFailedFirstDownloadIsRetriedAndTwoAreAFailure) {
 }
 
 TEST(SilentInstall, ABadImageFailsAndLeavesThePreviousApplicationIntact) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     InstallScenario scenario;
     scenario.serveRaw(QByteArray(2 * 1024 * 1024, '\x5a'));
     const QString previous = scenario.installPrevious("1.0.0");
@@ -188,7 +194,41 @@ TEST(SilentInstall, ABadImageFailsAndLeavesThePreviousApplicationIntact) {
     EXPECT_EQ(QDir(sandbox::home()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
 }
 
+TEST(SilentInstall, ABundledInstallerTakesItsNameAndDataFromTheBundle) {
+    SKIP_WITHOUT_LINUX_TOOLS();
+    InstallScenario scenario;
+    scenario.serveRaw(QByteArray(64 * 1024, '\x5a'));
+    QTemporaryDir dir;
+    const QString contents = dir.path() + "/X_v3.2.1_ab12_101.202.303.404 (1).app/Contents";
+    ASSERT_TRUE(QDir().mkpath(contents + "/MacOS") && QDir().mkpath(contents + "/Resources"));
+    ASSERT_TRUE(QFile::copy(LUMADOC_INSTALLER_EXE, contents + "/MacOS/LumadocInstaller"));
+    for (const char* name : {"qfmt.dat", "qctrl.dat"})
+        ASSERT_TRUE(
+            QFile::copy(scenario.resourceDir() + '/' + name, contents + "/Resources/" + name));
+
+    QProcess installer;
+    QProcessEnvironment env = scenario.environment();
+    env.remove("LUMADOC_RESOURCE_DIR");
+    installer.setProcessEnvironment(env);
+    // As Finder and Xcode may start it: their arguments are not the user's.
+    installer.start(contents + "/MacOS/LumadocInstaller",
+                    {"-psn_0_4711", "--silent", "-NSDocumentRevisionsDebugMode", "YES"});
+    ASSERT_TRUE(installer.waitForFinished(60000));
+    EXPECT_EQ(installer.exitCode(), SilentInstall::InstallFailed)
+        << installer.readAllStandardError().toStdString();
+
+    // Reports sent at all: the data files were found in Contents/Resources.
+    ASSERT_TRUE(scenario.server().waitForTelemetry(4, 10000));
+    for (const QJsonObject& report : scenario.reports()) {
+        const QJsonObject p = report["data"].toObject()["properties"].toObject();
+        EXPECT_EQ(QList<int>(
+                      {p["tid1"].toInt(), p["tid2"].toInt(), p["tod1"].toInt(), p["tod2"].toInt()}),
+                  QList<int>({101, 202, 303, 404}));
+    }
+}
+
 TEST(SilentInstall, ARunningProductStopsTheInstallWithItsReason) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     InstallScenario scenario;
     ASSERT_TRUE(scenario.serveProduct());
     const QString app = scenario.installPrevious("1.0.0");
@@ -210,6 +250,7 @@ TEST(SilentInstall, ARunningProductStopsTheInstallWithItsReason) {
 }
 
 TEST(SilentInstall, ADeadOrHangingTelemetryServerChangesNothingButTheLog) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     {
         // Nothing listens where the reports go.
         InstallScenario scenario({}, "http://127.0.0.1:9/rekol/report");
@@ -230,8 +271,9 @@ TEST(SilentInstall, ADeadOrHangingTelemetryServerChangesNothingButTheLog) {
 }
 
 TEST(SilentInstall, BadUsageAndConfigurationAreRefused) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     QProcess installer;
-    installer.start(LUMADOC_BIN_DIR "/lumadoc-installer", {"--silent", "--bogus"});
+    installer.start(LUMADOC_INSTALLER_EXE, {"--silent", "--bogus"});
     ASSERT_TRUE(installer.waitForFinished(10000));
     EXPECT_EQ(installer.exitCode(), SilentInstall::BadUsage);
 
@@ -239,7 +281,7 @@ TEST(SilentInstall, BadUsageAndConfigurationAreRefused) {
     QProcessEnvironment env = scenario.environment();
     env.insert("LUMADOC_DOWNLOAD_BASE_URL", "http://bad host:80");
     installer.setProcessEnvironment(env);
-    installer.start(LUMADOC_BIN_DIR "/lumadoc-installer", {"--silent"});
+    installer.start(LUMADOC_INSTALLER_EXE, {"--silent"});
     ASSERT_TRUE(installer.waitForFinished(30000));
     EXPECT_EQ(installer.exitCode(), SilentInstall::BadUsage);
     EXPECT_TRUE(installer.readAllStandardError().contains("bad download address"));

@@ -5,6 +5,7 @@
 #include "flow/InstallFlow.h"
 #include "support/Files.h"
 #include "support/InstallScenario.h"
+#include "support/LinuxTools.h"
 #include "support/LogCapture.h"
 #include "support/Sandbox.h"
 
@@ -83,6 +84,7 @@ TEST(InstallFlow, ProgressNeverMovesBackAndTheRemainingTimeNeverRises) {
 }
 
 TEST(InstallFlow, FreshInstallTicksToSuccessOnTheTenthTickAndWritesTheChoices) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     InstallScenario scenario;
     ASSERT_TRUE(scenario.serveProduct("3.2.1"));
     scenario.applyToThisProcess();
@@ -124,6 +126,7 @@ TEST(InstallFlow, FreshInstallTicksToSuccessOnTheTenthTickAndWritesTheChoices) {
 }
 
 TEST(InstallFlow, TheAnimationHoldsForALateResultAndShowsItWhenItArrives) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     InstallScenario scenario;
     // A large application keeps the install busy while the animation runs out.
     ASSERT_TRUE(scenario.serveProduct("3.2.1", 64 * 1024 * 1024));
@@ -149,6 +152,7 @@ TEST(InstallFlow, TheAnimationHoldsForALateResultAndShowsItWhenItArrives) {
 }
 
 TEST(InstallFlow, AFailedInstallCanBeReinstalledInTheBackground) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     InstallScenario scenario;
     scenario.serveRaw(QByteArray(3 * 1024 * 1024, 'x')); // not a disk image
     scenario.applyToThisProcess();
@@ -186,6 +190,7 @@ TEST(InstallFlow, AFailedInstallCanBeReinstalledInTheBackground) {
 }
 
 TEST(InstallFlow, DownloadFailuresRetryOnceThenWaitForTheUser) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     InstallScenario scenario({"--drop-after", "1000"});
     ASSERT_TRUE(scenario.serveProduct("3.2.1"));
     scenario.applyToThisProcess();

@@ -33,9 +33,8 @@ TEST(Vocabulary, CommonFilePathIsComputedOnceAcrossThreads) {
 
     EXPECT_EQ(seen[0], seen[1]);
     ASSERT_TRUE(g_commonFilePath().has_value());
-    EXPECT_EQ(*g_commonFilePath(), sandbox::home() + "/.local/share/Lumadoc/reg/common.ini");
-    EXPECT_EQ(log.lines(),
-              QStringList{"get appDataPath " + sandbox::home() + "/.local/share/Lumadoc"});
+    EXPECT_EQ(*g_commonFilePath(), sandbox::dataDir() + "/Lumadoc/reg/common.ini");
+    EXPECT_EQ(log.lines(), QStringList{"get appDataPath " + sandbox::dataDir() + "/Lumadoc"});
 }
 
 TEST(Config, EnvironmentOverridesAndTrailingSlashes) {

@@ -6,6 +6,7 @@
 #include "install/Installer.h"
 #include "platform/LinuxCommands.h"
 #include "support/Files.h"
+#include "support/LinuxTools.h"
 #include "support/LogCapture.h"
 
 #include <QCryptographicHash>
@@ -126,6 +127,7 @@ private:
 } // namespace
 
 TEST(InstallPackage, FreshThenOverwriteInstallPutTheImagesTreeInPlaceAndKeepNoBackup) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     TestFolders folders;
     const ProductPaths paths(folders.apps());
     for (const char* version : {"2.0", "3.0"}) {
@@ -262,6 +264,7 @@ TEST(InstallPackage, ApplicationsOnTheirOwnFileSystemSwapThereOrRefuseWithoutRoo
 }
 
 TEST(InstallPackage, BadImagesFailAndLeaveThePreviousApplicationUntouched) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     TestFolders folders;
     const ProductPaths paths(folders.apps());
     ASSERT_FALSE(FakeProduct::write(folders.apps(), productOptions("1.0")).isEmpty());
@@ -316,6 +319,7 @@ TEST(InstallPackage, BadImagesFailAndLeaveThePreviousApplicationUntouched) {
 }
 
 TEST(InstallPackage, HomeAndImagePathsWithQuotesBlanksAndCommandsInstall) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     TestFolders folders("my home's \"x\" $(touch PWNED) `touch PWNED2`");
     const QString image = makeProductImage(folders.root(), "2.0", "dl dir's $(x)/pack age.dmg");
     ASSERT_FALSE(image.isEmpty());

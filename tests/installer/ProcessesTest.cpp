@@ -5,6 +5,7 @@
 #include "install/Installer.h"
 #include "platform/LinuxCommands.h"
 #include "support/Files.h"
+#include "support/LinuxTools.h"
 #include "support/LogCapture.h"
 
 #include <QProcess>
@@ -67,6 +68,7 @@ public:
 } // namespace
 
 TEST(Processes, InUseOnlyWhileAUserProgramRuns) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     RunningProduct product;
     LogCapture log;
     EXPECT_FALSE(Installer::checkIfUsingNow(product.paths));
@@ -84,6 +86,7 @@ TEST(Processes, InUseOnlyWhileAUserProgramRuns) {
 }
 
 TEST(Processes, InUseHoweverAUserProgramWasStarted) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     // A program named by an interpreter's command line, by a path relative to
     // its folder, or through a linked parent folder.
     const QStringList ways = {"interpreter", "relative", "linked folder"};
@@ -112,6 +115,7 @@ TEST(Processes, InUseHoweverAUserProgramWasStarted) {
 }
 
 TEST(Processes, ShutDownStopsServicesAndHelperButNotTheReader) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     RunningProduct product;
     for (const char* name : {"lmguard", "lmconvert", "doccore", "docreader"})
         product.start(macos(product, name));
@@ -128,6 +132,7 @@ TEST(Processes, ShutDownStopsServicesAndHelperButNotTheReader) {
 }
 
 TEST(Processes, ShutDownRunsTheHelperLineWhenTheFirstFails) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     RunningProduct product;
     product.start(macos(product, "lmguard"));
     product.start(product.paths.helper());
@@ -140,6 +145,7 @@ TEST(Processes, ShutDownRunsTheHelperLineWhenTheFirstFails) {
 }
 
 TEST(Processes, ResumeStartsProtectionServiceAndStartUseLaunchesTheBundle) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     RunningProduct product;
     LogCapture log;
     EXPECT_FALSE(Installer::startUse(ProductPaths(product.folders.apps())));

@@ -90,7 +90,7 @@ TEST(RegEditer, GettersReadTheirOwnWay) {
 
 TEST(SettingsFile, EnsureCreatesTheFileOnceAndLeavesNoStagingFolder) {
     TestFolders folders;
-    const QString productDir = folders.home() + "/.local/share/Lumadoc";
+    const QString productDir = folders.dataDir() + "/Lumadoc";
     ASSERT_EQ(Installer::getAppDataLocationPath("Lumadoc"), productDir);
     Installer::ensureIniFileExisted();
     const QString ini = productDir + "/reg/common.ini";

@@ -1,5 +1,7 @@
 #include "TestFolders.h"
 
+#include "support/Sandbox.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -33,9 +35,14 @@ TestFolders::~TestFolders() {
         QFile::setPermissions(it.next(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
+QString TestFolders::dataDir() const {
+    return sandbox::dataDirUnder(m_home);
+}
+
 QStringList TestFolders::homeEntries() const {
     QStringList entries = QDir(m_home).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
                                                  QDir::Hidden | QDir::System);
-    entries.removeAll(".local");
+    // The settings folders' own tree: ".local", or ".qttest" on macOS.
+    entries.removeAll(QDir(m_home).relativeFilePath(dataDir()).section('/', 0, 0));
     return entries;
 }

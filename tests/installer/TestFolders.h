@@ -24,9 +24,11 @@ public:
     QString home() const { return m_home; }
     QString apps() const { return m_apps; }
     QString marker() const { return m_dir.path() + "/marker.txt"; }
+    // The folder that holds the product's settings folder under this home.
+    QString dataDir() const;
 
-    // Entries directly in the home folder but the settings folders (.local),
-    // where staging folders would show.
+    // Entries directly in the home folder but the settings folders (under
+    // dataDir()), where staging folders would show.
     QStringList homeEntries() const;
 
 private:

@@ -15,7 +15,7 @@ TEST(Screenshots, EveryScreenInBothLanguagesAndNothingReported) {
     QProcess installer;
     // Even with data files that name a live server, the stills report nothing.
     installer.setProcessEnvironment(shell::scenario().environment());
-    installer.start(LUMADOC_BIN_DIR "/lumadoc-installer", {"--screenshot", out.path() + "/docs"});
+    installer.start(LUMADOC_INSTALLER_EXE, {"--screenshot", out.path() + "/docs"});
     ASSERT_TRUE(installer.waitForFinished(60000));
     EXPECT_EQ(installer.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(installer.exitCode(), 0) << installer.readAllStandardError().toStdString();

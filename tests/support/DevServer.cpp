@@ -6,7 +6,9 @@
 #include <QJsonDocument>
 #include <QTest>
 #include <csignal>
+#ifdef __linux__
 #include <sys/prctl.h>
+#endif
 
 namespace {
 const QByteArray kReadyLine = "listening on 127.0.0.1:";
@@ -19,8 +21,11 @@ DevServer::DevServer(const QStringList& options) {
     arguments += options;
     // Request lines go to the test's own stderr, next to its failures.
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+#ifdef __linux__
     // A test process that dies (a crash, a sanitizer abort) takes its server along.
+    // macOS has no such switch: there the destructor alone stops the server.
     m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+#endif
     m_process.start(QStringLiteral(LUMADOC_BIN_DIR "/lumadoc-devserver"), arguments);
     if (!m_process.waitForStarted(10000))
         return;

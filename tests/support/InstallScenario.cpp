@@ -85,7 +85,7 @@ QString InstallScenario::markerPath() const {
 }
 
 QString InstallScenario::settingsPath() const {
-    return sandbox::home() + "/.local/share/Lumadoc/reg/common.ini";
+    return sandbox::dataDir() + "/Lumadoc/reg/common.ini";
 }
 
 QList<QJsonObject> InstallScenario::reports() const {

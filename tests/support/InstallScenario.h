@@ -44,6 +44,7 @@ public:
     // The file the fake product's programs record their starts in.
     QString markerPath() const;
     QString settingsPath() const; // the product settings file in the sandbox
+    QString resourceDir() const { return m_resources.path(); } // qfmt.dat, qctrl.dat
 
     // Telemetry posts received so far, in order of their "#time".
     QList<QJsonObject> reports() const;

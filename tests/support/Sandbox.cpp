@@ -1,6 +1,9 @@
 #include "support/Sandbox.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -10,6 +13,21 @@ QString g_root;
 void setEnv(const char* name, const QString& value) {
     ::setenv(name, value.toLocal8Bit().constData(), 1);
 }
+
+// No test may write outside the sandbox: stop before the first one if a
+// folder the installer writes to lies elsewhere.
+void refuseOutsideFolders() {
+    for (const auto location :
+         {QStandardPaths::GenericDataLocation, QStandardPaths::GenericConfigLocation,
+          QStandardPaths::DocumentsLocation, QStandardPaths::TempLocation}) {
+        const QString path = QStandardPaths::writableLocation(location);
+        if (!path.startsWith(g_root + '/')) {
+            std::fprintf(stderr, "sandbox: %s lies outside %s; no test runs\n", qPrintable(path),
+                         qPrintable(g_root));
+            std::abort();
+        }
+    }
+}
 } // namespace
 
 namespace sandbox {
@@ -18,7 +36,8 @@ void enter() {
     std::string pattern = "/tmp/lumadoc-test-XXXXXX";
     if (!::mkdtemp(pattern.data()))
         std::abort();
-    g_root = QString::fromLocal8Bit(pattern.c_str());
+    // Resolved: on macOS /tmp is a link to /private/tmp, and paths are compared.
+    g_root = QFileInfo(QString::fromLocal8Bit(pattern.c_str())).canonicalFilePath();
     for (const QString& dir : {home(), tempDir(), applicationsDir(), home() + "/.local/share"})
         QDir().mkpath(dir);
     setEnv("HOME", home());
@@ -34,6 +53,15 @@ void enter() {
     ::unsetenv("https_proxy");
     ::unsetenv("HTTP_PROXY");
     ::unsetenv("HTTPS_PROXY");
+#ifdef __APPLE__
+    // macOS finds Application Support, Documents and the defaults through the
+    // account's home, not HOME. Qt's test mode moves the first and the defaults
+    // under HOME in this process; Foundation's own override moves Documents,
+    // and everything for the child processes.
+    setEnv("CFFIXED_USER_HOME", home());
+    QStandardPaths::setTestModeEnabled(true);
+#endif
+    refuseOutsideFolders();
 }
 
 void leave() {
@@ -52,6 +80,16 @@ QString tempDir() {
 }
 QString applicationsDir() {
     return g_root + "/Applications";
+}
+QString dataDir() {
+    return dataDirUnder(home());
+}
+QString dataDirUnder(const QString& home) {
+#ifdef __APPLE__
+    return home + "/.qttest/Application Support";
+#else
+    return home + "/.local/share";
+#endif
 }
 
 } // namespace sandbox

@@ -1,7 +1,9 @@
 #pragma once
 // Every test process runs in a throw-away sandbox: HOME, TMPDIR, the XDG
 // folders and the applications folder point into one temporary folder, so no
-// test can touch the real home or /Applications.
+// test can touch the real home or /Applications. On macOS Qt's test mode is on
+// as well (dataDir() below); a run whose data, settings, documents or
+// temporary folder would still lie outside stops before its first test.
 
 #include <QString>
 
@@ -16,5 +18,9 @@ QString root();
 QString home();
 QString tempDir();
 QString applicationsDir();
+// Where the settings file's folder ("Lumadoc/reg/common.ini") lies in this process.
+QString dataDir();
+// The same for another HOME.
+QString dataDirUnder(const QString& home);
 
 } // namespace sandbox
