@@ -2,8 +2,6 @@
 
 #include "base/SmallFile.h"
 
-#include <QFile>
-
 // The parsing lives in PropertyList_libplist.cpp or PropertyList_mac.cpp.
 
 PropertyList PropertyList::readFile(const QString& path) {

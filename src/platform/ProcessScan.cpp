@@ -6,6 +6,7 @@
 #include <QSet>
 #include <unistd.h>
 
+#ifdef Q_OS_LINUX
 namespace {
 // Links resolved; empty when nothing is there.
 QString canonical(const QString& path) {
@@ -42,6 +43,7 @@ bool runs(const QString& procDir, const QSet<QString>& wanted) {
     return false;
 }
 } // namespace
+#endif
 
 QList<qint64> processesRunning(const QStringList& programs) {
     QList<qint64> found;

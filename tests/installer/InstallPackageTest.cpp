@@ -152,6 +152,7 @@ TEST(InstallPackage, FreshThenOverwriteInstallPutTheImagesTreeInPlaceAndKeepNoBa
 }
 
 TEST(InstallPackage, RealHfsImagesInstallTheBundleUnderTheirVolumeFolder) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     TestFolders folders;
     const ProductPaths paths(folders.apps());
     // Over an application from an ISO image, then fresh.
@@ -181,6 +182,7 @@ TEST(InstallPackage, RealHfsImagesInstallTheBundleUnderTheirVolumeFolder) {
 }
 
 TEST(InstallPackage, ImagesWithoutAUsableBundleLeaveTheApplicationAlone) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     TestFolders folders;
     const ProductPaths paths(folders.apps());
     ASSERT_FALSE(FakeProduct::write(folders.apps(), productOptions("1.0")).isEmpty());
@@ -229,6 +231,7 @@ TEST(InstallPackage, ImagesWithoutAUsableBundleLeaveTheApplicationAlone) {
 }
 
 TEST(InstallPackage, ApplicationsOnTheirOwnFileSystemSwapThereOrRefuseWithoutRoom) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     TestFolders folders;
     Tmpfs roomy(folders.apps(), 64);
     if (!roomy.mounted)
