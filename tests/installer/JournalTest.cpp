@@ -16,7 +16,7 @@ QString newStagingName() {
 }
 
 QString journalPath(const TestFolders& folders) {
-    return folders.home() + "/.local/share/Lumadoc/install-journal.json";
+    return folders.dataDir() + "/Lumadoc/install-journal.json";
 }
 } // namespace
 
