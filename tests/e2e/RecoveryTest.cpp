@@ -3,6 +3,7 @@
 #include "flow/SilentInstall.h"
 #include "support/Files.h"
 #include "support/InstallScenario.h"
+#include "support/LinuxTools.h"
 #include "support/Sandbox.h"
 #include "support/TreeSnapshot.h"
 
@@ -17,18 +18,17 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <iostream>
-#include <sys/mount.h>
 #include <sys/stat.h>
 
 namespace {
 
-const QString kInstaller = QStringLiteral(LUMADOC_BIN_DIR "/lumadoc-installer");
+const QString kInstaller = QStringLiteral(LUMADOC_INSTALLER_EXE);
 
 QString app() {
     return sandbox::applicationsDir() + "/Lumadoc.app";
 }
 QString journal() {
-    return sandbox::home() + "/.local/share/Lumadoc/install-journal.json";
+    return sandbox::dataDir() + "/Lumadoc/install-journal.json";
 }
 
 // What is left of ours in home and the temporary folder, the settings folder aside.
@@ -100,6 +100,7 @@ struct KillPoint {
 } // namespace
 
 TEST(Recovery, KilledAnywhereInTheInstallTheApplicationStaysWhole) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     InstallScenario scenario;
     ASSERT_TRUE(scenario.serveProduct("3.2.1", 8 * 1024 * 1024));
     const auto newTree = snapshotTree(scenario.servedApp());
@@ -121,9 +122,7 @@ TEST(Recovery, KilledAnywhereInTheInstallTheApplicationStaysWhole) {
     };
     // Where the applications folder is a file system of its own, the swap
     // happens beside it.
-    const bool ownFileSystem =
-        ::mount("tmpfs", QFile::encodeName(sandbox::applicationsDir()).constData(), "tmpfs", 0,
-                "size=128m") == 0;
+    const bool ownFileSystem = mountTmpfs(sandbox::applicationsDir(), 128);
     if (ownFileSystem) {
         scenario.installPrevious("1.0.0");
         points << KillPoint{"new copy beside the applications",
@@ -184,13 +183,14 @@ TEST(Recovery, KilledAnywhereInTheInstallTheApplicationStaysWhole) {
         EXPECT_EQ(leftovers().join(", ").toStdString(), "");
     }
     if (ownFileSystem)
-        ::umount2(QFile::encodeName(sandbox::applicationsDir()).constData(), MNT_DETACH);
+        unmountTmpfs(sandbox::applicationsDir());
     std::cout << "[ FIGURES  ] " << points.size() << " kill points: old application after the kill "
               << oldAfterKill << ", new " << newAfterKill << ", absent with a journal "
               << absentWithJournal << "; whole after the next start: all\n";
 }
 
 TEST(Recovery, ASecondInstallerLeavesAtOnceAndTheFirstFinishes) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     InstallScenario scenario({"--throttle", "4000000"});
     ASSERT_TRUE(scenario.serveProduct("3.2.1", 4 * 1024 * 1024));
     QProcess first;
@@ -214,6 +214,7 @@ TEST(Recovery, ASecondInstallerLeavesAtOnceAndTheFirstFinishes) {
 }
 
 TEST(Recovery, AHostileHomeTemporaryFolderOrDataFileNeverStrandsTheUser) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     InstallScenario scenario;
     ASSERT_TRUE(scenario.serveProduct("3.2.1"));
     QTemporaryDir cwd;
@@ -230,7 +231,7 @@ TEST(Recovery, AHostileHomeTemporaryFolderOrDataFileNeverStrandsTheUser) {
         EXPECT_TRUE(run.err.contains("HOME")) << run.err.toStdString();
         EXPECT_TRUE(QDir(cwd.path()).isEmpty());
     }
-    EXPECT_FALSE(QFileInfo::exists(sandbox::home() + "/.local/share/Lumadoc"));
+    EXPECT_FALSE(QFileInfo::exists(sandbox::dataDir() + "/Lumadoc"));
 
     // A missing temporary folder falls back to /tmp; FIFOs and folders in place
     // of the settings and data files are passed over, without a hang.

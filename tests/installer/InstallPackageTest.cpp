@@ -14,7 +14,6 @@
 #include <QProcess>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 
 namespace {
 // An image holding a fake product of the given version; the path to it.
@@ -97,13 +96,11 @@ struct Tmpfs {
     Tmpfs(const QString& at, int megabytes)
         : dir(at) {
         QDir().mkpath(dir);
-        const QByteArray options = "size=" + QByteArray::number(megabytes) + "m";
-        mounted = ::mount("tmpfs", QFile::encodeName(dir).constData(), "tmpfs", 0,
-                          options.constData()) == 0;
+        mounted = mountTmpfs(dir, megabytes);
     }
     ~Tmpfs() {
         if (mounted)
-            ::umount2(QFile::encodeName(dir).constData(), MNT_DETACH);
+            unmountTmpfs(dir);
     }
 };
 
