@@ -1,7 +1,11 @@
 // Downloads one URL with the Downloader into TMPDIR and prints the line
 //   figures: <bytes> <seconds> <peak resident KiB>
 // among the Downloader's own log lines; exits non-zero when the download fails. Nothing else runs
-// in the process, so its peak memory is the Downloader's.
+// in the process, so its peak memory is the Downloader's. The package key comes from
+// LUMADOC_PACKAGE_PUBLIC_KEY, as in the installer.
+//
+// With --resume, a first attempt is expected to fail (the server cuts it); a
+// second one then continues it, and the figures are the second one's.
 
 #include "install/Downloader.h"
 
@@ -10,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 qint64 peakResidentKiB() {
@@ -25,9 +30,26 @@ qint64 peakResidentKiB() {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <url>\n", argv[0]);
+    const bool resume = argc == 3 && std::strcmp(argv[2], "--resume") == 0;
+    if (argc != 2 && !resume) {
+        std::fprintf(stderr, "usage: %s <url> [--resume]\n", argv[0]);
         return 2;
+    }
+    const QUrl url(QString::fromLocal8Bit(argv[1]));
+    if (resume) {
+        // The cut attempt; the server drops it part-way.
+        Downloader first;
+        bool failed = false;
+        first.onDownloadSuccess = [&](const QString&) {
+            QMetaObject::invokeMethod(&app, [] { QCoreApplication::exit(1); });
+        };
+        first.onDownloadFailed = [&] {
+            failed = true;
+            QMetaObject::invokeMethod(&app, [] { QCoreApplication::exit(0); });
+        };
+        first.startDownload(url);
+        if (app.exec() != 0 || !failed)
+            return 1;
     }
     QElapsedTimer clock;
     Downloader downloader;
@@ -45,6 +67,6 @@ int main(int argc, char** argv) {
         QMetaObject::invokeMethod(&app, [] { QCoreApplication::exit(1); });
     };
     clock.start();
-    downloader.startDownload(QUrl(QString::fromLocal8Bit(argv[1])));
+    downloader.startDownload(url);
     return app.exec();
 }

@@ -49,7 +49,8 @@ Exit statuses of --silent:
   6  another Lumadoc installer is running
 
 Environment (staging and tests): LUMADOC_APPLICATIONS_DIR, LUMADOC_DOWNLOAD_BASE_URL,
-LUMADOC_WEB_BASE_URL, LUMADOC_RESOURCE_DIR; HOME and TMPDIR as usual.
+LUMADOC_WEB_BASE_URL, LUMADOC_RESOURCE_DIR, LUMADOC_PACKAGE_PUBLIC_KEY; HOME and TMPDIR
+as usual.
 )";
 
 bool hasArgument(int argc, char** argv, const char* name) {
@@ -100,7 +101,7 @@ int runSilent(int argc, char** argv) {
         silent.start();
         status = QCoreApplication::exec();
     }
-    SilentInstall::flushReports();
+    SilentInstall::flushReports(true);
     InstallJournal::settle(false);
     return status;
 }

@@ -35,6 +35,7 @@ Config Config::fromEnvironment() {
         stripTrailingSlash(envOr("LUMADOC_DOWNLOAD_BASE_URL", LUMADOC_DOWNLOAD_BASE_URL));
     c.webBaseUrl = stripTrailingSlash(envOr("LUMADOC_WEB_BASE_URL", LUMADOC_WEB_BASE_URL));
     c.applicationsDir = stripTrailingSlash(envOr("LUMADOC_APPLICATIONS_DIR", "/Applications"));
+    c.packagePublicKey = envOr("LUMADOC_PACKAGE_PUBLIC_KEY", LUMADOC_PACKAGE_PUBLIC_KEY).trimmed();
     if (c.applicationsDir.isEmpty())
         c.applicationsDir = "/";
     return c;

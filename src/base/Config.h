@@ -10,6 +10,8 @@ struct Config {
     QString downloadBaseUrl; // LUMADOC_DOWNLOAD_BASE_URL
     QString webBaseUrl;      // LUMADOC_WEB_BASE_URL
     QString applicationsDir; // LUMADOC_APPLICATIONS_DIR, "/Applications" by default
+    // Base64 of the raw Ed25519 key that signs package manifests; empty: none.
+    QString packagePublicKey; // LUMADOC_PACKAGE_PUBLIC_KEY
 
     static const Config& get();
 

@@ -192,14 +192,24 @@ void InstallFlow::fnDownload() {
         onProgress(received, expected, secondsLeft);
     };
     downloader->onDownloadSuccess = [this](const QString& path) { onDownloadSuccess(path); };
-    downloader->onDownloadFailed = [this] { onDownloadFailed(); };
+    downloader->onDownloadFailed = [this, attempt = downloader.get()] {
+        const Downloader::Failure failure = attempt->failure();
+        switch (failure.kind) {
+        case Downloader::Failure::Kind::Verification:
+            return onDownloadFailed("the package failed verification: " + failure.reason);
+        case Downloader::Failure::Kind::DiskSpace:
+            return onDownloadFailed(failure.reason);
+        case Downloader::Failure::Kind::Transfer:
+            return onDownloadFailed({});
+        }
+    };
 
     const QUrl url(downloadUrl, QUrl::StrictMode);
     if (!url.isValid() || (url.scheme() != "http" && url.scheme() != "https") ||
         url.host().isEmpty()) {
         // Never start a transfer to an address we cannot read; fail like a dead server.
         logLine("invalid download address: " + downloadUrl);
-        workQueue().post([this] { onDownloadFailed(); });
+        workQueue().post([this] { onDownloadFailed({}); });
         return;
     }
     downloader->startDownload(url);
@@ -238,12 +248,15 @@ void InstallFlow::onDownloadSuccess(const QString& path) {
     install(path);
 }
 
-void InstallFlow::onDownloadFailed() {
+void InstallFlow::onDownloadFailed(const QString& reason) {
     if (!tryAutoRestartDownload())
         return;
     reportPlain(ENUMInstallResult::downloadFailed);
     reportPoint(ENUMInstallPoint::downloadFail);
-    onMain([this] { setStatus(INSTALLER_STATUS::Download_failed); });
+    onMain([this, reason] {
+        m_downloadFailureReason = reason;
+        setStatus(INSTALLER_STATUS::Download_failed);
+    });
 }
 
 bool InstallFlow::tryAutoRestartDownload() {

@@ -66,6 +66,10 @@ public:
     std::optional<QString> downloadDmgPath() const { return m_downloadDmgPath; }
     // Why the last install failed, for the user (empty: nothing more to say).
     const QString& installFailureReason() const { return m_installFailureReason; }
+    // Why the last download failed when it was not the network: "the package
+    // failed verification: <reason>" or "not enough disk space in <folder>";
+    // empty otherwise. Set before the status becomes Download_failed.
+    QString downloadFailureReason() const { return m_downloadFailureReason; }
     bool isSetDefault() const { return m_isSetDefault; }
     bool isPermitInstallService() const { return m_isPermitInstallService; }
     UserProfileModel& userProfileModel() { return m_userProfileModel; }
@@ -112,10 +116,10 @@ Q_SIGNALS:
 
 private:
     void setStatus(INSTALLER_STATUS status);
-    void onDownloadSuccess(const QString& path); // download queue
-    void onDownloadFailed();                     // download queue
-    void recordSuccess();                        // install queue
-    void applyInstallResult(bool ok);            // UI thread
+    void onDownloadSuccess(const QString& path);  // download queue
+    void onDownloadFailed(const QString& reason); // download queue
+    void recordSuccess();                         // install queue
+    void applyInstallResult(bool ok);             // UI thread
     void updateAnimation();
     void openLink(const QString& address);
     void reportPlain(ENUMInstallResult result);
@@ -142,6 +146,7 @@ private:
     qint64 m_remainTime = 0;
     std::optional<QString> m_downloadDmgPath;
     QString m_installFailureReason;
+    QString m_downloadFailureReason;
     bool m_isSetDefault = true;
     bool m_isPermitInstallService = true;
     UserProfileModel m_userProfileModel;

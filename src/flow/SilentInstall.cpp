@@ -9,7 +9,9 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <QUrl>
+#include <chrono>
 #include <cstdio>
+#include <future>
 #include <unistd.h>
 
 namespace {
@@ -38,8 +40,17 @@ void printLine(const QString& text) {
 
 } // namespace
 
+namespace {
+// A download that receives nothing for this long says so.
+constexpr std::chrono::seconds kQuietTime{10};
+} // namespace
+
 SilentInstall::SilentInstall()
-    : m_terminal(::isatty(STDOUT_FILENO) == 1) {}
+    : m_terminal(::isatty(STDOUT_FILENO) == 1) {
+    m_quiet.setSingleShot(true);
+    m_quiet.setInterval(kQuietTime);
+    connect(&m_quiet, &QTimer::timeout, this, &SilentInstall::showWaiting);
+}
 
 SilentInstall::~SilentInstall() = default;
 
@@ -65,10 +76,13 @@ void SilentInstall::start() {
         InstallFlow::Host host;
         host.terminate = [this] { finish(Installed, "Lumadoc is installed and started."); };
         host.finished = [this](INSTALLER_STATUS status) {
-            if (status == INSTALLER_STATUS::Download_failed)
+            if (status == INSTALLER_STATUS::Download_failed) {
+                const QString reason = m_flow->downloadFailureReason();
                 finish(DownloadFailed,
-                       "the download failed twice; check the network and try again");
-            else if (status == INSTALLER_STATUS::Install_failed)
+                       reason.isEmpty()
+                           ? "the download failed twice; check the network and try again"
+                           : reason);
+            } else if (status == INSTALLER_STATUS::Install_failed)
                 finish(InstallFailed, installFailedText(m_flow->installFailureReason()));
         };
         InstallFlow::Options options;
@@ -93,17 +107,35 @@ void SilentInstall::start() {
     });
 }
 
-void SilentInstall::flushReports() {
-    // Reports still in flight get their bounded chance, as on any exit.
-    Reporter::getInstance().ensureClearWaitingPackage();
-    MacInstallReporter::getInstance().ensureClearWaitingPackage();
+void SilentInstall::flushReports(bool announce) {
+    // Each poster may wait its full bound; side by side, the exit waits for
+    // the slower one only, not for the sum.
+    Reporter* plain = &Reporter::getInstance();
+    MacInstallReporter* points = &MacInstallReporter::getInstance();
+    auto plainDone =
+        std::async(std::launch::async, [plain] { plain->ensureClearWaitingPackage(); });
+    auto pointsDone =
+        std::async(std::launch::async, [points] { points->ensureClearWaitingPackage(); });
+    const auto soon = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    if (announce && (plainDone.wait_until(soon) != std::future_status::ready ||
+                     pointsDone.wait_until(soon) != std::future_status::ready))
+        printLine(QStringLiteral("sending the last reports…"));
+    plainDone.wait();
+    pointsDone.wait();
 }
 
 void SilentInstall::showProgress() {
     if (m_flow->isUsingNow())
         finish(ProductRunning, "Lumadoc is running; quit it and run the installer again");
-    if (m_done || m_flow->installerStatus() != INSTALLER_STATUS::Downloading)
+    if (m_done || m_flow->installerStatus() != INSTALLER_STATUS::Downloading) {
+        m_quiet.stop();
         return;
+    }
+    m_quiet.start();
+    if (m_waiting) {
+        m_waiting = false;
+        m_lastPlainStep = -1; // the progress line again, now that data flows
+    }
     const double fraction =
         m_flow->totalExpectedDownload() > 0
             ? double(m_flow->totalDownloaded()) / double(m_flow->totalExpectedDownload())
@@ -120,6 +152,15 @@ void SilentInstall::showProgress() {
         m_lastPlainStep = step;
         printLine(text);
     }
+}
+
+void SilentInstall::showWaiting() {
+    if (m_done || m_waiting || m_flow->installerStatus() != INSTALLER_STATUS::Downloading)
+        return;
+    m_waiting = true;
+    if (m_terminal)
+        setStatusLine({});
+    printLine(QStringLiteral("waiting for the server…"));
 }
 
 void SilentInstall::finish(ExitStatus status, const QString& message) {

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <memory>
 
 class InstallFlow;
@@ -30,7 +31,10 @@ public:
     // Starts the install once the event loop runs; the loop then exits with
     // one of the statuses above. Call flushReports() after it returned.
     void start();
-    static void flushReports();
+    // Gives the reports still in flight their bounded chance: both posters
+    // drain side by side, so this takes 15 s at most. With `announce`, says
+    // "sending the last reports…" when it waits more than a second.
+    static void flushReports(bool announce = false);
 
     // "[#######-------------]  35%  12/34 MiB  about 1 min left"
     static QString progressText(double fraction, qint64 receivedMiB, qint64 expectedMiB,
@@ -38,10 +42,13 @@ public:
 
 private:
     void showProgress();
+    void showWaiting();
     void finish(ExitStatus status, const QString& message);
 
     std::unique_ptr<InstallFlow> m_flow;
     bool m_terminal = false;
     int m_lastPlainStep = -1;
     bool m_done = false;
+    QTimer m_quiet; // runs while the download receives nothing
+    bool m_waiting = false;
 };

@@ -3,10 +3,13 @@
 // cancel flag, and the progress figures kept on the main thread. Held by
 // shared pointer, so steps already queued never outlive it.
 
+#include "install/Downloader.h"
+
 #include <QString>
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <optional>
 
 struct DownloadShared {
@@ -20,6 +23,16 @@ struct DownloadShared {
     // Set when the Downloader is destroyed; no callback starts afterwards.
     std::atomic<bool> cancelled = false;
 
+    // Set before onDownloadFailed is called.
+    void setFailure(Downloader::Failure failure) {
+        std::lock_guard lock(failureMutex);
+        this->failure = std::move(failure);
+    }
+    Downloader::Failure lastFailure() const {
+        std::lock_guard lock(failureMutex);
+        return failure;
+    }
+
     // Main thread only.
     float downloadProgress = 0;
     std::optional<double> estimatedTimeRemaining;
@@ -32,4 +45,8 @@ struct DownloadShared {
     // still expected divided by the average speed since `start`.
     void progressStep(qint64 didWrite, qint64 totalWritten, qint64 totalExpected,
                       Clock::time_point start);
+
+private:
+    mutable std::mutex failureMutex;
+    Downloader::Failure failure;
 };

@@ -1,18 +1,25 @@
 #pragma once
-// The network side of one Downloader: a GET on a QNetworkAccessManager that
-// lives on the download's serial queue. The body goes to a file in the
-// temporary folder as it arrives, through a bounded read buffer, so a large
-// package never sits in memory. On completion it moves the file to
-// "package.dmg" and calls exactly one of the owner's outcome callbacks.
+// The network side of one Downloader, on a QNetworkAccessManager that lives on
+// the download's serial queue. With a package key it first fetches and checks
+// the signed manifest; then it GETs the package, continuing a part file left
+// by an earlier attempt when it can. The body goes to the part file as it
+// arrives, through a bounded read buffer, so a large package never sits in
+// memory; with a manifest it is hashed on the way. On completion the part
+// becomes "package.dmg" and exactly one of the owner's outcome callbacks runs.
 // Created by Downloader, moved to the queue's thread, and deleted there.
 
 #include "install/DownloadShared.h"
+#include "install/PackageCrypto.h"
+#include "install/PackageManifest.h"
 
 #include <QFile>
 #include <QObject>
+#include <QTimer>
 #include <QUrl>
 #include <chrono>
+#include <deque>
 #include <memory>
+#include <optional>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -21,37 +28,69 @@ class DownloadTransfer : public QObject {
     Q_OBJECT
 public:
     DownloadTransfer(std::shared_ptr<DownloadShared> shared, const QUrl& url,
-                     std::chrono::milliseconds transferTimeout,
-                     DownloadShared::Clock::time_point start);
+                     const DownloadSettings& settings, DownloadShared::Clock::time_point start);
     ~DownloadTransfer() override;
 
-    // On the queue's thread: opens the part file and sends the request.
+    // On the queue's thread: fetches the manifest (with a key) or the package.
     void start();
 
 private:
-    void onReadyRead();
-    void onDownloadProgress(qint64 received, qint64 total);
-    void onFinished();
+    using Failure = Downloader::Failure;
 
-    // Why the transfer is no good, or an empty text when it is.
-    QString failureReason() const;
-    // The finish step: the part file becomes "package.dmg"; false when it cannot.
+    QNetworkReply* get(const QUrl& url, qint64 sizeCap = -1);
+    void onManifestReplyFinished();
+    void checkManifest();
+    void startPackage();
+
+    // Once the package reply's head is in: append or start over, check the
+    // announced size and the free space, open the part file. False when the
+    // body is not to be written (an error status, or the transfer aborted).
+    bool beginBody();
+    void onReadyRead();
+    void onFinished();
+    void checkSpeed();
+
+    // Why the finished transfer is no good, or an empty text when it is.
+    QString transferFailure() const;
+    bool rehashKeptPart(qint64 length);
     bool moveIntoPlace(const QString& destination);
     void postProgress();
-    void fail(const QString& reason);
+    // Stops the reply; onFinished then fails with `failure`.
+    void abortWith(Failure failure, bool discardPart);
+    void fail(const Failure& failure, bool discardPart);
     void discardPartFile();
 
     std::shared_ptr<DownloadShared> m_shared;
     QUrl m_url;
-    std::chrono::milliseconds m_transferTimeout;
+    DownloadSettings m_settings;
     DownloadShared::Clock::time_point m_start;
-
     QNetworkAccessManager* m_manager = nullptr;
+
+    // The manifest stage.
+    QByteArray m_publicKey;
+    QNetworkReply* m_manifestReply = nullptr;
+    QNetworkReply* m_signatureReply = nullptr;
+    std::optional<PackageManifest> m_manifest;
+    Sha256 m_hash;
+
+    // The package stage.
     QNetworkReply* m_reply = nullptr;
     QFile m_file;
+    bool m_fileOpened = false;
+    bool m_bodyStarted = false;
+    bool m_dropBody = false; // an error status: its body is not the package
+    qint64 m_rangeFrom = 0;  // bytes of the kept part asked to be continued
+    qint64 m_offset = 0;     // bytes of the kept part this reply continues
+    qint64 m_expectedTotal = -1;
     QByteArray m_chunk; // reused read buffer
     QString m_writeError;
-    qint64 m_written = 0;  // body bytes on disk
-    qint64 m_reported = 0; // body bytes already handed to a progress step
+    qint64 m_written = 0;  // body bytes in the part file
+    qint64 m_received = 0; // body bytes of this reply
+    qint64 m_reported = 0; // bytes already handed to a progress step
     bool m_finished = false;
+    std::optional<std::pair<Failure, bool>> m_abort; // failure, discard part
+
+    // The low-speed limit: (time, m_received) samples over the last window.
+    QTimer m_speedTimer;
+    std::deque<std::pair<DownloadShared::Clock::time_point, qint64>> m_samples;
 };

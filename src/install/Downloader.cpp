@@ -1,17 +1,39 @@
 #include "install/Downloader.h"
 
+#include "base/Config.h"
 #include "base/Log.h"
 #include "install/DownloadShared.h"
 #include "install/DownloadTransfer.h"
+#include "install/ProductPaths.h"
+#include "install/PropertyList.h"
 #include "platform/SerialQueue.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QNetworkProxyFactory>
 #include <mutex>
 #include <thread>
 
+DownloadSettings DownloadSettings::current() {
+    DownloadSettings settings;
+    settings.publicKey = Config::get().packagePublicKey;
+    const ProductPaths paths;
+    if (QFileInfo::exists(paths.app()))
+        settings.installedVersion = PropertyList::readFile(paths.infoPlist())
+                                        .stringValue("CFBundleShortVersionString")
+                                        .value_or(QString());
+    return settings;
+}
+
 Downloader::Downloader(std::chrono::milliseconds transferTimeout)
-    : m_transferTimeout(transferTimeout)
+    : Downloader([transferTimeout] {
+        Settings settings = Settings::current();
+        settings.transferTimeout = transferTimeout;
+        return settings;
+    }()) {}
+
+Downloader::Downloader(Settings settings)
+    : m_settings(std::move(settings))
     , m_shared(std::make_shared<DownloadShared>())
     , m_queue(std::make_unique<SerialQueue>("DownloaderQueue")) {
     static std::once_flag proxies;
@@ -36,8 +58,7 @@ void Downloader::startDownload(const QUrl& url) {
     m_shared->onProgress = onProgress;
     m_shared->onDownloadSuccess = onDownloadSuccess;
     m_shared->onDownloadFailed = onDownloadFailed;
-    m_transfer =
-        new DownloadTransfer(m_shared, url, m_transferTimeout, DownloadShared::Clock::now());
+    m_transfer = new DownloadTransfer(m_shared, url, m_settings, DownloadShared::Clock::now());
     m_transfer->moveToThread(m_queue->thread());
     m_queue->post([transfer = m_transfer] { transfer->start(); });
 }
@@ -48,6 +69,10 @@ float Downloader::downloadProgress() const {
 
 std::optional<double> Downloader::estimatedTimeRemaining() const {
     return m_shared->estimatedTimeRemaining;
+}
+
+Downloader::Failure Downloader::failure() const {
+    return m_shared->lastFailure();
 }
 
 QString Downloader::packagePath() {

@@ -12,9 +12,21 @@
 // Progress steps are queued to the main thread, so one may arrive after the
 // outcome; nothing orders the two.
 //
-// Failure means: no connection, a transfer idle for the time-out, a reply
-// with HTTP status 400 or above, a body shorter than its announced length or
-// cut off, a file that cannot be written, or a file that cannot be moved to
+// With a package key (Settings::publicKey), the signed manifest beside the
+// package is fetched and checked first, and the body must match its size and
+// SHA-256; without one, "package signature not checked: no key configured" is
+// logged and any body is taken.
+//
+// The body is written to partPath() and renamed to packagePath() when whole.
+// A part left by an earlier attempt of this process is continued with a range
+// request ("If-Range" with the earlier reply's ETag, else its Last-Modified);
+// a 200 answer starts again from zero.
+//
+// Failure means: no connection, a transfer idle for the time-out or slower
+// than the low-speed limit, a reply with HTTP status 400 or above, a body
+// shorter than its announced length or cut off, not enough free space for the
+// announced length, a file that cannot be written, a package that fails
+// verification (deleted then), or a file that cannot be moved to
 // "package.dmg". Success always names a complete new file, with one limit: a
 // body without a length (chunked) that the server cuts off is not always told
 // from a complete one by Qt's HTTP client; the disk image step rejects such a
@@ -35,6 +47,23 @@
 #include <memory>
 #include <optional>
 
+// How one download attempt behaves; see Downloader.
+struct DownloadSettings {
+    // A transfer that receives nothing for this long fails.
+    std::chrono::milliseconds transferTimeout = std::chrono::seconds(60);
+    // A transfer that receives fewer than lowSpeedBytesPerSecond on
+    // average over any lowSpeedWindow fails.
+    qint64 lowSpeedBytesPerSecond = 1024;
+    std::chrono::milliseconds lowSpeedWindow = std::chrono::seconds(60);
+    // Base64 of the raw Ed25519 package key; empty: packages are not checked.
+    QString publicKey;
+    // CFBundleShortVersionString of the installed application; empty: none.
+    QString installedVersion;
+
+    // The configured key and the installed application's version.
+    static DownloadSettings current();
+};
+
 class DownloadTransfer;
 class SerialQueue;
 struct DownloadShared;
@@ -48,8 +77,18 @@ public:
     using SuccessCallback = std::function<void(const QString& packagePath)>;
     using FailureCallback = std::function<void()>;
 
-    // `transferTimeout`: a transfer that receives nothing for this long fails.
-    explicit Downloader(std::chrono::milliseconds transferTimeout = std::chrono::seconds(60));
+    using Settings = DownloadSettings;
+
+    // Why the last attempt failed, for the user; `Transfer` failures are
+    // network problems and carry the log's wording.
+    struct Failure {
+        enum class Kind { Transfer, Verification, DiskSpace };
+        Kind kind = Kind::Transfer;
+        QString reason; // "wrong hash", "not enough disk space in /tmp", ...
+    };
+
+    explicit Downloader(Settings settings = Settings::current());
+    explicit Downloader(std::chrono::milliseconds transferTimeout);
     ~Downloader();
 
     Downloader(const Downloader&) = delete;
@@ -70,6 +109,9 @@ public:
     float downloadProgress() const;
     std::optional<double> estimatedTimeRemaining() const;
 
+    // Any thread, once onDownloadFailed has been called: why.
+    Failure failure() const;
+
     // "<temporary folder>/package.dmg" (TMPDIR on Unix).
     static QString packagePath();
     // "<temporary folder>/package.dmg.part": the body while it arrives.
@@ -78,7 +120,7 @@ public:
     static qint64 wholeMiB(qint64 bytes);
 
 private:
-    std::chrono::milliseconds m_transferTimeout;
+    Settings m_settings;
     std::shared_ptr<DownloadShared> m_shared;
     std::unique_ptr<SerialQueue> m_queue;
     DownloadTransfer* m_transfer = nullptr; // lives on m_queue, deleted there

@@ -8,6 +8,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <atomic>
@@ -55,14 +58,22 @@ void watch(Downloader& downloader, Outcome& outcome) {
     };
 }
 
+Downloader::Settings withTimeout(std::chrono::milliseconds timeout) {
+    Downloader::Settings settings;
+    settings.transferTimeout = timeout;
+    return settings;
+}
+
 // Runs one download to its outcome, then lingers a little so that a second,
-// wrong callback would be seen.
-void download(const QString& url, Outcome& outcome, std::chrono::milliseconds timeout = 60s) {
-    Downloader downloader(timeout);
+// wrong callback would be seen. Returns why it failed.
+Downloader::Failure download(const QString& url, Outcome& outcome,
+                             Downloader::Settings settings = {}) {
+    Downloader downloader(settings);
     watch(downloader, outcome);
     downloader.startDownload(QUrl(url));
     EXPECT_TRUE(QTest::qWaitFor([&] { return outcome.total() > 0; }, 20000));
     QTest::qWait(200);
+    return downloader.failure();
 }
 
 QByteArray pattern(qint64 size) {
@@ -81,6 +92,7 @@ QStringList partFiles() {
 }
 
 void removePackage() {
+    QFile::remove(Downloader::partPath());
     QFile::remove(Downloader::packagePath());
     QDir(Downloader::packagePath()).removeRecursively();
 }
@@ -154,12 +166,14 @@ TEST(Downloader, ReportsExactlyOneFailureForEveryBrokenTransfer) {
         ASSERT_TRUE(server.isRunning());
         server.addPackage("p.dmg", pattern(1024 * 1024));
         Outcome outcome;
-        download(server.packageUrl(c.file), outcome, 1s); // short idle time-out for "stalled"
+        // A short idle time-out for "stalled".
+        const Downloader::Failure failure =
+            download(server.packageUrl(c.file), outcome, withTimeout(1s));
         EXPECT_EQ(outcome.failures, 1);
         EXPECT_EQ(outcome.successes, 0);
         EXPECT_FALSE(outcome.outcomeOnMain);
-        EXPECT_FALSE(QFile::exists(Downloader::packagePath()));
-        EXPECT_TRUE(partFiles().isEmpty());
+        EXPECT_EQ(failure.kind, Downloader::Failure::Kind::Transfer);
+        EXPECT_FALSE(QFile::exists(Downloader::packagePath())); // the part stays for a resume
     }
 
     SCOPED_TRACE("nobody listening");
@@ -252,4 +266,160 @@ TEST(Downloader, CanBeDestroyedMidTransferOrFromItsOwnCallback) {
     EXPECT_EQ(cancelled.progress.size(), seen);
     EXPECT_FALSE(QFile::exists(Downloader::packagePath()));
     EXPECT_TRUE(partFiles().isEmpty());
+}
+
+namespace {
+
+// A key pair made by the devserver, and its options to sign with it.
+struct SigningKey {
+    QTemporaryDir dir;
+    QString publicKey = DevServer::makeKeyPair(dir.path());
+    QStringList serverOptions() const { return {"--sign-key", dir.filePath("package-key.pem")}; }
+    Downloader::Settings settings() const {
+        Downloader::Settings settings;
+        settings.publicKey = publicKey;
+        return settings;
+    }
+};
+
+QList<QJsonObject> packageRequests(const DevServer& server) {
+    QList<QJsonObject> found;
+    for (const QJsonObject& request : server.requests())
+        if (request["target"].toString().endsWith(".dmg"))
+            found << request;
+    return found;
+}
+
+} // namespace
+
+TEST(Downloader, ChecksTheSignedManifestOnlyWithAKey) {
+    SigningKey key;
+    ASSERT_FALSE(key.publicKey.isEmpty());
+    DevServer server(key.serverOptions());
+    ASSERT_TRUE(server.isRunning());
+    const QByteArray file = pattern(1500000);
+    const QString url = server.addPackage("p.dmg", file);
+    {
+        SCOPED_TRACE("with a key");
+        removePackage();
+        LogCapture log;
+        Outcome outcome;
+        download(url, outcome, key.settings());
+        EXPECT_EQ(outcome.successes, 1);
+        EXPECT_EQ(packageContent(), file);
+        EXPECT_TRUE(log.lines().contains("package verified: size and SHA-256 match the manifest"));
+        QStringList targets;
+        for (const QJsonObject& request : server.requests())
+            targets << request["target"].toString();
+        EXPECT_TRUE(targets.contains("/mac/dl/p.dmg.json"));
+        EXPECT_TRUE(targets.contains("/mac/dl/p.dmg.json.sig"));
+    }
+    {
+        SCOPED_TRACE("without a key");
+        removePackage();
+        const qsizetype before = server.requests().size();
+        LogCapture log;
+        Outcome outcome;
+        download(url, outcome);
+        EXPECT_EQ(outcome.successes, 1);
+        EXPECT_TRUE(log.lines().contains("package signature not checked: no key configured"));
+        const QList<QJsonObject> requests = server.requests().mid(before);
+        ASSERT_EQ(requests.size(), 1);
+        EXPECT_EQ(requests[0]["target"].toString(), "/mac/dl/p.dmg");
+    }
+    {
+        SCOPED_TRACE("a key that is none");
+        Downloader::Settings settings;
+        settings.publicKey = "not-a-key";
+        Outcome outcome;
+        const Downloader::Failure failure = download(url, outcome, settings);
+        EXPECT_EQ(outcome.failures, 1);
+        EXPECT_EQ(failure.kind, Downloader::Failure::Kind::Verification);
+    }
+}
+
+TEST(Downloader, ARetryContinuesTheCutTransferOrStartsAgainOnAWholeAnswer) {
+    struct Case {
+        const char* name;
+        QStringList options;
+        int secondStatus;
+    };
+    const Case cases[] = {
+        {"resumed", {}, 206},
+        {"range ignored", {"--ignore-range"}, 200},
+    };
+    constexpr qint64 kSize = 3 * 1024 * 1024;
+    constexpr qint64 kCut = 2 * 1024 * 1024 + 4321;
+    SigningKey key;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        removePackage();
+        DevServer server(key.serverOptions() + c.options +
+                         QStringList{"--fail-first", "1", "--drop-after", QString::number(kCut)});
+        ASSERT_TRUE(server.isRunning());
+        const QByteArray file = pattern(kSize);
+        const QString url = server.addPackage("p.dmg", file);
+
+        Outcome cut;
+        download(url, cut, key.settings());
+        ASSERT_EQ(cut.failures, 1);
+        const qint64 kept = QFileInfo(Downloader::partPath()).size();
+        EXPECT_GT(kept, 0);
+        EXPECT_LE(kept, kCut);
+
+        Outcome retry;
+        download(url, retry, key.settings());
+        ASSERT_EQ(retry.successes, 1);
+        EXPECT_EQ(packageContent(), file); // hashed whole, so the kept part was right too
+        EXPECT_TRUE(partFiles().isEmpty());
+
+        ASSERT_TRUE(QTest::qWaitFor([&] { return packageRequests(server).size() == 2; }, 5000));
+        const QList<QJsonObject> requests = packageRequests(server);
+        const QJsonObject second = requests[1];
+        EXPECT_EQ(second["range"].toString(), QStringLiteral("bytes=%1-").arg(kept));
+        EXPECT_FALSE(second["ifRange"].toString().isEmpty());
+        EXPECT_EQ(second["status"].toInt(), c.secondStatus);
+        const qint64 sent = requests[0]["sent"].toInteger() + second["sent"].toInteger();
+        EXPECT_EQ(sent, c.secondStatus == 206 ? kSize : kCut + kSize);
+        // Progress counts the whole file, also when the server sends only the rest.
+        ASSERT_FALSE(retry.progress.empty());
+        EXPECT_EQ(retry.progress.front().expectedMiB, 3);
+        EXPECT_EQ(retry.progress.back().writtenMiB, 3);
+    }
+}
+
+TEST(Downloader, FailsASlowOrOversizedTransferWithItsReason) {
+    struct Case {
+        const char* name;
+        QStringList options;
+        Downloader::Failure::Kind kind;
+        QString reason;
+    };
+    const Case cases[] = {
+        {"trickling",
+         {"--throttle", "200"},
+         Downloader::Failure::Kind::Transfer,
+         "under 1024 bytes/s for 1 s (low-speed limit)"},
+        {"larger than the disk",
+         {"--lie-length", "1000000000000000"},
+         Downloader::Failure::Kind::DiskSpace,
+         "not enough disk space in " + QDir::tempPath()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        removePackage();
+        DevServer server(c.options);
+        ASSERT_TRUE(server.isRunning());
+        Downloader::Settings settings;
+        settings.lowSpeedWindow = 1s;
+        LogCapture log;
+        Outcome outcome;
+        const Downloader::Failure failure =
+            download(server.addPackage("p.dmg", pattern(100000)), outcome, settings);
+        EXPECT_EQ(outcome.failures, 1);
+        EXPECT_EQ(failure.kind, c.kind);
+        EXPECT_EQ(failure.reason, c.reason);
+        EXPECT_TRUE(log.lines().contains("Download failed: " + c.reason));
+        EXPECT_FALSE(QFile::exists(Downloader::packagePath()));
+    }
 }

@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -25,23 +26,35 @@ struct InstallerRun {
     QString out;
     QString err;
     qint64 millis = 0;
+    qint64 exitMillis = -1; // from the closing "lumadoc-installer: " line to the exit
 };
 
-InstallerRun runSilent(const InstallScenario& scenario, int timeoutMs = 90000) {
+InstallerRun runSilent(const InstallScenario& scenario, int timeoutMs = 90000,
+                       const QProcessEnvironment& extra = {}) {
     QProcess installer;
-    installer.setProcessEnvironment(scenario.environment());
+    QProcessEnvironment env = scenario.environment();
+    env.insert(extra);
+    installer.setProcessEnvironment(env);
     QElapsedTimer clock;
     clock.start();
     installer.start(LUMADOC_INSTALLER_EXE, {"--silent"});
     InstallerRun run;
-    if (!installer.waitForFinished(timeoutMs)) {
-        installer.kill();
-        installer.waitForFinished();
+    qint64 closingLineAt = -1;
+    while (!installer.waitForFinished(100) && installer.state() == QProcess::Running) {
+        run.out += QString::fromUtf8(installer.readAllStandardOutput());
+        run.err += QString::fromUtf8(installer.readAllStandardError());
+        if (closingLineAt < 0 && (run.out + run.err).contains("lumadoc-installer: "))
+            closingLineAt = clock.elapsed();
+        if (clock.elapsed() > timeoutMs) {
+            installer.kill();
+            installer.waitForFinished();
+        }
     }
     run.millis = clock.elapsed();
+    run.exitMillis = closingLineAt < 0 ? 0 : run.millis - closingLineAt;
     run.exitStatus = installer.exitStatus() == QProcess::NormalExit ? installer.exitCode() : -1;
-    run.out = QString::fromUtf8(installer.readAllStandardOutput());
-    run.err = QString::fromUtf8(installer.readAllStandardError());
+    run.out += QString::fromUtf8(installer.readAllStandardOutput());
+    run.err += QString::fromUtf8(installer.readAllStandardError());
     return run;
 }
 
@@ -265,10 +278,12 @@ TEST(SilentInstall, ADeadOrHangingTelemetryServerChangesNothingButTheLog) {
         ASSERT_TRUE(scenario.serveProduct());
         const InstallerRun run = runSilent(scenario);
         EXPECT_EQ(run.exitStatus, SilentInstall::Installed) << run.err.toStdString();
-        // Two posters, each waited for at most 15 seconds.
-        EXPECT_LT(run.millis, 2 * 15000 + 10000);
-        EXPECT_TRUE(run.out.contains("still tasks uncompleted after timeout"))
+        // Two posters, each waited for at most 15 seconds, side by side.
+        EXPECT_GE(run.exitMillis, 14000);
+        EXPECT_LT(run.exitMillis, 15000 + 2000);
+        EXPECT_EQ(run.out.count("still tasks uncompleted after timeout"), 2)
             << run.out.toStdString();
+        EXPECT_EQ(run.out.count("sending the last reports…"), 1);
     }
 }
 
@@ -287,4 +302,85 @@ TEST(SilentInstall, BadUsageAndConfigurationAreRefused) {
     ASSERT_TRUE(installer.waitForFinished(30000));
     EXPECT_EQ(installer.exitCode(), SilentInstall::BadUsage);
     EXPECT_TRUE(installer.readAllStandardError().contains("bad download address"));
+}
+
+TEST(SilentInstall, OnlyAPackageThatPassesVerificationIsInstalled) {
+    QTemporaryDir keys;
+    const QString publicKey = DevServer::makeKeyPair(keys.path());
+    ASSERT_FALSE(publicKey.isEmpty());
+    QProcessEnvironment withKey;
+    withKey.insert("LUMADOC_PACKAGE_PUBLIC_KEY", publicKey);
+    const QStringList signing = {"--sign-key", keys.filePath("package-key.pem"),
+                                 "--manifest-version", "3.2.1"};
+    {
+        SCOPED_TRACE("signed");
+        InstallScenario scenario(signing);
+        ASSERT_TRUE(scenario.serveProduct("3.2.1"));
+        scenario.installPrevious("1.0.0");
+        const InstallerRun run = runSilent(scenario, 90000, withKey);
+        ASSERT_EQ(run.exitStatus, SilentInstall::Installed) << run.err.toStdString();
+        EXPECT_TRUE(run.out.contains("package verified")) << run.out.toStdString();
+        EXPECT_TRUE(readFile(sandbox::applicationsDir() + "/Lumadoc.app/Contents/Info.plist")
+                        .contains("3.2.1"));
+    }
+
+    struct Case {
+        QStringList options;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {{"--no-signature"}, "unsigned"},
+        {{"--manifest-wrong-file"}, "wrong file"},
+        {{"--manifest-expires", "2020-01-01T00:00:00Z"}, "expired"},
+        {{"--manifest-version", "0.9"}, "older than installed"},
+        {{"--lie-length", "10"}, "wrong size"},
+        {{"--tamper-body"}, "wrong hash"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        InstallScenario scenario(signing + c.options);
+        ASSERT_TRUE(scenario.serveProduct("3.2.1"));
+        const QString previous = scenario.installPrevious("1.0.0");
+        const auto before = snapshotTree(previous);
+        const InstallerRun run = runSilent(scenario, 90000, withKey);
+        EXPECT_EQ(run.exitStatus, SilentInstall::DownloadFailed) << run.out.toStdString();
+        EXPECT_TRUE(run.err.contains(QString("the package failed verification: ") + c.reason))
+            << run.err.toStdString();
+        EXPECT_EQ(snapshotTree(previous), before);
+        EXPECT_FALSE(QFile::exists(sandbox::tempDir() + "/package.dmg"));
+        EXPECT_FALSE(QFile::exists(sandbox::tempDir() + "/package.dmg.part"));
+    }
+
+    SCOPED_TRACE("signed with another key");
+    QTemporaryDir otherKeys;
+    ASSERT_FALSE(DevServer::makeKeyPair(otherKeys.path()).isEmpty());
+    InstallScenario scenario({"--sign-key", otherKeys.filePath("package-key.pem")});
+    ASSERT_TRUE(scenario.serveProduct("3.2.1"));
+    const InstallerRun run = runSilent(scenario, 90000, withKey);
+    EXPECT_EQ(run.exitStatus, SilentInstall::DownloadFailed);
+    EXPECT_TRUE(run.err.contains("the package failed verification: bad signature"))
+        << run.err.toStdString();
+}
+
+TEST(SilentInstall, ACutDownloadIsResumedAndTheInstalledTreeIsComplete) {
+    InstallScenario scenario({"--fail-first", "1", "--drop-after", "1500000"});
+    ASSERT_TRUE(scenario.serveProduct("3.2.1", 3 * 1024 * 1024));
+    const InstallerRun run = runSilent(scenario);
+    ASSERT_EQ(run.exitStatus, SilentInstall::Installed) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains("Resuming download at byte")) << run.out.toStdString();
+
+    QStringList ranges;
+    for (const QJsonObject& request : scenario.server().requests())
+        ranges << request["range"].toString();
+    EXPECT_EQ(ranges.filter(QRegularExpression("^bytes=\\d+-$")).size(), 1)
+        << ranges.join(", ").toStdString();
+
+    // The installed tree is the product's, byte for byte.
+    QTemporaryDir reference;
+    FakeProduct::Options product;
+    product.markerPath = scenario.markerPath();
+    product.payloadBytes = 3 * 1024 * 1024;
+    const QString expected = FakeProduct::write(reference.path(), product);
+    ASSERT_FALSE(expected.isEmpty());
+    EXPECT_EQ(snapshotTree(sandbox::applicationsDir() + "/Lumadoc.app"), snapshotTree(expected));
 }

@@ -16,8 +16,9 @@ const QByteArray kReadyLine = "listening on 127.0.0.1:";
 
 DevServer::DevServer(const QStringList& options) {
     QDir(m_dir.path()).mkpath("packages");
-    QStringList arguments{"--root", packageDir(), "--telemetry-log",
-                          m_dir.filePath("telemetry.jsonl")};
+    QStringList arguments{"--root",          packageDir(),
+                          "--telemetry-log", m_dir.filePath("telemetry.jsonl"),
+                          "--request-log",   m_dir.filePath("requests.jsonl")};
     arguments += options;
     // Request lines go to the test's own stderr, next to its failures.
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -68,9 +69,10 @@ QString DevServer::packageUrl(const QString& name) const {
     return baseUrl() + "/mac/dl/" + name;
 }
 
-QList<QJsonObject> DevServer::telemetry() const {
+namespace {
+QList<QJsonObject> readJsonLines(const QString& path) {
     QList<QJsonObject> entries;
-    QFile file(m_dir.filePath("telemetry.jsonl"));
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return entries;
     for (const QByteArray& line : file.readAll().split('\n')) {
@@ -79,6 +81,23 @@ QList<QJsonObject> DevServer::telemetry() const {
             entries.append(document.object());
     }
     return entries;
+}
+} // namespace
+
+QList<QJsonObject> DevServer::telemetry() const {
+    return readJsonLines(m_dir.filePath("telemetry.jsonl"));
+}
+
+QList<QJsonObject> DevServer::requests() const {
+    return readJsonLines(m_dir.filePath("requests.jsonl"));
+}
+
+QString DevServer::makeKeyPair(const QString& dir) {
+    QProcess keygen;
+    keygen.start(QStringLiteral(LUMADOC_BIN_DIR "/lumadoc-devserver"), {"keygen", dir});
+    if (!keygen.waitForFinished(10000) || keygen.exitCode() != 0)
+        return {};
+    return QString::fromLatin1(keygen.readAllStandardOutput()).trimmed();
 }
 
 bool DevServer::waitForTelemetry(int count, int timeoutMs) const {

@@ -39,6 +39,14 @@ public:
     // Processes events until at least `count` posts have arrived; false on time-out.
     bool waitForTelemetry(int count, int timeoutMs = 5000) const;
 
+    // Requests answered so far: {"method", "target", "range", "ifRange",
+    // "status", "sent"}; a package body's entry comes once it has been sent.
+    QList<QJsonObject> requests() const;
+
+    // Runs "lumadoc-devserver keygen <dir>": the private key's path is
+    // <dir>/package-key.pem; returns the public key's base64 (empty on failure).
+    static QString makeKeyPair(const QString& dir);
+
 private:
     QTemporaryDir m_dir;
     QProcess m_process;

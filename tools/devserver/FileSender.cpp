@@ -18,6 +18,11 @@ FileSender::FileSender(QTcpSocket* socket, const QString& path, const Plan& plan
     connect(m_socket, &QTcpSocket::bytesWritten, this, &FileSender::pump);
 }
 
+FileSender::~FileSender() {
+    if (onDone)
+        onDone(m_sent);
+}
+
 bool FileSender::start() {
     if (!m_file.open(QIODevice::ReadOnly) || !m_file.seek(m_plan.offset))
         return false;
@@ -55,7 +60,10 @@ void FileSender::pump() {
             m_wait.start(std::max(1, static_cast<int>(missing * 1000 / m_plan.throttle)));
             return;
         }
-        const QByteArray bytes = m_file.read(n);
+        QByteArray bytes = m_file.read(n);
+        const qint64 at = m_plan.offset + m_sent;
+        if (m_plan.flipAt >= at && m_plan.flipAt < at + bytes.size())
+            bytes[m_plan.flipAt - at] = static_cast<char>(~bytes[m_plan.flipAt - at]);
         if (bytes.size() != n) {
             m_done = true;
             m_socket->abort(); // the file shrank or failed under us

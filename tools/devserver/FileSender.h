@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QObject>
 #include <QTimer>
+#include <functional>
 
 class QTcpSocket;
 
@@ -21,10 +22,15 @@ public:
         qint64 dropAfter = -1;   // close after this many body bytes (-1: never)
         qint64 stallAfter = -1;  // go quiet after this many body bytes (-1: never)
         bool closeAtEnd = false; // close without finishing the body's framing
+        qint64 flipAt = -1;      // file offset of a byte sent inverted (-1: none)
     };
 
     // The sender is a child of the socket; it closes the socket when done.
     FileSender(QTcpSocket* socket, const QString& path, const Plan& plan);
+    ~FileSender() override;
+
+    // Called once with the body bytes sent, when the sender goes with its socket.
+    std::function<void(qint64 sent)> onDone;
 
     // Opens the file and starts sending; false (and nothing sent) when the
     // file cannot be read.

@@ -4,8 +4,10 @@
 #include "HttpServer.h"
 #include "RekolForm.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QJsonObject>
+#include <QLocale>
 #include <QTcpSocket>
 #include <QUrl>
 #include <cstdio>
@@ -81,6 +83,11 @@ std::optional<ByteRange> parseRange(const QByteArray& header, qint64 size) {
     if (a >= size)
         return ByteRange{0, -1, true};
     return ByteRange{a, to.isEmpty() ? size - 1 : std::min(b, size - 1), false};
+}
+
+// RFC 9110's IMF-fixdate, e.g. "Sun, 06 Nov 1994 08:49:37 GMT".
+QByteArray httpDate(const QDateTime& time) {
+    return QLocale::c().toString(time.toUTC(), "ddd, dd MMM yyyy hh:mm:ss 'GMT'").toLatin1();
 }
 
 bool isPlainFileName(const QString& name) {
@@ -165,6 +172,10 @@ void HttpConnection::servePackage(QString name) {
             302, {},
             {{"Location", (kPackagePrefix + "r/" + QUrl::toPercentEncoding(name)).toUtf8()}});
 
+    if (ManifestSigner* signer = m_server.signer();
+        signer && (name.endsWith(".json") || name.endsWith(".json.sig")))
+        return serveManifest(*signer, name);
+
     const QFileInfo file(options.root + '/' + name);
     if (!isPlainFileName(name) || !file.isFile() || !file.isReadable())
         return reply(404, "no such package\n");
@@ -177,8 +188,19 @@ void HttpConnection::servePackage(QString name) {
     int status = 200;
     FileSender::Plan plan;
     plan.length = size;
-    Headers headers{{"Content-Type", "application/octet-stream"}, {"Accept-Ranges", "bytes"}};
-    if (const auto range = parseRange(m_request->header("range"), size)) {
+    // Validators for If-Range: the size and modification time make the entity.
+    const QByteArray etag = '"' + QByteArray::number(size, 16) + '-' +
+                            QByteArray::number(file.lastModified().toMSecsSinceEpoch(), 16) + '"';
+    const QByteArray lastModified = httpDate(file.lastModified());
+    Headers headers{{"Content-Type", "application/octet-stream"},
+                    {"Accept-Ranges", "bytes"},
+                    {"ETag", etag},
+                    {"Last-Modified", lastModified}};
+    const QByteArray ifRange = m_request->header("if-range");
+    const bool rangeAllowed =
+        !options.ignoreRange && (ifRange.isEmpty() || ifRange == etag || ifRange == lastModified);
+    if (const auto range =
+            rangeAllowed ? parseRange(m_request->header("range"), size) : std::nullopt) {
         if (range->unsatisfiable)
             return reply(416, "range not satisfiable\n",
                          {{"Content-Range", "bytes */" + QByteArray::number(size)}});
@@ -195,6 +217,7 @@ void HttpConnection::servePackage(QString name) {
         plan.dropAfter = options.dropAfter;
         plan.stallAfter = options.stallAfter;
         plan.closeAtEnd = options.lieLength > 0;
+        plan.flipAt = options.tamperBody ? size / 2 : -1;
     }
     if (plan.chunked)
         headers.emplaceBack("Transfer-Encoding", "chunked");
@@ -209,8 +232,25 @@ void HttpConnection::servePackage(QString name) {
     if (m_request->method == "HEAD")
         return m_socket->disconnectFromHost();
     auto* sender = new FileSender(m_socket, file.absoluteFilePath(), plan);
+    sender->onDone = [&server = m_server, entry = logEntry(status)](qint64 sent) mutable {
+        entry["sent"] = static_cast<double>(sent);
+        server.requestLog().append(entry);
+    };
     if (!sender->start())
         m_socket->abort();
+}
+
+void HttpConnection::serveManifest(ManifestSigner& signer, const QString& name) {
+    const bool signature = name.endsWith(".sig");
+    const QString package = name.left(name.size() - (signature ? 9 : 5));
+    const QFileInfo file(m_server.options().root + '/' + package);
+    if (!isPlainFileName(package) || !file.isFile() || !file.isReadable() ||
+        (signature && m_server.options().noSignature))
+        return reply(404, "no such manifest\n");
+    const auto made = signer.manifestFor(file.absoluteFilePath(), package);
+    if (!made)
+        return reply(500, "cannot make the manifest\n");
+    reply(200, signature ? made->signature : made->json);
 }
 
 void HttpConnection::acceptRekolPost() {
@@ -260,7 +300,20 @@ void HttpConnection::reply(int status, const QByteArray& body, Headers headers) 
     if (!m_request || m_request->method != "HEAD")
         m_socket->write(body);
     logRequest(status);
+    QJsonObject entry = logEntry(status);
+    entry["sent"] = m_request && m_request->method == "HEAD" ? 0 : static_cast<double>(body.size());
+    m_server.requestLog().append(entry);
     m_socket->disconnectFromHost();
+}
+
+QJsonObject HttpConnection::logEntry(int status) const {
+    if (!m_request)
+        return {{"status", status}};
+    return {{"method", QString::fromLatin1(m_request->method)},
+            {"target", QString::fromUtf8(m_request->target)},
+            {"range", QString::fromLatin1(m_request->header("range"))},
+            {"ifRange", QString::fromLatin1(m_request->header("if-range"))},
+            {"status", status}};
 }
 
 void HttpConnection::logRequest(int status, const QString& note) {

@@ -6,7 +6,11 @@
 
 HttpServer::HttpServer(const ServerOptions& options)
     : m_options(options)
-    , m_telemetryLog(options.telemetryLog) {}
+    , m_telemetryLog(options.telemetryLog)
+    , m_requestLog(options.requestLog) {
+    if (!m_options.signKey.isEmpty())
+        m_signer = std::make_unique<ManifestSigner>(m_options);
+}
 
 bool HttpServer::start() {
     return listen(QHostAddress::LocalHost, m_options.port);

@@ -28,7 +28,11 @@ ServerOptions ServerOptions::parse(const QStringList& arguments) {
         "Package and telemetry server for the Lumadoc installer's demo and tests.\n"
         "Serves the files of a folder as /mac/dl/<name> (also /mac/dl/old/<name>, which\n"
         "redirects to /mac/dl/<name>) and accepts telemetry posts on /rekol/<anything>.\n"
-        "Listens on 127.0.0.1 only and prints \"listening on 127.0.0.1:<port>\" when ready.");
+        "Listens on 127.0.0.1 only and prints \"listening on 127.0.0.1:<port>\" when ready.\n"
+        "With --sign-key it also publishes /mac/dl/<name>.json and <name>.json.sig, the\n"
+        "Ed25519-signed manifest of each package.\n"
+        "\"lumadoc-devserver keygen DIR\" writes a new key pair into DIR (package-key.pem,\n"
+        "package-key.pub holding the base64 public key) and prints the public key.");
     parser.addHelpOption();
     const QList<QCommandLineOption> options = {
         {"port", "Port to listen on; 0 picks a free one (default 0).", "port", "0"},
@@ -46,6 +50,20 @@ ServerOptions ServerOptions::parse(const QStringList& arguments) {
          "bytes"},
         {"lie-length", "Announce a Content-Length this many bytes larger than the body sent.",
          "bytes"},
+        {"tamper-body", "Flip one byte in the middle of package bodies."},
+        {"ignore-range", "Answer range requests with the whole file (status 200)."},
+        {"sign-key",
+         "Publish a manifest signed with this Ed25519 private key (PEM) beside every "
+         "package.",
+         "file"},
+        {"manifest-version", "\"version\" of the manifests (default 1.0.0).", "version"},
+        {"manifest-expires",
+         "\"expires\" of the manifests, e.g. 2027-01-31T00:00:00Z (default: 30 days ahead).",
+         "time"},
+        {"manifest-wrong-file", "Manifests name another file than the package they describe."},
+        {"no-signature", "Publish manifests without their .json.sig (answered 404)."},
+        {"request-log", "Append one JSON line per request (bytes of the body sent) to this file.",
+         "file"},
         {"rekol-reply", "Body of the answer to telemetry posts (default \"result=1\").", "text"},
         {"rekol-status", "HTTP status of the answer to telemetry posts (default 200).", "code"},
         {"rekol-hang", "Never answer telemetry posts (they are still logged)."},
@@ -53,11 +71,16 @@ ServerOptions ServerOptions::parse(const QStringList& arguments) {
     };
     parser.addOptions(options);
     parser.process(arguments);
-    if (!parser.positionalArguments().isEmpty())
-        fail("unexpected argument " + parser.positionalArguments().first());
+    ServerOptions o;
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() == 2 && positional[0] == "keygen") {
+        o.keygenDir = positional[1];
+        return o;
+    }
+    if (!positional.isEmpty())
+        fail("unexpected argument " + positional.first());
 
     constexpr qint64 kMax = std::numeric_limits<qint64>::max();
-    ServerOptions o;
     o.port = static_cast<quint16>(number(parser, "port", 0, 65535));
     o.root = QDir(parser.isSet("root") ? parser.value("root") : QDir::currentPath()).absolutePath();
     if (!QDir(o.root).exists())
@@ -76,6 +99,19 @@ ServerOptions ServerOptions::parse(const QStringList& arguments) {
         o.stallAfter = number(parser, "stall-after", 0, kMax);
     if (parser.isSet("lie-length"))
         o.lieLength = number(parser, "lie-length", 1, kMax / 2);
+    o.tamperBody = parser.isSet("tamper-body");
+    o.ignoreRange = parser.isSet("ignore-range");
+    o.signKey = parser.value("sign-key");
+    if (parser.isSet("manifest-version"))
+        o.manifestVersion = parser.value("manifest-version");
+    if (parser.isSet("manifest-expires")) {
+        o.manifestExpires = QDateTime::fromString(parser.value("manifest-expires"), Qt::ISODate);
+        if (!o.manifestExpires.isValid())
+            fail("--manifest-expires needs a time such as 2027-01-31T00:00:00Z");
+    }
+    o.manifestWrongFile = parser.isSet("manifest-wrong-file");
+    o.noSignature = parser.isSet("no-signature");
+    o.requestLog = parser.value("request-log");
     if (parser.isSet("rekol-reply"))
         o.rekolReply = parser.value("rekol-reply").toUtf8();
     if (parser.isSet("rekol-status"))

@@ -2,6 +2,7 @@
 // Command-line options of lumadoc-devserver, parsed once at start.
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <limits>
 
@@ -16,10 +17,24 @@ struct ServerOptions {
 
     // Faults, applied to the first failFirst package requests only.
     qint64 failFirst = std::numeric_limits<qint64>::max();
-    int status = 0;         // answer this status instead of the file (0: off)
-    qint64 dropAfter = -1;  // close the connection after this many body bytes
-    qint64 stallAfter = -1; // stop sending after this many body bytes, keep it open
-    qint64 lieLength = 0;   // announce this many bytes more than are sent, then close
+    int status = 0;          // answer this status instead of the file (0: off)
+    qint64 dropAfter = -1;   // close the connection after this many body bytes
+    qint64 stallAfter = -1;  // stop sending after this many body bytes, keep it open
+    qint64 lieLength = 0;    // announce this many bytes more than are sent, then close
+    bool tamperBody = false; // flip one byte in the middle of the body
+
+    // Ranges and validators.
+    bool ignoreRange = false; // answer every range request with the whole file
+
+    // Signed manifests ("<package>.json", "<package>.json.sig").
+    QString signKey;                   // Ed25519 private key (PEM); empty: none published
+    QString manifestVersion = "1.0.0"; // "version" of every manifest
+    QDateTime manifestExpires;         // "expires"; invalid: 30 days after it is made
+    bool manifestWrongFile = false;    // "file" names another package
+    bool noSignature = false;          // the .json.sig answers 404
+
+    QString keygenDir;  // "keygen DIR": write a key pair into DIR and exit
+    QString requestLog; // JSON lines, one per request; empty for none
 
     // Telemetry.
     QByteArray rekolReply = "result=1";
