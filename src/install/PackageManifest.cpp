@@ -82,9 +82,10 @@ PackageManifest::verify(const QByteArray& json, const QByteArray& signatureText,
     const auto signature = PackageCrypto::decodeBase64(signatureText);
     if (!signature || !PackageCrypto::verifyEd25519(publicKey, json, *signature))
         return refuse(reason, "bad signature");
-    const std::optional<PackageManifest> manifest = parse(json);
+    QString error;
+    const std::optional<PackageManifest> manifest = parse(json, &error);
     if (!manifest)
-        return refuse(reason, "bad manifest");
+        return refuse(reason, "bad manifest: " + error);
     if (manifest->file != fileName)
         return refuse(reason, "wrong file");
     if (manifest->expires <= now)

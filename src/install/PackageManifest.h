@@ -30,8 +30,8 @@ struct PackageManifest {
     // Checks the signature and then the contents for the package `fileName`,
     // at `now`, against the installed application's version (empty: none
     // installed). Returns the manifest, or no value with the reason in
-    // `reason`: "bad signature", "bad manifest", "wrong file", "expired" or
-    // "older than installed".
+    // `reason`: "bad signature", "bad manifest: <what>", "wrong file",
+    // "expired" or "older than installed".
     static std::optional<PackageManifest> verify(const QByteArray& json,
                                                  const QByteArray& signatureText,
                                                  const QByteArray& publicKey,

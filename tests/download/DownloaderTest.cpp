@@ -328,6 +328,20 @@ TEST(Downloader, ChecksTheSignedManifestOnlyWithAKey) {
         EXPECT_EQ(requests[0]["target"].toString(), "/mac/dl/p.dmg");
     }
     {
+        SCOPED_TRACE("a manifest over 64 KiB");
+        DevServer plain; // serves the files as they are
+        ASSERT_TRUE(plain.isRunning());
+        plain.addPackage("p.dmg.json", QByteArray(100 * 1024, ' ') + "{}");
+        plain.addPackage("p.dmg.json.sig", QByteArray(88, 'A'));
+        Outcome outcome;
+        const Downloader::Failure failure =
+            download(plain.addPackage("p.dmg", file), outcome, key.settings());
+        EXPECT_EQ(outcome.failures, 1);
+        EXPECT_EQ(failure.reason, "bad manifest");
+        for (const QJsonObject& request : plain.requests())
+            EXPECT_NE(request["target"].toString(), "/mac/dl/p.dmg");
+    }
+    {
         SCOPED_TRACE("a key that is none");
         Downloader::Settings settings;
         settings.publicKey = "not-a-key";
