@@ -41,8 +41,8 @@ ServerOptions ServerOptions::parse(const QStringList& arguments) {
         {"chunked", "Send packages without Content-Length, in chunked transfer encoding."},
         {"redirect", "Answer /mac/dl/<f> with a 302 to /mac/dl/r/<f>, which serves <f>."},
         {"fail-first",
-         "Apply --status, --drop-after, --stall-after and --lie-length to the first <k> "
-         "package requests only (default: all).",
+         "Apply --status, --drop-after, --stall-after, --lie-length and --tamper-body to the "
+         "first <k> package requests only (default: all).",
          "k"},
         {"status", "Answer package requests with this HTTP status and a short body.", "code"},
         {"drop-after", "Close the connection after sending this many body bytes.", "bytes"},
