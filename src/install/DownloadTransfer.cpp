@@ -99,7 +99,6 @@ DownloadTransfer::~DownloadTransfer() {
 }
 
 void DownloadTransfer::start() {
-    m_chunk.resize(kChunkSize);
     m_manager = new QNetworkAccessManager(this);
     m_manager->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
     connect(&m_speedTimer, &QTimer::timeout, this, &DownloadTransfer::checkSpeed);
@@ -179,6 +178,7 @@ void DownloadTransfer::checkManifest() {
                                          m_settings.installedVersion, &reason);
     if (!m_manifest)
         return fail(verificationFailure(reason), true);
+    m_hash = std::make_unique<BackgroundSha256>();
     logLine(QStringLiteral("package manifest verified: %1 version %2, %3 bytes")
                 .arg(m_manifest->file, m_manifest->version)
                 .arg(m_manifest->size));
@@ -281,7 +281,7 @@ bool DownloadTransfer::beginBody() {
 
 // The hash covers the whole file: the kept part is read back first.
 bool DownloadTransfer::rehashKeptPart(qint64 length) {
-    m_hash.reset();
+    m_hash->reset();
     if (length == 0)
         return true;
     QFile kept(m_file.fileName());
@@ -289,11 +289,11 @@ bool DownloadTransfer::rehashKeptPart(qint64 length) {
         return false;
     qint64 left = length;
     while (left > 0) {
-        const qint64 n = kept.read(m_chunk.data(), std::min<qint64>(left, m_chunk.size()));
-        if (n <= 0)
+        const QByteArray piece = kept.read(std::min<qint64>(left, kChunkSize));
+        if (piece.isEmpty())
             return false;
-        m_hash.add(m_chunk.constData(), n);
-        left -= n;
+        m_hash->add(piece);
+        left -= piece.size();
     }
     return true;
 }
@@ -307,18 +307,20 @@ void DownloadTransfer::onReadyRead() {
         return;
     }
     while (m_writeError.isEmpty() && m_reply->bytesAvailable() > 0) {
-        const qint64 n = m_reply->read(m_chunk.data(), m_chunk.size());
+        // A fresh array per piece: the hash thread shares it while it is written.
+        const QByteArray piece = m_reply->read(kChunkSize);
+        const qint64 n = piece.size();
         if (n <= 0)
             break;
         if (m_manifest && m_written + n > m_manifest->size)
             return abortWith(verificationFailure("wrong size"), true);
-        if (m_file.write(m_chunk.constData(), n) != n) {
+        if (m_hash)
+            m_hash->add(piece);
+        if (m_file.write(piece) != n) {
             m_writeError = m_file.errorString();
             m_reply->abort(); // finishes the reply; onFinished reports the failure
             return;
         }
-        if (m_manifest)
-            m_hash.add(m_chunk.constData(), n);
         m_written += n;
         m_received += n;
     }
@@ -397,7 +399,7 @@ void DownloadTransfer::onFinished() {
     if (!failure && m_manifest) {
         if (m_written != m_manifest->size)
             failure = {verificationFailure("wrong size"), true};
-        else if (m_hash.result() != m_manifest->sha256)
+        else if (m_hash->result() != m_manifest->sha256)
             failure = {verificationFailure("wrong hash"), true};
         else
             logLine("package verified: size and SHA-256 match the manifest");

@@ -8,8 +8,8 @@
 // becomes "package.dmg" and exactly one of the owner's outcome callbacks runs.
 // Created by Downloader, moved to the queue's thread, and deleted there.
 
+#include "install/BackgroundSha256.h"
 #include "install/DownloadShared.h"
-#include "install/PackageCrypto.h"
 #include "install/PackageManifest.h"
 
 #include <QFile>
@@ -71,7 +71,7 @@ private:
     QNetworkReply* m_manifestReply = nullptr;
     QNetworkReply* m_signatureReply = nullptr;
     std::optional<PackageManifest> m_manifest;
-    Sha256 m_hash;
+    std::unique_ptr<BackgroundSha256> m_hash; // with a manifest
 
     // The package stage.
     QNetworkReply* m_reply = nullptr;
@@ -82,7 +82,6 @@ private:
     qint64 m_rangeFrom = 0;  // bytes of the kept part asked to be continued
     qint64 m_offset = 0;     // bytes of the kept part this reply continues
     qint64 m_expectedTotal = -1;
-    QByteArray m_chunk; // reused read buffer
     QString m_writeError;
     qint64 m_written = 0;  // body bytes in the part file
     qint64 m_received = 0; // body bytes of this reply
