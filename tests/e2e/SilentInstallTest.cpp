@@ -385,3 +385,13 @@ TEST(SilentInstall, ACutDownloadIsResumedAndTheInstalledTreeIsComplete) {
     ASSERT_FALSE(expected.isEmpty());
     EXPECT_EQ(snapshotTree(sandbox::applicationsDir() + "/Lumadoc.app"), snapshotTree(expected));
 }
+
+TEST(SilentInstall, AQuietServerIsAnnouncedAndTheProgressComesBack) {
+    InstallScenario scenario({"--stall-after", "100000", "--stall-for", "11000"});
+    ASSERT_TRUE(scenario.serveProduct());
+    const InstallerRun run = runSilent(scenario);
+    ASSERT_EQ(run.exitStatus, SilentInstall::Installed) << run.err.toStdString();
+    EXPECT_EQ(run.out.count("waiting for the server…"), 1) << run.out.toStdString();
+    const QString after = run.out.mid(run.out.indexOf("waiting for the server…"));
+    EXPECT_TRUE(after.contains(QRegularExpression("\\n\\[#*-*\\] "))) << after.toStdString();
+}

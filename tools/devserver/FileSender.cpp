@@ -84,8 +84,16 @@ void FileSender::pump() {
 
 void FileSender::reachedLimit() {
     m_done = true;
-    if (m_plan.stallAfter >= 0 && m_sent == m_plan.stallAfter && m_sent < m_plan.length)
-        return; // quiet for good, connection left open
+    if (m_plan.stallAfter >= 0 && m_sent == m_plan.stallAfter && m_sent < m_plan.length) {
+        if (m_plan.stallFor >= 0) {
+            QTimer::singleShot(static_cast<int>(m_plan.stallFor), this, [this] {
+                m_plan.stallAfter = -1;
+                m_done = false;
+                pump();
+            });
+        }
+        return; // quiet, connection left open
+    }
     const bool complete = m_sent == m_plan.length && !m_plan.closeAtEnd;
     if (!complete)
         return closeWhenFlushed();

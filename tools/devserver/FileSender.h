@@ -21,6 +21,7 @@ public:
         bool chunked = false;    // frame the body in chunked transfer encoding
         qint64 dropAfter = -1;   // close after this many body bytes (-1: never)
         qint64 stallAfter = -1;  // go quiet after this many body bytes (-1: never)
+        qint64 stallFor = -1;    // milliseconds of quiet before going on (-1: for good)
         bool closeAtEnd = false; // close without finishing the body's framing
         qint64 flipAt = -1;      // file offset of a byte sent inverted (-1: none)
     };

@@ -216,6 +216,7 @@ void HttpConnection::servePackage(QString name) {
     if (faulty) {
         plan.dropAfter = options.dropAfter;
         plan.stallAfter = options.stallAfter;
+        plan.stallFor = options.stallFor;
         plan.closeAtEnd = options.lieLength > 0;
         plan.flipAt = options.tamperBody ? size / 2 : -1;
     }

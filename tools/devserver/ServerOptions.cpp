@@ -48,6 +48,7 @@ ServerOptions ServerOptions::parse(const QStringList& arguments) {
         {"drop-after", "Close the connection after sending this many body bytes.", "bytes"},
         {"stall-after", "Stop sending after this many body bytes; keep the connection open.",
          "bytes"},
+        {"stall-for", "With --stall-after: go on sending after this many milliseconds.", "ms"},
         {"lie-length", "Announce a Content-Length this many bytes larger than the body sent.",
          "bytes"},
         {"tamper-body", "Flip one byte in the middle of package bodies."},
@@ -97,6 +98,8 @@ ServerOptions ServerOptions::parse(const QStringList& arguments) {
         o.dropAfter = number(parser, "drop-after", 0, kMax);
     if (parser.isSet("stall-after"))
         o.stallAfter = number(parser, "stall-after", 0, kMax);
+    if (parser.isSet("stall-for"))
+        o.stallFor = number(parser, "stall-for", 0, std::numeric_limits<int>::max());
     if (parser.isSet("lie-length"))
         o.lieLength = number(parser, "lie-length", 1, kMax / 2);
     o.tamperBody = parser.isSet("tamper-body");

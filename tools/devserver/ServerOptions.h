@@ -20,6 +20,7 @@ struct ServerOptions {
     int status = 0;          // answer this status instead of the file (0: off)
     qint64 dropAfter = -1;   // close the connection after this many body bytes
     qint64 stallAfter = -1;  // stop sending after this many body bytes, keep it open
+    qint64 stallFor = -1;    // milliseconds before a stalled body goes on (-1: never)
     qint64 lieLength = 0;    // announce this many bytes more than are sent, then close
     bool tamperBody = false; // flip one byte in the middle of the body
 
