@@ -18,19 +18,16 @@ DownloadSettings DownloadSettings::current() {
     DownloadSettings settings;
     settings.publicKey = Config::get().packagePublicKey;
     const ProductPaths paths;
-    if (QFileInfo::exists(paths.app()))
+    if (QFileInfo::exists(paths.app())) {
         settings.installedVersion = PropertyList::readFile(paths.infoPlist())
                                         .stringValue("CFBundleShortVersionString")
                                         .value_or(QString());
+        // A damaged installation must not stand in the way of its repair.
+        if (!settings.publicKey.isEmpty() && settings.installedVersion.isEmpty())
+            logLine("installed version unknown: a package of any version may replace it");
+    }
     return settings;
 }
-
-Downloader::Downloader(std::chrono::milliseconds transferTimeout)
-    : Downloader([transferTimeout] {
-        Settings settings = Settings::current();
-        settings.transferTimeout = transferTimeout;
-        return settings;
-    }()) {}
 
 Downloader::Downloader(Settings settings)
     : m_settings(std::move(settings))

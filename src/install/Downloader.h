@@ -88,7 +88,6 @@ public:
     };
 
     explicit Downloader(Settings settings = Settings::current());
-    explicit Downloader(std::chrono::milliseconds transferTimeout);
     ~Downloader();
 
     Downloader(const Downloader&) = delete;
