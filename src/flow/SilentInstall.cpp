@@ -38,11 +38,9 @@ void printLine(const QString& text) {
     std::fflush(stdout);
 }
 
-} // namespace
-
-namespace {
 // A download that receives nothing for this long says so.
 constexpr std::chrono::seconds kQuietTime{10};
+
 } // namespace
 
 SilentInstall::SilentInstall()
