@@ -305,6 +305,7 @@ TEST(SilentInstall, BadUsageAndConfigurationAreRefused) {
 }
 
 TEST(SilentInstall, OnlyAPackageThatPassesVerificationIsInstalled) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     QTemporaryDir keys;
     const QString publicKey = DevServer::makeKeyPair(keys.path());
     ASSERT_FALSE(publicKey.isEmpty());
@@ -364,6 +365,7 @@ TEST(SilentInstall, OnlyAPackageThatPassesVerificationIsInstalled) {
 }
 
 TEST(SilentInstall, ACutDownloadIsResumedAndTheInstalledTreeIsComplete) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     InstallScenario scenario({"--fail-first", "1", "--drop-after", "1500000"});
     ASSERT_TRUE(scenario.serveProduct("3.2.1", 3 * 1024 * 1024));
     const InstallerRun run = runSilent(scenario);
@@ -387,6 +389,7 @@ TEST(SilentInstall, ACutDownloadIsResumedAndTheInstalledTreeIsComplete) {
 }
 
 TEST(SilentInstall, AQuietServerIsAnnouncedAndTheProgressComesBack) {
+    SKIP_WITHOUT_LINUX_TOOLS();
     InstallScenario scenario({"--stall-after", "100000", "--stall-for", "11000"});
     ASSERT_TRUE(scenario.serveProduct());
     const InstallerRun run = runSilent(scenario);
