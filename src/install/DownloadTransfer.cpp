@@ -48,16 +48,16 @@ int httpStatus(const QNetworkReply* reply) {
 std::optional<std::pair<qint64, qint64>> parseContentRange(const QByteArray& header) {
     if (!header.startsWith("bytes "))
         return std::nullopt;
-    const QByteArray spec = header.mid(6).trimmed();
-    const qsizetype dash = spec.indexOf('-');
-    const qsizetype slash = spec.indexOf('/');
+    const QByteArray range = header.mid(6).trimmed();
+    const qsizetype dash = range.indexOf('-');
+    const qsizetype slash = range.indexOf('/');
     if (dash <= 0 || slash < dash)
         return std::nullopt;
     bool ok = false;
-    const qint64 first = spec.left(dash).toLongLong(&ok);
+    const qint64 first = range.left(dash).toLongLong(&ok);
     if (!ok || first < 0)
         return std::nullopt;
-    const QByteArray total = spec.mid(slash + 1);
+    const QByteArray total = range.mid(slash + 1);
     if (total == "*")
         return std::pair{first, qint64(-1)};
     const qint64 size = total.toLongLong(&ok);
