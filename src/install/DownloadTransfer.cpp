@@ -104,12 +104,13 @@ void DownloadTransfer::start() {
     connect(&m_speedTimer, &QTimer::timeout, this, &DownloadTransfer::checkSpeed);
 
     if (m_settings.publicKey.isEmpty()) {
-        logLine("package signature not checked: no key configured");
+        logLine(lcDownload(), "package signature not checked: no key configured");
         return startPackage();
     }
     const auto key = PackageCrypto::decodePublicKey(m_settings.publicKey);
     if (!key) {
-        logLine("the configured package key is not the base64 of a 32-byte Ed25519 key");
+        logLine(lcDownload(),
+                "the configured package key is not the base64 of a 32-byte Ed25519 key");
         return fail(verificationFailure("no usable package key"), false);
     }
     m_publicKey = *key;
@@ -179,9 +180,9 @@ void DownloadTransfer::checkManifest() {
     if (!m_manifest)
         return fail(verificationFailure(reason), true);
     m_hash = std::make_unique<BackgroundSha256>();
-    logLine(QStringLiteral("package manifest verified: %1 version %2, %3 bytes")
-                .arg(m_manifest->file, m_manifest->version)
-                .arg(m_manifest->size));
+    logLine(lcDownload(), QStringLiteral("package manifest verified: %1 version %2, %3 bytes")
+                              .arg(m_manifest->file, m_manifest->version)
+                              .arg(m_manifest->size));
     startPackage();
 }
 
@@ -193,7 +194,7 @@ void DownloadTransfer::startPackage() {
     const bool fits = !m_manifest || kept < m_manifest->size;
     if (kept > 0 && fits && !resumeValidatorFor(m_url).isEmpty()) {
         m_rangeFrom = kept;
-        logLine(QStringLiteral("Resuming download at byte %1").arg(kept));
+        logLine(lcDownload(), QStringLiteral("Resuming download at byte %1").arg(kept));
     }
     m_reply = get(m_url);
     m_reply->setReadBufferSize(kReadBufferSize);
@@ -245,7 +246,7 @@ bool DownloadTransfer::beginBody() {
                     true);
                 return false;
             }
-            logLine("the server sent the whole file again; starting from zero");
+            logLine(lcDownload(), "the server sent the whole file again; starting from zero");
         }
         m_expectedTotal = length.isValid() ? length.toLongLong() : -1;
     }
@@ -402,7 +403,7 @@ void DownloadTransfer::onFinished() {
         else if (m_hash->result() != m_manifest->sha256)
             failure = {verificationFailure("wrong hash"), true};
         else
-            logLine("package verified: size and SHA-256 match the manifest");
+            logLine(lcDownload(), "package verified: size and SHA-256 match the manifest");
     }
     if (failure)
         return fail(failure->first, failure->second);
@@ -412,24 +413,25 @@ void DownloadTransfer::onFinished() {
         return fail(networkFailure("the package could not be put in place"), true);
     if (!m_shared->cancelled && m_shared->onDownloadSuccess)
         m_shared->onDownloadSuccess(destination);
-    logLine("Download task completed successfully");
+    logLine(lcDownload(), "Download task completed successfully");
 }
 
 bool DownloadTransfer::moveIntoPlace(const QString& destination) {
-    logLine("download locatino " + m_file.fileName());
+    logLine(lcDownload(), "download locatino " + m_file.fileName());
     // An earlier run's package makes way; a stale file must never pass as the new one.
     QFile existing(destination);
     const QFileInfo info(destination);
     if (info.exists() || info.isSymLink()) {
         if (!existing.remove())
-            logLine("Error removing existing file: " + existing.errorString());
+            logLine(lcDownload(), "Error removing existing file: " + existing.errorString());
     }
     if (!m_file.rename(destination)) {
-        logLine("Error moving file: " + m_file.errorString());
+        logLine(lcDownload(), "Error moving file: " + m_file.errorString());
         return false;
     }
     m_file.setFileName(QString()); // no longer ours to discard
-    logLine("File moved successfully to: " + QUrl::fromLocalFile(destination).toString());
+    logLine(lcDownload(),
+            "File moved successfully to: " + QUrl::fromLocalFile(destination).toString());
     return true;
 }
 
@@ -444,7 +446,8 @@ void DownloadTransfer::abortWith(Failure failure, bool discardPart) {
 void DownloadTransfer::fail(const Failure& failure, bool discardPart) {
     m_finished = true;
     m_speedTimer.stop();
-    logLine("Download failed: " + (failure.kind == Failure::Kind::Verification
+    logLine(lcDownload(),
+            "Download failed: " + (failure.kind == Failure::Kind::Verification
                                        ? "the package failed verification: " + failure.reason
                                        : failure.reason));
     if (discardPart)

@@ -51,7 +51,7 @@ Downloader::~Downloader() {
 void Downloader::startDownload(const QUrl& url) {
     if (m_transfer)
         return;
-    logLine("Starting download from " + url.toString());
+    logLine(lcDownload(), "Starting download from " + url.toString());
     m_shared->onProgress = onProgress;
     m_shared->onDownloadSuccess = onDownloadSuccess;
     m_shared->onDownloadFailed = onDownloadFailed;

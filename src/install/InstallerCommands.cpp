@@ -7,7 +7,7 @@ bool Installer::runCall(const ProgramCall& call, std::optional<QString>* output)
     const ProcessRunner::Result r = ProcessRunner::run(call);
     if (!r.started)
         return false;
-    logLine("task terminationStatus " + QString::number(r.status));
+    logLine(lcInstall(), "task terminationStatus " + QString::number(r.status));
     if (!r.succeeded())
         return false;
     if (output)
@@ -31,16 +31,16 @@ bool Installer::executeCMD(const QStringList& arguments, std::optional<QString>&
 OS_TYPE Installer::checkOSArch() {
     std::optional<QString> output;
     executeCMD({"-c", SystemCommands::current().processorProbe()}, output);
-    logLine("Check OS version " + ProcessRunner::debugForm(output));
+    logLine(lcInstall(), "Check OS version " + ProcessRunner::debugForm(output));
     if (!output)
         return OS_TYPE::unknown;
     // Linux names the 64-bit ARM processor aarch64.
     if (output->contains("arm64") || output->contains("aarch64")) {
-        logLine("choose version arm");
+        logLine(lcInstall(), "choose version arm");
         return OS_TYPE::arm;
     }
     if (output->contains("x86")) {
-        logLine("choose version x86");
+        logLine(lcInstall(), "choose version x86");
         return OS_TYPE::x86;
     }
     return OS_TYPE::unknown;

@@ -44,20 +44,20 @@ QString Installer::generateRandomPath() {
 void Installer::checkAndCreateFolder(const QString& path) {
     std::error_code ec;
     if (fs::exists(fsPath(path), ec)) {
-        logLine(QStringLiteral("文件夹已存在：") + path);
+        logLine(lcInstall(), QStringLiteral("文件夹已存在：") + path);
         return;
     }
     if (fs::create_directories(fsPath(path), ec) || (!ec && fs::is_directory(fsPath(path))))
-        logLine(QStringLiteral("文件夹已创建：") + path);
+        logLine(lcInstall(), QStringLiteral("文件夹已创建：") + path);
     else
-        logLine(QStringLiteral("创建文件夹失败：") + errorText(ec));
+        logLine(lcInstall(), QStringLiteral("创建文件夹失败：") + errorText(ec));
 }
 
 void Installer::removeFolder(const QString& path) {
     const fs::path p = fsPath(path);
     std::error_code ec;
     if (!fs::exists(fs::symlink_status(p, ec))) {
-        logLine(QStringLiteral("文件夹不存在：") + path);
+        logLine(lcInstall(), QStringLiteral("文件夹不存在：") + path);
         return;
     }
     if (fs::remove_all(p, ec) == static_cast<std::uintmax_t>(-1) || ec) {
@@ -66,25 +66,25 @@ void Installer::removeFolder(const QString& path) {
         fs::remove_all(p, ec);
     }
     if (ec)
-        logLine(QStringLiteral("删除文件夹失败：") + errorText(ec));
+        logLine(lcInstall(), QStringLiteral("删除文件夹失败：") + errorText(ec));
     else
-        logLine(QStringLiteral("文件夹已删除：") + path);
+        logLine(lcInstall(), QStringLiteral("文件夹已删除：") + path);
 }
 
 bool Installer::mountDMG(const QString& dmgPath, const QString& mountPoint,
                          const SystemCommands& commands) {
     const QString line = commands.attach(dmgPath, mountPoint);
-    logLine("execute cmd " + line);
+    logLine(lcInstall(), "execute cmd " + line);
     const bool ok = runLine(commands, line);
-    logLine(ok ? "Mount command executed successfully" : "Mount command failed");
+    logLine(lcInstall(), ok ? "Mount command executed successfully" : "Mount command failed");
     return ok;
 }
 
 bool Installer::demountDMG(const QString& mountPoint, const SystemCommands& commands) {
     const QString line = commands.detach(mountPoint);
-    logLine(line);
+    logLine(lcInstall(), line);
     const bool ok = runLine(commands, line);
     if (!ok)
-        logLine("demountDMG An error occurred");
+        logLine(lcInstall(), "demountDMG An error occurred");
     return ok;
 }

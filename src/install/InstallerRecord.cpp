@@ -1,9 +1,9 @@
 // Installer: the installation record (package name, identifiers, times) and
 // the installed application's version.
 #include "base/AppBundle.h"
+#include "base/DecimalText.h"
 #include "base/Globals.h"
 #include "base/Log.h"
-#include "install/DecimalText.h"
 #include "install/Installer.h"
 #include "install/PropertyList.h"
 #include "install/RegEditer.h"
@@ -59,10 +59,10 @@ void Installer::getPackageInfo(ReportBlock& block, const QString& name,
         }
     }
     if (name.isEmpty()) {
-        logLine(QStringLiteral("无法获取应用程序名称"));
+        logLine(lcSettings(), QStringLiteral("无法获取应用程序名称"));
         return;
     }
-    logLine(QStringLiteral("应用程序名称：") + name);
+    logLine(lcSettings(), QStringLiteral("应用程序名称：") + name);
     applyPackageName(name, block);
 }
 
@@ -95,7 +95,7 @@ void Installer::recordPackageDetail(const ReportBlock& block, bool isOverwrite,
     Pairs pairs;
     if (isOverwrite) {
         pairs.emplace_back("product/cover_install", "1");
-        logLine(QStringLiteral("overwrite installation with：") + textForm(pairs));
+        logLine(lcSettings(), QStringLiteral("overwrite installation with：") + textForm(pairs));
         if (!settingsPath)
             return;
         pairs.emplace_back("product/cover_installtime", now());
@@ -107,7 +107,7 @@ void Installer::recordPackageDetail(const ReportBlock& block, bool isOverwrite,
         pairs.emplace_back("product/tod1", QString::number(block.tod1));
         pairs.emplace_back("product/tod2", QString::number(block.tod2));
         pairs.emplace_back("product/cover_install", "0");
-        logLine(QStringLiteral("completely installation with：") + textForm(pairs));
+        logLine(lcSettings(), QStringLiteral("completely installation with：") + textForm(pairs));
         if (!settingsPath)
             return;
         if (RegEditer::getIniValue("generated", "0", *settingsPath) == "0") {
@@ -126,10 +126,10 @@ std::int64_t Installer::checkPackageVersion(const QString& appPath) {
     switch (plist.status()) {
     case PropertyList::Status::Unreadable:
     case PropertyList::Status::Malformed:
-        logLine("Failed to read plist file: " + plist.error());
+        logLine(lcSettings(), "Failed to read plist file: " + plist.error());
         return -1;
     case PropertyList::Status::NotDictionary:
-        logLine("Failed to cast plist content to dictionary.");
+        logLine(lcSettings(), "Failed to cast plist content to dictionary.");
         return -1;
     case PropertyList::Status::Ok:
         break;

@@ -84,7 +84,7 @@ bool Installer::installPackage() {
     checkAndCreateFolder(staging);
 
     m_mountPointPath = staging + "/Lumadoc";
-    logLine("mountPath " + ProcessRunner::debugForm(m_mountPointPath));
+    logLine(lcInstall(), "mountPath " + ProcessRunner::debugForm(m_mountPointPath));
     const QString mountPoint = *m_mountPointPath;
     InstallJournal::note(InstallJournal::Entry::Mount, mountPoint);
 
@@ -116,7 +116,8 @@ bool Installer::roomFor(qint64 bytes, const QString& folder) {
     if (bytes <= 0 || available < 0 || available >= needed)
         return true;
     m_failureReason = "not enough disk space in " + folder;
-    logLine(m_failureReason + QString(" (%1 bytes needed, %2 free)").arg(needed).arg(available));
+    logLine(lcInstall(),
+            m_failureReason + QString(" (%1 bytes needed, %2 free)").arg(needed).arg(available));
     return false;
 }
 
@@ -130,15 +131,15 @@ bool Installer::copyOutOfImage(const QString& source, const QString& copy) {
         copied = r.succeeded();
         // A partial copy must never replace a working application.
         if (!copied)
-            logLine("Copy out of the disk image failed: " +
-                    QString::fromLocal8Bit(r.output).trimmed());
+            logLine(lcInstall(), "Copy out of the disk image failed: " +
+                                     QString::fromLocal8Bit(r.output).trimmed());
     }
     if (!copied)
         return false;
     const QString problem = bundleProblem(copy);
     if (!problem.isEmpty()) {
         m_failureReason = "the disk image holds no usable Lumadoc.app (" + problem + ")";
-        logLine(m_failureReason);
+        logLine(lcInstall(), m_failureReason);
         return false;
     }
     return true;
@@ -162,8 +163,8 @@ bool Installer::swapIn(const QString& copy, const QString& staging) {
         InstallJournal::note(InstallJournal::Entry::NewBundle, fresh);
         const ProcessRunner::Result r = ProcessRunner::run(commands.copyTree(copy, fresh));
         if (!r.succeeded()) {
-            logLine("Copy to the applications folder failed: " +
-                    QString::fromLocal8Bit(r.output).trimmed());
+            logLine(lcInstall(), "Copy to the applications folder failed: " +
+                                     QString::fromLocal8Bit(r.output).trimmed());
             removeFolder(fresh);
             return false;
         }
@@ -175,7 +176,7 @@ bool Installer::swapIn(const QString& copy, const QString& staging) {
     // A move onto an application still in place would put the new one inside it.
     const bool appCleared = moved || !occupied(app);
     if (!appCleared)
-        logLine("The installed application could not be set aside: " + app);
+        logLine(lcInstall(), "The installed application could not be set aside: " + app);
     const bool ok = appCleared && mvFile(fresh, app, commands);
     if (ok) {
         InstallJournal::setPhase("swapped");
@@ -185,7 +186,8 @@ bool Installer::swapIn(const QString& copy, const QString& staging) {
         if (moved && !mvFile(backup, app, commands)) {
             m_keptBackup = backup;
             m_failureReason = "the previous Lumadoc could not be put back; it is kept at " + backup;
-            logLine("The previous application could not be restored; it is kept at " + backup);
+            logLine(lcInstall(),
+                    "The previous application could not be restored; it is kept at " + backup);
         }
         if (fresh != copy)
             removeFolder(fresh);
@@ -195,10 +197,10 @@ bool Installer::swapIn(const QString& copy, const QString& staging) {
 
 bool Installer::mvFile(const QString& src, const QString& dst, const SystemCommands& commands) {
     const QString line = commands.move(src, dst);
-    logLine(line);
+    logLine(lcInstall(), line);
     const bool ok = runLine(commands, line);
     if (!ok)
-        logLine("mvFile An error occurred");
+        logLine(lcInstall(), "mvFile An error occurred");
     return ok;
 }
 
@@ -210,8 +212,8 @@ bool Installer::cpFile(const QString& src, const QString& dst) {
         fs::copy(fsPath(src), fsPath(dst),
                  fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
     if (ec) {
-        logLine("cpFile " + src + " to " + dst + " error " +
-                QString::fromLocal8Bit(ec.message().c_str()));
+        logLine(lcInstall(), "cpFile " + src + " to " + dst + " error " +
+                                 QString::fromLocal8Bit(ec.message().c_str()));
         return false;
     }
     return true;
@@ -221,7 +223,7 @@ bool Installer::checkIfUsingNow(const ProductPaths& paths, const SystemCommands&
     std::optional<QString> output;
     const bool listed = runLine(commands, commands.findRunning(paths.userPrograms()), &output);
     if (!listed)
-        logLine("checkIfUsingNow An error occurred");
+        logLine(lcInstall(), "checkIfUsingNow An error occurred");
     if (listed && output.has_value())
         return true;
     // Started as "./docreader" or through a linked folder, a program's command
@@ -229,20 +231,21 @@ bool Installer::checkIfUsingNow(const ProductPaths& paths, const SystemCommands&
     const QList<qint64> pids = processesRunning(paths.userPrograms());
     if (pids.isEmpty())
         return false;
-    logLine(QString("checkIfUsingNow: process %1 runs a Lumadoc program").arg(pids.first()));
+    logLine(lcInstall(),
+            QString("checkIfUsingNow: process %1 runs a Lumadoc program").arg(pids.first()));
     return true;
 }
 
 void Installer::shutDownServices(const ProductPaths& paths, const SystemCommands& commands) {
     if (!runLine(commands, commands.stopRunning(paths.services())))
-        logLine("shutDownServices An error occurred");
+        logLine(lcInstall(), "shutDownServices An error occurred");
     if (!runLine(commands, commands.stopRunning({paths.helper()})))
-        logLine("shutDownServices An error occurred");
+        logLine(lcInstall(), "shutDownServices An error occurred");
 }
 
 void Installer::resumeServices(const ProductPaths& paths, const SystemCommands& commands) {
     if (!runLine(commands, commands.startInBackground(paths.protectionService(), "/start")))
-        logLine("resumeServices lmguard error occurred");
+        logLine(lcInstall(), "resumeServices lmguard error occurred");
 }
 
 bool Installer::startUse(const ProductPaths& paths, const SystemCommands& commands) {
@@ -255,6 +258,6 @@ bool Installer::startUse(const ProductPaths& paths, const SystemCommands& comman
     else
         ok = runCall(call);
     if (!ok)
-        logLine("open An error occurred");
+        logLine(lcInstall(), "open An error occurred");
     return ok;
 }

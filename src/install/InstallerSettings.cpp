@@ -34,13 +34,14 @@ void Installer::ensureIniFileExisted() {
     std::filesystem::create_directories(QFile::encodeName(stagedProduct + "/reg").toStdString(),
                                         ec);
     if (ec) {
-        logLine("Error creating directory: " + QString::fromLocal8Bit(ec.message().c_str()));
+        logLine(lcSettings(),
+                "Error creating directory: " + QString::fromLocal8Bit(ec.message().c_str()));
         removeFolder(staging);
         return;
     }
     QSaveFile file(stagedProduct + "/reg/common.ini");
     if (!file.open(QIODevice::WriteOnly) || !file.commit())
-        logLine("Error create file: " + file.errorString());
+        logLine(lcSettings(), "Error create file: " + file.errorString());
 
     // The data folder itself may be missing on a fresh Linux account.
     QDir().mkpath(QFileInfo(*productDir).absolutePath());

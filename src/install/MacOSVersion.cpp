@@ -1,7 +1,7 @@
 #include "install/MacOSVersion.h"
 
+#include "base/DecimalText.h"
 #include "base/Log.h"
-#include "install/DecimalText.h"
 #include "install/ProcessRunner.h"
 #include "platform/SystemCommands.h"
 
@@ -17,7 +17,7 @@ QString getMacOSVersionWithCmd() {
     const ProcessRunner::Result r = ProcessRunner::run(SystemCommands::current().osVersion(),
                                                        ProcessRunner::Output::StdoutOnly);
     if (!r.started) {
-        logLine("Failed to get macOS version with error: " + r.error);
+        logLine(lcInstall(), "Failed to get macOS version with error: " + r.error);
         return {};
     }
     const std::optional<QString> text = ProcessRunner::decodeUtf8(r.output);
@@ -41,7 +41,7 @@ void apply(const QString& text) {
     if (gNMacOSVersion < 0)
         gNMacOSVersion = 0;
     gStrMacOSVersion = text;
-    logLine("os_version: " + text + ", main_ver: " + QString::number(gNMacOSVersion));
+    logLine(lcInstall(), "os_version: " + text + ", main_ver: " + QString::number(gNMacOSVersion));
 }
 } // namespace
 

@@ -113,35 +113,35 @@ void RegEditer::setIniValueWithGroup(const QString& groupAndKey, const QString& 
                                      const QString& path) {
     const auto name = splitGroupKey(groupAndKey);
     if (!name) {
-        logLine("Invalid format for groupName/key");
+        logLine(lcSettings(), "Invalid format for groupName/key");
         return;
     }
     const std::optional<QString> text = readUtf8(path);
     if (!text) {
-        logLine("Failed to read the file");
+        logLine(lcSettings(), "Failed to read the file");
         return;
     }
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly)) {
         file.write(withValue(*text, name->first, name->second, newValue).toUtf8());
         if (file.commit()) {
-            logLine("File updated successfully");
+            logLine(lcSettings(), "File updated successfully");
             return;
         }
     }
-    logLine("Failed to write the file: " + file.errorString());
+    logLine(lcSettings(), "Failed to write the file: " + file.errorString());
 }
 
 QString RegEditer::getIniValueWithGroup(const QString& groupAndKey, const QString& defaultValue,
                                         const QString& filePath) {
     const auto name = splitGroupKey(groupAndKey);
     if (!name) {
-        logLine("Invalid format for groupName/key");
+        logLine(lcSettings(), "Invalid format for groupName/key");
         return defaultValue;
     }
     const std::optional<QString> text = readUtf8(filePath);
     if (!text) {
-        logLine("Failed to read the file");
+        logLine(lcSettings(), "Failed to read the file");
         return defaultValue;
     }
     return valueInGroup(*text, name->first, name->second).value_or(defaultValue);
@@ -152,7 +152,7 @@ QString RegEditer::getIniValue(const QString& key, const QString& defaultValue,
     QString error;
     const std::optional<QByteArray> read = readSmallFile(filePath, error);
     if (!read) {
-        logLine("Error reading file: " + error);
+        logLine(lcSettings(), "Error reading file: " + error);
         return defaultValue;
     }
     const QByteArray& bytes = *read;

@@ -1,4 +1,5 @@
 #include "rekol/QvDataCache.h"
+#include "base/DecimalText.h"
 
 #include "rekol/QvHttpPoster.h"
 #include "rekol/QvLogUtil.h"
@@ -88,8 +89,8 @@ std::vector<QvDataFile> QvDataCache::listCacheFiles(qint64 now) {
                 continue;
             }
             records.emplace_back(pieces[3], fullPath, pieces[0] == "force",
-                                 rekol::parseInteger(pieces[1]).value_or(now),
-                                 rekol::parseInteger(pieces[2]).value_or(0));
+                                 DecimalText::parse(pieces[1]).value_or(now),
+                                 DecimalText::parse(pieces[2]).value_or(0));
         }
     }
     QvLogUtil::w(QString("QvDataFile => cache files count['%1']").arg(records.size()));

@@ -59,7 +59,7 @@ QvHttpPoster::~QvHttpPoster() {
 
 void QvHttpPoster::post(const QString& url, const QByteArray& data, Resolve resolve,
                         Reject reject) {
-    logLine("mWaitGroup.enter()");
+    logLine(lcRekol(), "mWaitGroup.enter()");
     mWaitGroup.enter();
     const quint64 generation = mGeneration.load();
     std::weak_ptr<int> alive = mAlive;
@@ -70,8 +70,8 @@ void QvHttpPoster::post(const QString& url, const QByteArray& data, Resolve reso
         const QString target = debugURL().value_or(url);
 
         auto onReply = [this, target, resolve, reject, alive](const QString& text) {
-            logLine("postData => url['" + target + "'] response['" + text + "']");
-            logLine("mWaitGroup.leave()");
+            logLine(lcRekol(), "postData => url['" + target + "'] response['" + text + "']");
+            logLine(lcRekol(), "mWaitGroup.leave()");
             mWaitGroup.leave();
             const bool accepted = rekol::findFirst(text, QStringLiteral("result=1")) >= 0;
             runOnMain([accepted, resolve, reject, alive] {
@@ -86,7 +86,7 @@ void QvHttpPoster::post(const QString& url, const QByteArray& data, Resolve reso
             });
         };
         auto onError = [this, reject, alive](Error error) {
-            logLine("mWaitGroup.leave()");
+            logLine(lcRekol(), "mWaitGroup.leave()");
             mWaitGroup.leave();
             runOnMain([error, reject, alive] {
                 if (!alive.expired() && reject)
@@ -127,14 +127,14 @@ void QvHttpPoster::postData(const QString& postUrl, const QByteArray& postData,
 }
 
 void QvHttpPoster::ensureClearWaitingPackage(std::chrono::milliseconds bound) {
-    logLine("clear");
+    logLine(lcRekol(), "clear");
     if (!mWaitGroup.wait(bound)) {
-        logLine("still tasks uncompleted after timeout, cancel all tasks");
+        logLine(lcRekol(), "still tasks uncompleted after timeout, cancel all tasks");
         ++mGeneration;
     } else {
-        logLine("All tasks completed within timeout");
+        logLine(lcRekol(), "All tasks completed within timeout");
     }
-    logLine("finished clear");
+    logLine(lcRekol(), "finished clear");
 }
 
 void QvHttpPoster::setDebugURL(std::optional<QString> url) {

@@ -1,6 +1,7 @@
 #include "rekol/QvLogUtil.h"
 
-#include <cstdio>
+#include "base/Log.h"
+
 #include <mutex>
 #include <syslog.h>
 
@@ -22,8 +23,12 @@ void write(int priority, const QString& message) {
     bytes.replace('\n', ' ');
     std::lock_guard lock(logMutex());
     syslog(LOG_USER | priority, "%s", bytes.constData());
-    bytes.append('\n');
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+    // The log file's copy, under the telemetry's category.
+    QMessageLogger logger(nullptr, 0, nullptr, lcRekol().categoryName());
+    if (priority == LOG_ERR)
+        logger.critical(lcRekol(), "%s", bytes.constData());
+    else
+        logger.warning(lcRekol(), "%s", bytes.constData());
     if (logSink())
         logSink()(line);
 }

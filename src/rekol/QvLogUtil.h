@@ -1,6 +1,7 @@
 #pragma once
 // Telemetry's own log: warnings and errors, prefixed "[QvRekol] ", go to the
-// system log and to standard error; debug messages are dropped.
+// system log and to the installer's log (category lumadoc.rekol); debug
+// messages are dropped.
 
 #include <QString>
 #include <functional>

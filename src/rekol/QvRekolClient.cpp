@@ -52,7 +52,7 @@ void QvRekolClient::writeCacheFile(const QString& tableName, bool isForce,
 }
 
 bool QvRekolClient::report(const QString& tableName, const QString& payload, bool force) {
-    logLine("report " + tableName + " start");
+    logLine(lcRekol(), "report " + tableName + " start");
     if (!mFormat || !mControl) {
         QvLogUtil::e("report => uninitialized!!!");
         return false;
@@ -89,12 +89,14 @@ bool QvRekolClient::report(const QString& tableName, const QString& payload, boo
     mPoster->post(
         url, body,
         [this, tableName, bodyText] {
-            logLine("report => post table['" + tableName + "' with " + bodyText + "] success");
+            logLine(lcRekol(),
+                    "report => post table['" + tableName + "' with " + bodyText + "] success");
             if (m_bUpdateLoadCache)
                 mDataCache->postCacheFiles(*mControl, *mPoster);
         },
         [this, tableName, bodyText, packet = *packet](const QvHttpPoster::Error&) {
-            logLine("report => post table['" + tableName + "' with " + bodyText + "] failed!!!");
+            logLine(lcRekol(),
+                    "report => post table['" + tableName + "' with " + bodyText + "] failed!!!");
             if (m_bUpdateLoadCache)
                 writeCacheFile(tableName, true, packet);
         });

@@ -1,4 +1,5 @@
 #include "rekol/QvRekolControl.h"
+#include "base/DecimalText.h"
 
 #include "base/Config.h"
 #include "rekol/QvLogUtil.h"
@@ -90,7 +91,7 @@ QString QvRekolControl::getPrivateProfileString(const QString& section, const QS
 qint64 QvRekolControl::getPrivateProfileInt(const QString& section, const QString& variable,
                                             qint64 defaultValue) const {
     const QString text = getPrivateProfileString(section, variable, QString::number(defaultValue));
-    return rekol::parseInteger(text).value_or(defaultValue);
+    return DecimalText::parse(text).value_or(defaultValue);
 }
 
 qint64 QvRekolControl::getProductId() const {

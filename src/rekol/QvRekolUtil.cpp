@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QStringDecoder>
-#include <limits>
 
 std::uint8_t QvRekolUtil::getByteToBinary(std::uint8_t byte) {
     if (byte >= '0' && byte <= '9')
@@ -70,32 +69,6 @@ qsizetype findFirst(const QString& text, const QString& other) {
     if (other.isEmpty())
         return -1;
     return text.indexOf(other, 0, Qt::CaseSensitive);
-}
-
-std::optional<qint64> parseInteger(QStringView text) {
-    bool negative = false;
-    if (!text.isEmpty() && (text.front() == u'+' || text.front() == u'-')) {
-        negative = text.front() == u'-';
-        text = text.mid(1);
-    }
-    if (text.isEmpty())
-        return std::nullopt;
-    // Accumulate towards the negative side, which holds one more value.
-    qint64 value = 0;
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-        const int digit = c.unicode() - u'0';
-        if (value < (std::numeric_limits<qint64>::min() + digit) / 10)
-            return std::nullopt;
-        value = value * 10 - digit;
-    }
-    if (!negative) {
-        if (value == std::numeric_limits<qint64>::min())
-            return std::nullopt;
-        value = -value;
-    }
-    return value;
 }
 
 QStringList splitLines(const QString& text) {

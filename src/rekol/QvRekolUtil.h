@@ -1,7 +1,7 @@
 #pragma once
 // Byte conversions shared by the telemetry, and the operations it applies to
-// texts (scrambling, hexadecimal decoding, literal search, integer reading,
-// data-file reading).
+// texts (scrambling, hexadecimal decoding, literal search, data-file
+// reading). Integers are read with DecimalText.
 
 #include <QByteArray>
 #include <QString>
@@ -64,10 +64,6 @@ std::uint8_t asCode(const QString& text);
 // literal occurrence of `other` in `text`, case-sensitive, no normalisation;
 // -1 when absent or when `other` is empty.
 qsizetype findFirst(const QString& text, const QString& other);
-
-// A plain decimal integer: optional "+" or "-", then one or more ASCII digits
-// and nothing else (no blanks), within the signed 64-bit range.
-std::optional<qint64> parseInteger(QStringView text);
 
 // The text's lines: LF or CR LF ends a line, a lone CR stays in its line.
 // Empty lines are dropped.

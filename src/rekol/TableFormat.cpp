@@ -1,4 +1,5 @@
 #include "rekol/TableFormat.h"
+#include "base/DecimalText.h"
 
 #include "rekol/QvLogUtil.h"
 #include "rekol/QvRekolUtil.h"
@@ -20,7 +21,7 @@ void TableFormat::parse(const QString& line) {
     }
     mTableName = header[0];
     if (header.size() > 1)
-        mTableIndex = rekol::parseInteger(header[1]);
+        mTableIndex = DecimalText::parse(header[1]);
 
     int skipped = 0;
     for (qsizetype i = 1; i < tokens.size(); ++i) {

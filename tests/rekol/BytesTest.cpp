@@ -1,3 +1,4 @@
+#include "base/DecimalText.h"
 #include "rekol/Crc32.h"
 #include "rekol/QvRekolHeader.h"
 #include "rekol/QvRekolUtil.h"
@@ -35,7 +36,7 @@ TEST(RekolBytes, ByteAndTextConversions) {
     EXPECT_EQ(rekol::splitLines("a\rb\nc\r"), QStringList({"a\rb", "c\r"})); // lone CRs stay
 }
 
-TEST(RekolBytes, ParseIntegerAcceptsOnlyPlainDecimals) {
+TEST(DecimalText, AcceptsOnlyPlainDecimals) {
     // clang-format off
     const std::pair<const char*, std::optional<qint64>> cases[] = {
         {"+12", 12}, {"-9223372036854775808", INT64_MIN}, {"9223372036854775808", std::nullopt},
@@ -43,7 +44,7 @@ TEST(RekolBytes, ParseIntegerAcceptsOnlyPlainDecimals) {
         {"\xD9\xA3", std::nullopt}}; // the last a non-ASCII digit
     // clang-format on
     for (const auto& [text, expected] : cases)
-        EXPECT_EQ(rekol::parseInteger(QString::fromUtf8(text)), expected) << text;
+        EXPECT_EQ(DecimalText::parse(QString::fromUtf8(text)), expected) << text;
 }
 
 TEST(RekolPacket, Crc32StandardValuesAndContinuation) {

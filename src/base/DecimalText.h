@@ -1,5 +1,5 @@
 #pragma once
-// Decimal integers as the installer's names and version texts write them: an
+// Decimal integers as data files, names and version texts write them: an
 // optional sign and digits, nothing else (no blanks), fitting 64 bits.
 
 #include <QStringView>

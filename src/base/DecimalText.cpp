@@ -1,4 +1,4 @@
-#include "install/DecimalText.h"
+#include "base/DecimalText.h"
 
 std::optional<std::int64_t> DecimalText::parse(QStringView text) {
     qsizetype i = 0;
