@@ -3,7 +3,6 @@
 #include "i18n/MultiLanguageUtils.h"
 #include "i18n/TextKeys.h"
 #include "ui/BtnView.h"
-#include "ui/Color.h"
 #include "ui/ImageAssets.h"
 #include "ui/RoundedCorners.h"
 #include "ui/SystemFont.h"
@@ -13,6 +12,11 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
+
+namespace {
+// The close button's dark grey text.
+const QColor kCloseTextColor(0x33, 0x33, 0x33);
+} // namespace
 
 namespace {
 constexpr int kRadius = 10;
@@ -32,8 +36,7 @@ ExitAlertWindow::ExitAlertWindow(QWidget* parent)
     message->setPalette(black);
 
     m_confirm = new BtnView(QStringLiteral("cancel-btn"), tr_(TextKey::exitAlertClose),
-                            Color::hex(QStringLiteral("#333333")), 110, 28, 6, SystemFont::of(14),
-                            {}, this);
+                            kCloseTextColor, 110, 28, 6, SystemFont::of(14), {}, this);
     m_cancel = new BtnView(QStringLiteral("agree-btn"), tr_(TextKey::exitAlertContinue), Qt::white,
                            110, 28, 6, SystemFont::of(14), {}, this);
     connect(m_confirm, &BtnView::clicked, this, &ExitAlertWindow::confirmClose);

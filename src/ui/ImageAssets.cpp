@@ -69,12 +69,12 @@ QPixmap render(QSvgRenderer& renderer, QSize size, qreal dpr, Qt::AspectRatioMod
 
 bool loadRenderer(QSvgRenderer& renderer, const QString& path, const QString& what) {
     if (!QFileInfo::exists(path)) {
-        logLine(QStringLiteral("Image %1 not found").arg(what));
+        logLine(lcUi(), QStringLiteral("Image %1 not found").arg(what));
         return false;
     }
     // QSvgRenderer reports parse errors through Qt's message handler; the line below is ours.
     if (!renderer.load(path) || !renderer.isValid() || renderer.viewBoxF().isEmpty()) {
-        logLine(QStringLiteral("Image %1 is not a usable SVG").arg(what));
+        logLine(lcUi(), QStringLiteral("Image %1 is not a usable SVG").arg(what));
         return false;
     }
     return true;
@@ -129,7 +129,7 @@ QPixmap ImageAssets::pixmap(const QString& name, QSize size, qreal dpr, Qt::Aspe
                                                       QStringLiteral("asset \"%1\"").arg(name));
     if (!ok) {
         if (!isPlainName(name))
-            logLine(QStringLiteral("Image asset name \"%1\" is not valid").arg(name));
+            logLine(lcUi(), QStringLiteral("Image asset name \"%1\" is not valid").arg(name));
         reportedFailures().insert(name);
         return {};
     }
