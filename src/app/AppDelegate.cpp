@@ -92,13 +92,13 @@ void AppDelegate::createWindow() {
 void AppDelegate::placeWindow() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) {
-        logLine(QStringLiteral("无法获取主屏幕"));
+        logLine(lcUi(), QStringLiteral("无法获取主屏幕"));
         return; // Qt centres a new window on its own
     }
     const QRect geometry = screen->geometry();
-    logLine(QStringLiteral("主屏幕大小: %1 x %2")
-                .arg(QString::number(double(geometry.width()), 'f', 1),
-                     QString::number(double(geometry.height()), 'f', 1)));
+    logLine(lcUi(), QStringLiteral("主屏幕大小: %1 x %2")
+                        .arg(QString::number(double(geometry.width()), 'f', 1),
+                             QString::number(double(geometry.height()), 'f', 1)));
     const QRect frame = WindowPlacement::windowFrame(geometry, screen->availableGeometry());
     m_window->move(frame.topLeft());
 }

@@ -104,7 +104,7 @@ void Screenshots::isolate(const QString& scratch) {
 
 int Screenshots::writeAll(const QString& dir) {
     if (!QDir().mkpath(dir)) {
-        logLine("cannot create " + dir);
+        logLine(lcUi(), "cannot create " + dir);
         return 0;
     }
     int written = 0;
@@ -113,10 +113,10 @@ int Screenshots::writeAll(const QString& dir) {
         for (const Still& still : stills()) {
             const QString path = QDir(dir).filePath(still.name + '-' + language + ".png");
             if (draw(still).save(path, "PNG")) {
-                logLine("wrote " + path);
+                logLine(lcUi(), "wrote " + path);
                 ++written;
             } else {
-                logLine("cannot write " + path);
+                logLine(lcUi(), "cannot write " + path);
             }
         }
     }

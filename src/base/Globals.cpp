@@ -27,7 +27,7 @@ std::optional<QString> appDataLocation(const QString& appName) {
     // macOS: ~/Library/Application Support; Linux: $XDG_DATA_HOME or ~/.local/share.
     const QString root = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (root.isEmpty()) {
-        logLine("Failed to access AppDataLocation.");
+        logLine(lcSettings(), "Failed to access AppDataLocation.");
         return std::nullopt;
     }
     return root + '/' + appName;
@@ -39,7 +39,7 @@ const std::optional<QString>& g_commonFilePath() {
         const std::optional<QString> location = appDataLocation("Lumadoc");
         if (!location)
             return std::nullopt;
-        logLine("get appDataPath " + *location);
+        logLine(lcSettings(), "get appDataPath " + *location);
         return *location + "/reg/common.ini";
     }();
     return path;

@@ -1,56 +1,93 @@
 #include "base/Log.h"
 
-#include <cstdio>
 #include <mutex>
+
+Q_LOGGING_CATEGORY(lcApp, "lumadoc.app")
+Q_LOGGING_CATEGORY(lcFlow, "lumadoc.flow")
+Q_LOGGING_CATEGORY(lcDownload, "lumadoc.download")
+Q_LOGGING_CATEGORY(lcInstall, "lumadoc.install")
+Q_LOGGING_CATEGORY(lcSettings, "lumadoc.settings")
+Q_LOGGING_CATEGORY(lcRekol, "lumadoc.rekol")
+Q_LOGGING_CATEGORY(lcUi, "lumadoc.ui")
 
 namespace {
 
-struct LogState {
+struct TerminalState {
     std::mutex mutex;
-    std::function<void(const QString&)> sink;
-    QByteArray statusLine; // shown on the terminal's last line, if any
+    QByteArray statusLine; // shown on standard output's last line, if any
 };
 
-LogState& state() {
-    static LogState s;
+TerminalState& terminal() {
+    static TerminalState s;
     return s;
 }
 
-void write(const QByteArray& bytes) {
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+struct SinkState {
+    std::mutex mutex;
+    std::function<void(const QString&)> sink;
+};
+
+SinkState& sinkState() {
+    static SinkState s;
+    return s;
+}
+
+void write(std::FILE* stream, const QByteArray& bytes) {
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
 }
 
 constexpr char kEraseLine[] = "\r\033[K";
 
 } // namespace
 
-void logLine(const QString& message) {
-    QByteArray line = message.toUtf8();
-    line.replace('\n', ' ');
-    line.append('\n');
-    LogState& s = state();
+void logLine(const QLoggingCategory& category, const QString& message) {
+    QString text = message;
+    text.replace('\n', ' ');
+    if (category.isInfoEnabled())
+        QMessageLogger(nullptr, 0, nullptr, category.categoryName())
+            .info("%s", text.toUtf8().constData());
+    SinkState& s = sinkState();
     std::lock_guard lock(s.mutex);
-    if (!s.statusLine.isEmpty())
-        write(kEraseLine);
-    write(line);
-    if (!s.statusLine.isEmpty())
-        write(s.statusLine);
-    std::fflush(stdout);
     if (s.sink)
         s.sink(message);
 }
 
+void logLine(const QString& message) {
+    logLine(lcApp(), message);
+}
+
 void setLogSink(std::function<void(const QString&)> sink) {
-    LogState& s = state();
+    SinkState& s = sinkState();
     std::lock_guard lock(s.mutex);
     s.sink = std::move(sink);
 }
 
+void writeTerminalLine(std::FILE* stream, const QByteArray& line) {
+    TerminalState& t = terminal();
+    std::lock_guard lock(t.mutex);
+    if (!t.statusLine.isEmpty()) {
+        write(stdout, kEraseLine);
+        std::fflush(stdout);
+    }
+    write(stream, line);
+    std::fflush(stream);
+    if (!t.statusLine.isEmpty()) {
+        write(stdout, t.statusLine);
+        std::fflush(stdout);
+    }
+}
+
+void printLine(const QString& text) {
+    QByteArray line = text.toUtf8();
+    line.replace('\n', ' ');
+    writeTerminalLine(stdout, line + '\n');
+}
+
 void setStatusLine(const QString& text) {
-    LogState& s = state();
-    std::lock_guard lock(s.mutex);
-    write(kEraseLine);
-    s.statusLine = text.toUtf8();
-    write(s.statusLine);
+    TerminalState& t = terminal();
+    std::lock_guard lock(t.mutex);
+    write(stdout, kEraseLine);
+    t.statusLine = text.toUtf8();
+    write(stdout, t.statusLine);
     std::fflush(stdout);
 }

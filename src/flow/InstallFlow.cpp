@@ -182,7 +182,7 @@ void InstallFlow::dismissUsingAlert() {
 // --- Download ------------------------------------------------------------------------
 
 void InstallFlow::fnDownload() {
-    logLine("fnDownload");
+    logLine(lcFlow(), "fnDownload");
     // Named before they exist, so a crash never leaves an unnamed download behind.
     InstallJournal::setPhase("downloading");
     InstallJournal::note(InstallJournal::Entry::Part, Downloader::partPath());
@@ -208,7 +208,7 @@ void InstallFlow::fnDownload() {
     if (!url.isValid() || (url.scheme() != "http" && url.scheme() != "https") ||
         url.host().isEmpty()) {
         // Never start a transfer to an address we cannot read; fail like a dead server.
-        logLine("invalid download address: " + downloadUrl);
+        logLine(lcFlow(), "invalid download address: " + downloadUrl);
         workQueue().post([this] { onDownloadFailed({}); });
         return;
     }
@@ -235,7 +235,7 @@ void InstallFlow::onProgress(qint64 receivedMiB, qint64 expectedMiB, double seco
 }
 
 void InstallFlow::onDownloadSuccess(const QString& path) {
-    logLine("download file path %s " + path);
+    logLine(lcFlow(), "download file path %s " + path);
     reportPoint(ENUMInstallPoint::downloadComplete);
     onMain([this, path] {
         m_downloadDmgPath = path;
@@ -245,6 +245,7 @@ void InstallFlow::onDownloadSuccess(const QString& path) {
         setStatus(INSTALLER_STATUS::Installing);
     });
     reportPoint(ENUMInstallPoint::installStart);
+    onMain([this] { Q_EMIT installStarted(); });
     install(path);
 }
 
@@ -272,7 +273,7 @@ bool InstallFlow::tryAutoRestartDownload() {
 }
 
 void InstallFlow::restartDownload() {
-    logLine("restartDownload");
+    logLine(lcFlow(), "restartDownload");
     reportPoint(ENUMInstallPoint::nonePoint, ENUMInstallClick::downloadRetry);
     m_totalDownloaded = 0;
     m_totalExpectedDownload = 0;
@@ -315,6 +316,7 @@ void InstallFlow::reinstall() {
     m_progress = 1.0;
     m_installRunning = true;
     setStatus(INSTALLER_STATUS::Installing);
+    Q_EMIT installStarted();
     const std::optional<QString> path = m_downloadDmgPath;
     // Off the UI thread, so the window keeps responding.
     workQueue().post([this, path] { install(path.value_or(QString())); });
@@ -367,7 +369,7 @@ void InstallFlow::recordSuccess() {
             if (m_isPermitInstallService)
                 RegEditer::setIniValueWithGroup("product/engageService", "1", *ini);
         } else {
-            logLine("no settings file: the installation choices are not recorded");
+            logLine(lcFlow(), "no settings file: the installation choices are not recorded");
         }
         Installer::shutDownServices();
     }

@@ -113,6 +113,7 @@ public:
 Q_SIGNALS:
     void changed(); // any observable field changed
     void statusChanged(INSTALLER_STATUS status);
+    void installStarted(); // the downloaded package is being installed
 
 private:
     void setStatus(INSTALLER_STATUS status);

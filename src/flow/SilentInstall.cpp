@@ -2,6 +2,7 @@
 
 #include "base/Globals.h"
 #include "base/Log.h"
+#include "base/LogFile.h"
 #include "flow/InstallFlow.h"
 #include "reporting/MacInstallReporter.h"
 #include "reporting/Reporter.h"
@@ -31,11 +32,6 @@ QString installFailedText(const QString& reason) {
     if (reason.contains("previous Lumadoc"))
         return "the installation failed: " + reason;
     return "the installation failed: " + reason + "; the previous Lumadoc is unchanged";
-}
-
-void printLine(const QString& text) {
-    std::fprintf(stdout, "%s\n", text.toUtf8().constData());
-    std::fflush(stdout);
 }
 
 // A download that receives nothing for this long says so.
@@ -94,13 +90,9 @@ void SilentInstall::start() {
             return;
         }
         connect(m_flow.get(), &InstallFlow::changed, this, &SilentInstall::showProgress);
-        connect(m_flow.get(), &InstallFlow::statusChanged, this, [this](INSTALLER_STATUS s) {
-            if (s == INSTALLER_STATUS::Installing && !m_done) {
-                if (m_terminal)
-                    setStatusLine({});
-                printLine("Installing Lumadoc...");
-            }
-        });
+        connect(m_flow.get(), &InstallFlow::statusChanged, this, &SilentInstall::showPhase);
+        connect(m_flow.get(), &InstallFlow::installStarted, this,
+                [this] { phase("Installing Lumadoc..."); });
         m_flow->pressInstall();
     });
 }
@@ -129,6 +121,8 @@ void SilentInstall::showProgress() {
         m_quiet.stop();
         return;
     }
+    if (m_downloads == 0)
+        return; // after the phase's own line
     m_quiet.start();
     if (m_waiting) {
         m_waiting = false;
@@ -142,14 +136,24 @@ void SilentInstall::showProgress() {
                                       m_flow->totalExpectedDownload(), m_flow->remainTime());
     if (m_terminal) {
         setStatusLine(text);
+    } else {
+        // Plain lines: one per quarter of the download, so a log stays short.
+        const int step = static_cast<int>(fraction * 4);
+        if (step > m_lastPlainStep) {
+            m_lastPlainStep = step;
+            printLine(text);
+        }
+    }
+    // Every byte is in: the package is checked before the download counts as done.
+    if (fraction >= 1.0)
+        showVerifying();
+}
+
+void SilentInstall::showVerifying() {
+    if (m_verifying)
         return;
-    }
-    // Plain lines: one per tenth of the download.
-    const int step = static_cast<int>(fraction * 10);
-    if (step != m_lastPlainStep) {
-        m_lastPlainStep = step;
-        printLine(text);
-    }
+    m_verifying = true;
+    phase("Verifying the package...");
 }
 
 void SilentInstall::showWaiting() {
@@ -161,17 +165,47 @@ void SilentInstall::showWaiting() {
     printLine(QStringLiteral("waiting for the server…"));
 }
 
+void SilentInstall::showPhase(INSTALLER_STATUS status) {
+    switch (status) {
+    case INSTALLER_STATUS::Downloading:
+        m_verifying = false;
+        phase(m_downloads++ == 0 ? "Downloading Lumadoc..." : "Downloading Lumadoc again...");
+        break;
+    case INSTALLER_STATUS::Installing:
+        showVerifying(); // when the size was never known
+        break;
+    case INSTALLER_STATUS::Install_success:
+        phase("Starting Lumadoc...");
+        break;
+    default:
+        break;
+    }
+}
+
+void SilentInstall::phase(const QString& text) {
+    if (m_done)
+        return;
+    if (m_terminal)
+        setStatusLine({});
+    printLine(text);
+}
+
 void SilentInstall::finish(ExitStatus status, const QString& message) {
     if (m_done)
         return;
     m_done = true;
     if (m_terminal)
         setStatusLine({});
-    const QString line =
-        (status == Installed ? "lumadoc-installer: " : "lumadoc-installer: error: ") + message;
-    if (status == Installed)
-        printLine(line);
-    else
+    if (status == Installed) {
+        printLine("lumadoc-installer: " + message);
+    } else {
+        // The why is in the log; say where it is.
+        QString line = "lumadoc-installer: error: " + message;
+        const QString log = LogFile::path();
+        if (!log.isEmpty())
+            line += "; details: " + log;
         std::fprintf(stderr, "%s\n", line.toUtf8().constData());
+        std::fflush(stderr);
+    }
     QCoreApplication::exit(status);
 }

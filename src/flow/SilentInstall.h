@@ -1,7 +1,13 @@
 #pragma once
-// The installer without a window: presses install at once, shows a progress
-// bar on the terminal (plain lines when standard output is not one), skips the
-// install animation and ends with a status that says what happened.
+// The installer without a window: presses install at once, skips the install
+// animation and ends with a status that says what happened.
+//
+// Standard output holds only the progress bar (plain lines, one per quarter,
+// when it is not a terminal), one line per phase (downloading, verifying,
+// installing, starting Lumadoc), "waiting for the server…" while nothing
+// arrives, "sending the last reports…" on a slow exit, and the result line;
+// the log lines go to the log file. A failure's line goes to standard error
+// and names the log file.
 
 #include "base/Enums.h"
 
@@ -43,11 +49,16 @@ public:
 private:
     void showProgress();
     void showWaiting();
+    void showPhase(INSTALLER_STATUS status);
+    void showVerifying();
+    void phase(const QString& text); // one line on standard output
     void finish(ExitStatus status, const QString& message);
 
     std::unique_ptr<InstallFlow> m_flow;
     bool m_terminal = false;
     int m_lastPlainStep = -1;
+    int m_downloads = 0;      // download phases begun
+    bool m_verifying = false; // this download's verifying line is out
     bool m_done = false;
     QTimer m_quiet; // runs while the download receives nothing
     bool m_waiting = false;

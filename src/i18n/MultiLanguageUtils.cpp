@@ -90,8 +90,8 @@ void MultiLanguageUtils::saveLanguagePreference(const QString& language) {
         settings->setValue(QStringLiteral("AppleLanguages"), QStringList{language});
         settings->sync();
         if (settings->status() != QSettings::NoError)
-            logLine(QStringLiteral("Could not save the interface language to %1")
-                        .arg(settings->fileName()));
+            logLine(lcUi(), QStringLiteral("Could not save the interface language to %1")
+                                .arg(settings->fileName()));
     }
 }
 
@@ -102,7 +102,8 @@ bool MultiLanguageUtils::useLanguage(const QString& language) {
     if (!plain.match(language).hasMatch() || !translator->load(tablePath(language)) ||
         !QCoreApplication::installTranslator(translator)) {
         delete translator;
-        logLine(QStringLiteral("No text table for language \"%1\"; texts are shown untranslated")
+        logLine(lcUi(),
+                QStringLiteral("No text table for language \"%1\"; texts are shown untranslated")
                     .arg(language));
         return false;
     }
@@ -128,6 +129,7 @@ QString MultiLanguageUtils::format(const char* key, std::initializer_list<int> v
     const QString original = QString::fromUtf8(key);
     if (countPlaceholders(pattern) != countPlaceholders(original)) {
         logLine(
+            lcUi(),
             QStringLiteral("Text table entry for \"%1\" has the wrong placeholders").arg(original));
         pattern = original;
     }

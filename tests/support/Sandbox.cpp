@@ -45,6 +45,7 @@ void enter() {
     setEnv("XDG_DATA_HOME", home() + "/.local/share");
     setEnv("XDG_CONFIG_HOME", home() + "/.config");
     setEnv("XDG_CACHE_HOME", home() + "/.cache");
+    setEnv("XDG_STATE_HOME", home() + "/.local/state");
     setEnv("LUMADOC_APPLICATIONS_DIR", applicationsDir());
     // Never reach a real server from a test.
     setEnv("LUMADOC_DOWNLOAD_BASE_URL", "http://127.0.0.1:9");
