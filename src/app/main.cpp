@@ -1,8 +1,11 @@
 #include "app/AppDelegate.h"
+#include "app/CommandLine.h"
 #include "app/LaunchArguments.h"
 #include "app/Screenshots.h"
+#include "base/Config.h"
 #include "base/Globals.h"
 #include "base/Log.h"
+#include "base/LogFile.h"
 #include "flow/SilentInstall.h"
 #include "i18n/MultiLanguageUtils.h"
 #include "i18n/TextKeys.h"
@@ -14,50 +17,19 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 
 namespace {
 
-constexpr const char* kHelp =
-    R"(Usage: lumadoc-installer [--autostart | --silent | --screenshot DIR]
-
-Installs the Lumadoc PDF reader: downloads the disk image for this processor,
-replaces the installed application, records the installation and starts it.
-
-Options:
-  --autostart  Open the window and start installing at once, as if Install had
-               been pressed (unattended runs with a window).
-  --silent     Install without a window: start at once, show a progress bar on
-               the terminal (plain lines when the output is not a terminal).
-  --screenshot DIR
-               Draw every screen of the window in English and German into DIR
-               as PNG files (start-en.png, progress-de.png, ...). Nothing is
-               downloaded, installed or reported.
-  -h, --help   Show this help.
-
-Exit statuses of --silent:
-  0  Lumadoc was installed and started
-  2  bad command line or configuration (for example an unreadable download address)
-  3  Lumadoc is running; quit it and run the installer again
-  4  the download failed (after one automatic retry)
-  5  the installation failed; the previous installation is left as it was
-  6  another Lumadoc installer is running
-
-Environment (staging and tests): LUMADOC_APPLICATIONS_DIR, LUMADOC_DOWNLOAD_BASE_URL,
-LUMADOC_WEB_BASE_URL, LUMADOC_RESOURCE_DIR, LUMADOC_PACKAGE_PUBLIC_KEY; HOME and TMPDIR
-as usual.
-)";
-
-bool hasArgument(int argc, char** argv, const char* name) {
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], name) == 0)
-            return true;
-    return false;
+void print(std::FILE* stream, const QString& text) {
+    std::fputs(text.toUtf8().constData(), stream);
+    std::fflush(stream);
 }
 
 // One installer at a time: the lock is held until the process ends. Then what
@@ -81,18 +53,35 @@ bool homeIsUsable() {
 void useUsableTempFolder() {
     const QByteArray tmp = qgetenv("TMPDIR");
     if (!tmp.isEmpty() && !QFileInfo(QFile::decodeName(tmp)).isDir()) {
-        logLine("TMPDIR " + QFile::decodeName(tmp) + " is not a folder; using /tmp");
+        logLine(lcApp(), "TMPDIR " + QFile::decodeName(tmp) + " is not a folder; using /tmp");
         qputenv("TMPDIR", "/tmp");
     }
 }
 
-int runSilent(int argc, char** argv) {
+// Telemetry needs both data files; a binary copied without them says so once
+// (on standard error, and in the log) instead of failing report by report.
+void checkDataFiles(bool verbose) {
+    const Config& config = Config::get();
+    for (const char* name : {"qctrl.dat", "qfmt.dat"}) {
+        if (QFileInfo(config.resourcePath(QString::fromLatin1(name))).isFile())
+            continue;
+        const QString line = QStringLiteral("telemetry disabled: %1 not found in %2")
+                                 .arg(QString::fromLatin1(name), config.resourceDir);
+        logLine(lcApp(), line);
+        if (!verbose && !LogFile::path().isEmpty())
+            print(stderr, line + '\n');
+        return;
+    }
+}
+
+int runSilent(int argc, char** argv, const CommandLine& line) {
     QCoreApplication app(argc, argv);
     InstanceLock lock;
     if (!takeOver(lock)) {
         std::fputs("lumadoc-installer: error: another Lumadoc installer is running\n", stderr);
         return SilentInstall::AnotherInstaller;
     }
+    checkDataFiles(line.verbose);
     // No texts to show, but the reports name the user's language.
     BaseReporter::setCurrentLanguage(MultiLanguageUtils::getCurrentLanguage());
     int status = 0;
@@ -106,25 +95,30 @@ int runSilent(int argc, char** argv) {
     return status;
 }
 
-int runScreenshots(int argc, char** argv, const QString& dir) {
+int runScreenshots(int argc, char** argv, const CommandLine& line) {
     QTemporaryDir scratch;
     if (!scratch.isValid()) {
-        std::fprintf(stderr, "lumadoc-installer: error: no temporary folder for --screenshot\n");
+        print(stderr, "lumadoc-installer: error: no temporary folder for --screenshot\n");
         return 1;
     }
     Screenshots::isolate(scratch.path());
     // Drawn off screen, the same on every desktop.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (line.scale != 1)
+        qputenv("QT_SCALE_FACTOR", QByteArray::number(line.scale));
     QApplication app(argc, argv);
     const qsizetype expected = Screenshots::stills().size() * Screenshots::languages().size();
-    const int written = Screenshots::writeAll(dir);
+    const int written = Screenshots::writeAll(line.screenshotDir);
     AppDelegate::applicationWillTerminate();
     return written == expected ? 0 : 1;
 }
 
-int runWindow(int argc, char** argv, bool autostart) {
+int runWindow(int argc, char** argv, const CommandLine& line) {
     QApplication app(argc, argv);
+    // The desktop entry's name ties the window to its icon and launcher.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.lumadoc.Installer"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/lumadoc-installer.svg")));
     InstanceLock lock;
     if (!takeOver(lock)) {
         MultiLanguageUtils::useLanguage(MultiLanguageUtils::getCurrentLanguage());
@@ -132,10 +126,11 @@ int runWindow(int argc, char** argv, bool autostart) {
                              MultiLanguageUtils::text(TextKey::anotherInstaller));
         return SilentInstall::AnotherInstaller;
     }
+    checkDataFiles(line.verbose);
     int status = 0;
     {
         AppDelegate::Options options;
-        options.autostart = autostart;
+        options.autostart = line.autostart;
         AppDelegate delegate(options);
         delegate.applicationDidFinishLaunching();
         status = QApplication::exec();
@@ -148,40 +143,48 @@ int runWindow(int argc, char** argv, bool autostart) {
 
 int main(int argc, char** argv) {
     argc = LaunchArguments::dropSystemArguments(argc, argv);
-    if (hasArgument(argc, argv, "--help") || hasArgument(argc, argv, "-h")) {
-        std::fputs(kHelp, stdout);
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine line = CommandLine::parse(arguments);
+    switch (line.mode) {
+    case CommandLine::Mode::Help:
+        print(stdout, CommandLine::helpText());
         return 0;
+    case CommandLine::Mode::Version:
+        print(stdout, CommandLine::versionText() + '\n');
+        return 0;
+    case CommandLine::Mode::Error:
+        print(stderr, "lumadoc-installer: " + line.error + " (see --help)\n");
+        return SilentInstall::BadUsage;
+    default:
+        break;
     }
     if (!homeIsUsable()) {
         std::fputs("lumadoc-installer: error: HOME must name an absolute folder\n", stderr);
         return SilentInstall::BadUsage;
     }
+
+    // Every run but the stills keeps its log lines in the log file.
+    if (line.mode != CommandLine::Mode::Screenshots || !line.logFile.isEmpty()) {
+        QString error;
+        const QString path = line.logFile.isEmpty() ? LogFile::defaultPath() : line.logFile;
+        if (!LogFile::open(path, arguments, line.verbose, error))
+            print(stderr, "lumadoc-installer: no log file: " + error + '\n');
+    }
     useUsableTempFolder();
-    bool silent = false;
-    bool autostart = false;
-    const char* screenshotDir = nullptr;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--silent") == 0) {
-            silent = true;
-        } else if (std::strcmp(argv[i], "--autostart") == 0) {
-            autostart = true;
-        } else if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc && !screenshotDir) {
-            screenshotDir = argv[++i];
-        } else {
-            std::fprintf(stderr, "lumadoc-installer: error: unknown argument %s (see --help)\n",
-                         argv[i]);
-            return SilentInstall::BadUsage;
-        }
+    int status = 0;
+    switch (line.mode) {
+    case CommandLine::Mode::Silent:
+        status = runSilent(argc, argv, line);
+        break;
+    case CommandLine::Mode::Screenshots:
+        status = runScreenshots(argc, argv, line);
+        break;
+    default:
+        status = runWindow(argc, argv, line);
+        break;
     }
-    if (int(silent) + int(autostart) + int(screenshotDir != nullptr) > 1) {
-        std::fputs("lumadoc-installer: error: --autostart, --silent and --screenshot exclude each "
-                   "other\n",
-                   stderr);
-        return SilentInstall::BadUsage;
-    }
-    if (silent)
-        return runSilent(argc, argv);
-    if (screenshotDir)
-        return runScreenshots(argc, argv, QString::fromLocal8Bit(screenshotDir));
-    return runWindow(argc, argv, autostart);
+    LogFile::close();
+    return status;
 }

@@ -14,3 +14,8 @@ target_link_libraries(lumadoc-installer PRIVATE lumadoc_ui)
 if(APPLE)
   include(${CMAKE_CURRENT_LIST_DIR}/MacBundle.cmake)
 endif()
+
+# The window's icon, as installed under share/icons.
+qt_add_resources(lumadoc-installer "lumadoc_icons" PREFIX "/icons"
+  BASE ${PROJECT_SOURCE_DIR}/resources/icons
+  FILES ${PROJECT_SOURCE_DIR}/resources/icons/lumadoc-installer.svg)

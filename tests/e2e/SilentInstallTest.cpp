@@ -25,19 +25,31 @@ struct InstallerRun {
     int exitStatus = -1;
     QString out;
     QString err;
+    QString log; // this run's part of the log file
     qint64 millis = 0;
     qint64 exitMillis = -1; // from the closing "lumadoc-installer: " line to the exit
 };
 
+QString defaultLogPath() {
+    return sandbox::home() + "/.local/state/lumadoc/installer.log";
+}
+
+// The last run in a log file: from its last "=== " line on.
+QString lastRun(const QString& logPath) {
+    const QString text = QString::fromUtf8(readFile(logPath));
+    const qsizetype at = text.lastIndexOf("=== ");
+    return at < 0 ? QString() : text.mid(at);
+}
+
 InstallerRun runSilent(const InstallScenario& scenario, int timeoutMs = 90000,
-                       const QProcessEnvironment& extra = {}) {
+                       const QProcessEnvironment& extra = {}, const QStringList& arguments = {}) {
     QProcess installer;
     QProcessEnvironment env = scenario.environment();
     env.insert(extra);
     installer.setProcessEnvironment(env);
     QElapsedTimer clock;
     clock.start();
-    installer.start(LUMADOC_INSTALLER_EXE, {"--silent"});
+    installer.start(LUMADOC_INSTALLER_EXE, QStringList{"--silent"} + arguments);
     InstallerRun run;
     qint64 closingLineAt = -1;
     while (!installer.waitForFinished(100) && installer.state() == QProcess::Running) {
@@ -55,6 +67,8 @@ InstallerRun runSilent(const InstallScenario& scenario, int timeoutMs = 90000,
     run.exitStatus = installer.exitStatus() == QProcess::NormalExit ? installer.exitCode() : -1;
     run.out += QString::fromUtf8(installer.readAllStandardOutput());
     run.err += QString::fromUtf8(installer.readAllStandardError());
+    const qsizetype logAt = arguments.indexOf("--log-file");
+    run.log = lastRun(logAt >= 0 ? arguments[logAt + 1] : defaultLogPath());
     return run;
 }
 
@@ -108,6 +122,23 @@ TEST(SilentInstall, FreshInstallLaunchesTheProductAndReportsEveryStep) {
     ASSERT_TRUE(scenario.serveProduct("3.2.1"));
     const InstallerRun run = runSilent(scenario);
     ASSERT_EQ(run.exitStatus, SilentInstall::Installed) << run.err.toStdString();
+
+    // Standard output (not a terminal here): progress, phases and the result only;
+    // the system's lines are in the log file.
+    const QStringList out = run.out.split('\n', Qt::SkipEmptyParts);
+    EXPECT_LE(out.size(), 12) << run.out.toStdString();
+    const QRegularExpression allowed(
+        "^(\\[[#-]{24}\\] .*MiB.*|Downloading Lumadoc\\.\\.\\.|Verifying the package\\.\\.\\.|"
+        "Installing Lumadoc\\.\\.\\.|Starting Lumadoc\\.\\.\\.|"
+        "waiting for the server…|sending the last reports…|"
+        "lumadoc-installer: Lumadoc is installed and started\\.)$");
+    for (const QString& line : out)
+        EXPECT_TRUE(allowed.match(line).hasMatch()) << line.toStdString();
+    EXPECT_TRUE(run.out.contains("Installing Lumadoc...\nStarting Lumadoc...\n"));
+    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+    for (const char* system : {"fnDownload", "Starting download from", "[QvRekol]",
+                               "report vexa_tools_install start", "mWaitGroup.leave()"})
+        EXPECT_TRUE(run.log.contains(system)) << system;
 
     // The protection service may record its start first.
     const auto launched = [&] {
@@ -174,14 +205,18 @@ TEST(SilentInstall, AFailedFirstDownloadIsRetriedAndTwoAreAFailure) {
         const InstallerRun run = runSilent(scenario);
         EXPECT_EQ(run.exitStatus, SilentInstall::Installed) << run.err.toStdString();
         EXPECT_GE(run.millis, 2000); // the automatic retry waits two seconds
-        EXPECT_EQ(run.out.count("fnDownload"), 2);
+        EXPECT_EQ(run.log.count("fnDownload"), 2);
+        EXPECT_EQ(run.out.count("Downloading Lumadoc again..."), 1);
     }
     {
         InstallScenario scenario({"--drop-after", "4096"});
         ASSERT_TRUE(scenario.serveProduct());
-        const InstallerRun run = runSilent(scenario);
+        const QString log = sandbox::root() + "/chosen/installer.log";
+        const InstallerRun run = runSilent(scenario, 90000, {}, {"--log-file", log});
         EXPECT_EQ(run.exitStatus, SilentInstall::DownloadFailed) << run.out.toStdString();
         EXPECT_TRUE(run.err.contains("download failed")) << run.err.toStdString();
+        EXPECT_TRUE(run.err.endsWith("; details: " + log + "\n")) << run.err.toStdString();
+        EXPECT_TRUE(run.log.contains("Download failed: ")) << run.log.toStdString();
         ASSERT_TRUE(scenario.server().waitForTelemetry(6, 10000));
         const QStringList got = scenario.labels();
         EXPECT_EQ(got.count("result 23"), 1);
@@ -281,8 +316,8 @@ TEST(SilentInstall, ADeadOrHangingTelemetryServerChangesNothingButTheLog) {
         // Two posters, each waited for at most 15 seconds, side by side.
         EXPECT_GE(run.exitMillis, 14000);
         EXPECT_LT(run.exitMillis, 15000 + 2000);
-        EXPECT_EQ(run.out.count("still tasks uncompleted after timeout"), 2)
-            << run.out.toStdString();
+        EXPECT_EQ(run.log.count("still tasks uncompleted after timeout"), 2)
+            << run.log.toStdString();
         EXPECT_EQ(run.out.count("sending the last reports…"), 1);
     }
 }
@@ -297,11 +332,27 @@ TEST(SilentInstall, BadUsageAndConfigurationAreRefused) {
     InstallScenario scenario;
     QProcessEnvironment env = scenario.environment();
     env.insert("LUMADOC_DOWNLOAD_BASE_URL", "http://bad host:80");
+    // A binary without its data files says so once, and runs without telemetry.
+    const QString noData = sandbox::root() + "/no-data";
+    QDir().mkpath(noData);
+    env.insert("LUMADOC_RESOURCE_DIR", noData);
     installer.setProcessEnvironment(env);
     installer.start(LUMADOC_INSTALLER_EXE, {"--silent"});
     ASSERT_TRUE(installer.waitForFinished(30000));
     EXPECT_EQ(installer.exitCode(), SilentInstall::BadUsage);
-    EXPECT_TRUE(installer.readAllStandardError().contains("bad download address"));
+    const QString err = QString::fromUtf8(installer.readAllStandardError());
+    const QString missing = "telemetry disabled: qctrl.dat not found in " + noData + "\n";
+    EXPECT_EQ(err.count(missing), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains("bad download address")) << err.toStdString();
+    EXPECT_FALSE(err.contains("Invalid productId")) << err.toStdString();
+    EXPECT_EQ(lastRun(defaultLogPath()).count(missing), 1);
+
+    // --verbose: the log's lines on standard error too.
+    installer.start(LUMADOC_INSTALLER_EXE, {"--silent", "--verbose"});
+    ASSERT_TRUE(installer.waitForFinished(30000));
+    const QString verbose = QString::fromUtf8(installer.readAllStandardError());
+    EXPECT_EQ(verbose.count(missing), 1) << verbose.toStdString();
+    EXPECT_TRUE(verbose.contains("Invalid productId")) << verbose.toStdString();
 }
 
 TEST(SilentInstall, OnlyAPackageThatPassesVerificationIsInstalled) {
@@ -320,7 +371,7 @@ TEST(SilentInstall, OnlyAPackageThatPassesVerificationIsInstalled) {
         scenario.installPrevious("1.0.0");
         const InstallerRun run = runSilent(scenario, 90000, withKey);
         ASSERT_EQ(run.exitStatus, SilentInstall::Installed) << run.err.toStdString();
-        EXPECT_TRUE(run.out.contains("package verified")) << run.out.toStdString();
+        EXPECT_TRUE(run.log.contains("package verified")) << run.log.toStdString();
         EXPECT_TRUE(readFile(sandbox::applicationsDir() + "/Lumadoc.app/Contents/Info.plist")
                         .contains("3.2.1"));
     }
@@ -370,7 +421,7 @@ TEST(SilentInstall, ACutDownloadIsResumedAndTheInstalledTreeIsComplete) {
     ASSERT_TRUE(scenario.serveProduct("3.2.1", 3 * 1024 * 1024));
     const InstallerRun run = runSilent(scenario);
     ASSERT_EQ(run.exitStatus, SilentInstall::Installed) << run.err.toStdString();
-    EXPECT_TRUE(run.out.contains("Resuming download at byte")) << run.out.toStdString();
+    EXPECT_TRUE(run.log.contains("Resuming download at byte")) << run.log.toStdString();
 
     QStringList ranges;
     for (const QJsonObject& request : scenario.server().requests())

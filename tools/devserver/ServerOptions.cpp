@@ -33,7 +33,8 @@ ServerOptions ServerOptions::parse(const QStringList& arguments) {
         "Ed25519-signed manifest of each package.\n"
         "\"lumadoc-devserver keygen DIR\" writes a new key pair into DIR (package-key.pem,\n"
         "package-key.pub holding the base64 public key) and prints the public key.");
-    parser.addHelpOption();
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     const QList<QCommandLineOption> options = {
         {"port", "Port to listen on; 0 picks a free one (default 0).", "port", "0"},
         {"root", "Folder whose files are served under /mac/dl/ (default: current folder).", "dir"},
@@ -71,7 +72,12 @@ ServerOptions ServerOptions::parse(const QStringList& arguments) {
         {"telemetry-log", "Append one JSON line per telemetry post to this file.", "file"},
     };
     parser.addOptions(options);
-    parser.process(arguments);
+    if (!parser.parse(arguments))
+        fail(parser.errorText() + " (see --help)");
+    if (parser.isSet(help))
+        parser.showHelp(0);
+    if (parser.isSet(version))
+        parser.showVersion();
     ServerOptions o;
     const QStringList positional = parser.positionalArguments();
     if (positional.size() == 2 && positional[0] == "keygen") {

@@ -11,6 +11,7 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("lumadoc-devserver");
+    QCoreApplication::setApplicationVersion(LUMADOC_VERSION);
     const ServerOptions options = ServerOptions::parse(QCoreApplication::arguments());
     if (!options.keygenDir.isEmpty()) {
         QString error;

@@ -1,0 +1,148 @@
+// The command lines of the installer and its two tools: what each accepts and
+// refuses, as parsed and as a user runs them; --help and the man page agree.
+
+#include "app/CommandLine.h"
+#include "support/Files.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <gtest/gtest.h>
+
+namespace {
+
+using Mode = CommandLine::Mode;
+
+struct ProgramRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+ProgramRun run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    // The installer may be inside a bundle; the tools are in the bin folder.
+    process.start(program == "lumadoc-installer" ? QStringLiteral(LUMADOC_INSTALLER_EXE)
+                                                 : QStringLiteral(LUMADOC_BIN_DIR "/") + program,
+                  arguments);
+    ProgramRun r;
+    if (!process.waitForFinished(20000)) {
+        process.kill();
+        process.waitForFinished();
+        return r;
+    }
+    r.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    r.out = QString::fromUtf8(process.readAllStandardOutput());
+    r.err = QString::fromUtf8(process.readAllStandardError());
+    return r;
+}
+
+// "--name" words of a text; the man page writes "\-\-name".
+QSet<QString> longOptions(QString text) {
+    text.replace(QStringLiteral("\\-"), QStringLiteral("-"));
+    QSet<QString> names;
+    static const QRegularExpression word(QStringLiteral("(?<![\\w-])--[a-z][a-z-]*"));
+    for (const QRegularExpressionMatch& m : word.globalMatch(text))
+        names << m.captured();
+    return names;
+}
+
+} // namespace
+
+TEST(CommandLine, AcceptedLines) {
+    struct Case {
+        QStringList arguments;
+        Mode mode;
+        bool autostart;
+        QString screenshotDir;
+        int scale;
+        bool verbose;
+        QString logFile;
+    };
+    const Case cases[] = {
+        {{}, Mode::Window, false, {}, 1, false, {}},
+        {{"--autostart"}, Mode::Window, true, {}, 1, false, {}},
+        {{"--silent", "--verbose"}, Mode::Silent, false, {}, 1, true, {}},
+        {{"--silent", "--log-file", "/tmp/x.log"}, Mode::Silent, false, {}, 1, false, "/tmp/x.log"},
+        {{"--log-file=rel.log"}, Mode::Window, false, {}, 1, false, "rel.log"},
+        {{"--screenshot", "out"}, Mode::Screenshots, false, "out", 1, false, {}},
+        {{"--screenshot=out dir", "--scale", "2"},
+         Mode::Screenshots,
+         false,
+         "out dir",
+         2,
+         false,
+         {}},
+        // Qt's own options, one dash or two, with their values, stay Qt's.
+        {{"-platform", "offscreen", "--autostart"}, Mode::Window, true, {}, 1, false, {}},
+        {{"--platform=offscreen", "-reverse", "--silent"}, Mode::Silent, false, {}, 1, false, {}},
+        {{"--help"}, Mode::Help, false, {}, 1, false, {}},
+        {{"-h", "--bogus"}, Mode::Error, false, {}, 1, false, {}},
+        {{"--silent", "--version"}, Mode::Version, false, {}, 1, false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const CommandLine line = CommandLine::parse(QStringList{"lumadoc-installer"} + c.arguments);
+        EXPECT_EQ(line.mode, c.mode) << line.error.toStdString();
+        EXPECT_EQ(line.autostart, c.autostart);
+        EXPECT_EQ(line.screenshotDir, c.screenshotDir);
+        EXPECT_EQ(line.scale, c.scale);
+        EXPECT_EQ(line.verbose, c.verbose);
+        EXPECT_EQ(line.logFile, c.logFile);
+    }
+}
+
+TEST(CommandLine, RefusedLinesSayWhy) {
+    const std::pair<QStringList, const char*> cases[] = {
+        {{"--bogus"}, "Unknown option 'bogus'"},
+        {{"--screenshot"}, "Missing value after '--screenshot'"},
+        {{"--screenshot="}, "--screenshot needs a folder"},
+        {{"--silent", "--autostart"}, "exclude each other"},
+        {{"--silent", "--screenshot", "d"}, "exclude each other"},
+        {{"--scale", "2"}, "--scale goes with --screenshot"},
+        {{"--screenshot", "d", "--scale", "9"}, "from 1 to 4"},
+        {{"--screenshot", "d", "--scale", "2x"}, "from 1 to 4"},
+        {{"--log-file="}, "--log-file needs a path"},
+        {{"install"}, "Unexpected argument 'install'"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const CommandLine line = CommandLine::parse(QStringList{"lumadoc-installer"} + arguments);
+        EXPECT_EQ(line.mode, Mode::Error);
+        EXPECT_TRUE(line.error.contains(QString::fromUtf8(message))) << line.error.toStdString();
+    }
+}
+
+TEST(CommandLine, ProgramsAnswerVersionHelpAndUsageErrors) {
+    const QString version = QStringLiteral(LUMADOC_VERSION);
+    for (const char* program : {"lumadoc-installer", "lumadoc-devserver", "lumadoc-fakeproduct"}) {
+        SCOPED_TRACE(program);
+        const ProgramRun v = run(program, {"--version"});
+        EXPECT_EQ(v.status, 0);
+        EXPECT_EQ(v.out, QString::fromLatin1(program) + ' ' + version + '\n');
+
+        const ProgramRun bad = run(program, {"--bogus"});
+        EXPECT_EQ(bad.status, 2);
+        EXPECT_TRUE(bad.out.isEmpty()) << bad.out.toStdString();
+        EXPECT_TRUE(bad.err.contains("Unknown option 'bogus'")) << bad.err.toStdString();
+
+        const ProgramRun help = run(program, {"--help"});
+        EXPECT_EQ(help.status, 0);
+        EXPECT_TRUE(help.out.contains("--version")) << help.out.toStdString();
+    }
+}
+
+TEST(CommandLine, ManPageAndHelpNameTheSameOptionsAndStatuses) {
+    const QString help = run("lumadoc-installer", {"--help"}).out;
+    const QString man = QString::fromUtf8(readFile(LUMADOC_SOURCE_DIR "/docs/lumadoc-installer.1"));
+    ASSERT_FALSE(man.isEmpty());
+    EXPECT_EQ(longOptions(man), longOptions(help));
+    EXPECT_EQ(longOptions(help).size(), 8);
+    // The exit statuses: "  <n>  " in the help, ".B <n>" in the page.
+    for (int status = 0; status <= 9; ++status) {
+        const bool inHelp = help.contains(QString("\n  %1  ").arg(status));
+        const bool inMan = man.contains(QString("\n.B %1\n").arg(status));
+        EXPECT_EQ(inHelp, inMan) << status;
+    }
+    EXPECT_TRUE(man.contains(QStringLiteral("\"lumadoc-installer " LUMADOC_VERSION "\"")));
+}
