@@ -185,6 +185,6 @@ int main(int argc, char** argv) {
         status = runWindow(argc, argv, line);
         break;
     }
-    LogFile::close();
+    // The log file stays open: lines written while the process ends still belong in it.
     return status;
 }

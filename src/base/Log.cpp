@@ -17,9 +17,10 @@ struct TerminalState {
     QByteArray statusLine; // shown on standard output's last line, if any
 };
 
+// Never destroyed, like the log file's state: threads may log while the process exits.
 TerminalState& terminal() {
-    static TerminalState s;
-    return s;
+    static TerminalState* s = new TerminalState;
+    return *s;
 }
 
 struct SinkState {
@@ -28,8 +29,8 @@ struct SinkState {
 };
 
 SinkState& sinkState() {
-    static SinkState s;
-    return s;
+    static SinkState* s = new SinkState;
+    return *s;
 }
 
 void write(std::FILE* stream, const QByteArray& bytes) {

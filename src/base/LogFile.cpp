@@ -21,8 +21,9 @@ struct State {
 };
 
 State& state() {
-    static State s;
-    return s;
+    // Never destroyed: threads may still log while the process exits.
+    static State* s = new State;
+    return *s;
 }
 
 // Caller holds the lock. Rewrites the file as `contents`, then appends again.
