@@ -53,8 +53,9 @@ QJsonObject read(const QString& journal, bool& present) {
     QJsonParseError parse{};
     const QJsonDocument doc = bytes ? QJsonDocument::fromJson(*bytes, &parse) : QJsonDocument();
     if (!doc.isObject()) {
-        logLine("install journal " + journal + " is unreadable (" +
-                (bytes ? parse.errorString() : error) + "); nothing it names is touched");
+        logLine(lcInstall(), "install journal " + journal + " is unreadable (" +
+                                 (bytes ? parse.errorString() : error) +
+                                 "); nothing it names is touched");
         return {};
     }
     return doc.object();
@@ -70,7 +71,7 @@ void update(const QString& journal, const std::function<void(QJsonObject&)>& cha
     QSaveFile file(journal);
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(QJsonDocument(entries).toJson(QJsonDocument::Compact)) < 0 || !file.commit())
-        logLine("install journal " + journal + " not written: " + file.errorString());
+        logLine(lcInstall(), "install journal " + journal + " not written: " + file.errorString());
 }
 
 // The journal's paths, each kept only when it has a shape the installer makes:
@@ -92,7 +93,7 @@ Named validated(const QJsonObject& entries) {
             return QString();
         if (QDir::isAbsolutePath(path) && QDir::cleanPath(path) == path && valid(path))
             return path;
-        logLine(QString("install journal: ignoring %1 %2").arg(key(entry), path));
+        logLine(lcInstall(), QString("install journal: ignoring %1 %2").arg(key(entry), path));
         return QString();
     };
     const auto named = [](const QString& name) {
@@ -148,8 +149,9 @@ void settle(bool interrupted, const QString& journal) {
     if (!present)
         return;
     if (interrupted)
-        logLine("An earlier install was interrupted (" +
-                entries.value("phase").toString("unknown phase") + "); settling what it left");
+        logLine(lcInstall(), "An earlier install was interrupted (" +
+                                 entries.value("phase").toString("unknown phase") +
+                                 "); settling what it left");
     const Named n = validated(entries);
 
     bool backupKept = false;
@@ -157,11 +159,12 @@ void settle(bool interrupted, const QString& journal) {
         if (!n.app.isEmpty() && !occupied(n.app)) {
             // Between the two renames: the new application never arrived.
             if (Installer::mvFile(n.backup, n.app)) {
-                logLine("The previous application is back in place: " + n.app);
+                logLine(lcInstall(), "The previous application is back in place: " + n.app);
             } else {
                 backupKept = true;
-                logLine("The previous application could not be restored; it is kept at " +
-                        n.backup);
+                logLine(lcInstall(),
+                        "The previous application could not be restored; it is kept at " +
+                            n.backup);
             }
         } else {
             // The swap completed (or never began): the application in place is whole.
@@ -176,7 +179,7 @@ void settle(bool interrupted, const QString& journal) {
     removeIfThere(n.part);
     removeIfThere(n.package);
     if (!backupKept && !QFile::remove(journal))
-        logLine("install journal " + journal + " could not be removed");
+        logLine(lcInstall(), "install journal " + journal + " could not be removed");
 }
 
 } // namespace InstallJournal

@@ -20,8 +20,8 @@ bool InstanceLock::acquire(const QString& path) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) {
-        logLine("installer lock " + path +
-                " unavailable: " + QString::fromLocal8Bit(std::strerror(errno)));
+        logLine(lcApp(), "installer lock " + path +
+                             " unavailable: " + QString::fromLocal8Bit(std::strerror(errno)));
         return true;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -29,8 +29,8 @@ bool InstanceLock::acquire(const QString& path) {
         ::close(fd);
         if (held)
             return false;
-        logLine("installer lock " + path +
-                " unavailable: " + QString::fromLocal8Bit(std::strerror(errno)));
+        logLine(lcApp(), "installer lock " + path +
+                             " unavailable: " + QString::fromLocal8Bit(std::strerror(errno)));
         return true;
     }
     m_fd = fd;
