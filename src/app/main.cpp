@@ -78,7 +78,9 @@ int runSilent(int argc, char** argv, const CommandLine& line) {
     QCoreApplication app(argc, argv);
     InstanceLock lock;
     if (!takeOver(lock)) {
-        std::fputs("lumadoc-installer: error: another Lumadoc installer is running\n", stderr);
+        const QString log = LogFile::path();
+        print(stderr, "lumadoc-installer: error: another Lumadoc installer is running" +
+                          (log.isEmpty() ? QString() : "; details: " + log) + '\n');
         return SilentInstall::AnotherInstaller;
     }
     checkDataFiles(line.verbose);

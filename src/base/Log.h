@@ -31,7 +31,8 @@ void logLine(const QString& message);
 // lock, so it must not log itself. Pass an empty function to remove it.
 void setLogSink(std::function<void(const QString&)> sink);
 
-// One whole line on standard output, above the status line if one is shown.
+// One whole line on standard output, above the status line if one is shown:
+// how a line reaches the silent mode's user (a phase, a wait, the result).
 void printLine(const QString& text);
 
 // A line kept at the bottom of a terminal (a progress bar): redrawn in place,
