@@ -120,7 +120,7 @@ int runWindow(int argc, char** argv, const CommandLine& line) {
     QApplication app(argc, argv);
     // The desktop entry's name ties the window to its icon and launcher.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.lumadoc.Installer"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/lumadoc-installer.svg")));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/AppIcon.svg")));
     InstanceLock lock;
     if (!takeOver(lock)) {
         MultiLanguageUtils::useLanguage(MultiLanguageUtils::getCurrentLanguage());

@@ -15,7 +15,7 @@ if(APPLE)
   include(${CMAKE_CURRENT_LIST_DIR}/MacBundle.cmake)
 endif()
 
-# The window's icon, as installed under share/icons.
+# The window's icon, the application icon's SVG.
 qt_add_resources(lumadoc-installer "lumadoc_icons" PREFIX "/icons"
-  BASE ${PROJECT_SOURCE_DIR}/resources/icons
-  FILES ${PROJECT_SOURCE_DIR}/resources/icons/lumadoc-installer.svg)
+  BASE ${PROJECT_SOURCE_DIR}/resources/macos
+  FILES ${PROJECT_SOURCE_DIR}/resources/macos/AppIcon.svg)
