@@ -24,7 +24,8 @@ DownloadSettings DownloadSettings::current() {
                                         .value_or(QString());
         // A damaged installation must not stand in the way of its repair.
         if (!settings.publicKey.isEmpty() && settings.installedVersion.isEmpty())
-            logLine("installed version unknown: a package of any version may replace it");
+            logLine(lcDownload(),
+                    "installed version unknown: a package of any version may replace it");
     }
     return settings;
 }
