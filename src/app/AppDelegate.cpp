@@ -44,6 +44,8 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     createWindow();
     placeWindow();
+    // Until the flow exists there is nothing to act on, nor the facts to report with.
+    qApp->installEventFilter(this);
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
@@ -67,8 +69,15 @@ void AppDelegate::createFlow() {
             QDesktopServices::openUrl(url);
     };
     m_flow = std::make_unique<InstallFlow>(std::move(host), m_options.flow);
+    // A download that ends while the close panel is open leaves nothing to confirm:
+    // "Still close" must never quit in the middle of the install.
+    connect(m_flow.get(), &InstallFlow::statusChanged, this, [this](INSTALLER_STATUS status) {
+        if (status != INSTALLER_STATUS::Downloading)
+            closePanel();
+    });
     if (m_view)
         m_view->bind(*m_flow);
+    qApp->removeEventFilter(this);
     if (m_options.autostart)
         m_flow->pressInstall();
 }
@@ -103,7 +112,32 @@ void AppDelegate::placeWindow() {
     m_window->move(frame.topLeft());
 }
 
+namespace {
+
+bool isUserInput(const QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Wheel:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (!m_flow && isUserInput(event) && watched->isWidgetType() && m_window &&
+        (watched == m_window || m_window->isAncestorOf(static_cast<QWidget*>(watched))))
+        return true;
     if (watched == m_view && event->type() == QEvent::Paint && !m_flow) {
         // Right after the first frame, before the user can act on it.
         QMetaObject::invokeMethod(this, &AppDelegate::createFlow, Qt::QueuedConnection);
@@ -137,7 +171,12 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool AppDelegate::windowShouldClose() {
+    if (!m_flow)
+        return false; // too early: no flow to report the exit with
     switch (g_installerStatus.load()) {
+    case INSTALLER_STATUS::Install_success:
+        // The success path still writes, reports and launches; it ends the application.
+        return false;
     case INSTALLER_STATUS::Installing:
         if (m_window)
             m_window->showMinimized();

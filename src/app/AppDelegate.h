@@ -4,12 +4,15 @@
 // in each wizard status, and flushes the telemetry on the way out.
 //
 // Closing the window, by g_installerStatus:
+//   Install_success  ignored: the success path ends the application itself
 //   Installing    the window is minimised; the install goes on; nothing reported
 //   Downloading   the confirmation panel opens (click 6); "Still close" reports
 //                 result 2 or 3 and click 7 and quits, "Continue" reports click 8
 //                 and the download goes on
 //   otherwise     the window closes, result 2 or 3 and click 5 are reported, quit
 // (result 2 and reason 1 for an overwrite installation, else result 3 and reason 2).
+// Before the flow exists (the first frame), presses, keys and close requests are
+// ignored. The panel goes away by itself when the status leaves Downloading.
 //
 // UI thread only. The panel is modal but never blocks the caller: it is shown
 // and its buttons act when pressed.

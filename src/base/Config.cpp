@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <deque>
+#include <mutex>
 
 namespace {
 
@@ -41,9 +43,24 @@ Config Config::fromEnvironment() {
     return c;
 }
 
+namespace {
+std::mutex g_mutex;
+std::deque<Config> g_configs; // the last is current; older ones stay for their readers
+bool g_stale = true;
+} // namespace
+
 const Config& Config::get() {
-    static const Config config = fromEnvironment();
-    return config;
+    std::lock_guard lock(g_mutex);
+    if (g_stale) {
+        g_configs.push_back(fromEnvironment());
+        g_stale = false;
+    }
+    return g_configs.back();
+}
+
+void Config::reload() {
+    std::lock_guard lock(g_mutex);
+    g_stale = true;
 }
 
 QString Config::resourcePath(const QString& fileName) const {

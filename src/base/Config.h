@@ -14,6 +14,9 @@ struct Config {
     QString packagePublicKey; // LUMADOC_PACKAGE_PUBLIC_KEY
 
     static const Config& get();
+    // The next get() reads the environment again (a test process that points the
+    // installer at a new server). References already handed out stay valid.
+    static void reload();
 
     // Built from the environment now, bypassing the cached value (for tests).
     static Config fromEnvironment();

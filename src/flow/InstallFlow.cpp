@@ -79,9 +79,10 @@ bool InstallFlow::showsInstallText() const {
 
 // --- Reports -------------------------------------------------------------------
 
-void InstallFlow::reportPlain(ENUMInstallResult result) {
-    // The reporter adds the overwrite flag of its block to every report.
-    Reporter::getInstance().report(false, result, m_options.silent, false, true);
+void InstallFlow::reportPlain(ENUMInstallResult result, bool cover) {
+    // installtype stays 0 even on an overwrite installation except where the caller
+    // says so: only the quit report of an overwrite installation (result 2) does.
+    Reporter::getInstance().report(false, result, m_options.silent, cover, true);
 }
 
 void InstallFlow::reportPoint(ENUMInstallPoint point, ENUMInstallClick click, qint64 isdefview,
@@ -92,8 +93,9 @@ void InstallFlow::reportPoint(ENUMInstallPoint point, ENUMInstallClick click, qi
 // --- User actions ----------------------------------------------------------------
 
 void InstallFlow::disagree() {
-    reportPlain(Reporter::getInstance().data().bCoverInstall ? ENUMInstallResult::quitCoverInstall
-                                                             : ENUMInstallResult::quitFreshInstall);
+    const bool cover = Reporter::getInstance().data().bCoverInstall;
+    reportPlain(cover ? ENUMInstallResult::quitCoverInstall : ENUMInstallResult::quitFreshInstall,
+                cover);
     reportPoint(ENUMInstallPoint::showInterface, ENUMInstallClick::disagree);
     m_host.terminate();
 }

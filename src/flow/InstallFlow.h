@@ -123,7 +123,7 @@ private:
     void applyInstallResult(bool ok);             // UI thread
     void updateAnimation();
     void openLink(const QString& address);
-    void reportPlain(ENUMInstallResult result);
+    void reportPlain(ENUMInstallResult result, bool cover = false);
     void reportPoint(ENUMInstallPoint point, ENUMInstallClick click = ENUMInstallClick::none,
                      qint64 isdefview = 0, qint64 result = 0, qint64 reason = 0);
     void notify();

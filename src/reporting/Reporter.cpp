@@ -47,12 +47,11 @@ void Reporter::report(bool bSuccess, ENUMInstallResult result, bool bSilent, boo
     setPublicData();
 
     const int raw = rawValue(result);
-    const qint64 silentFlag = (bSilent || m_block.bSilent) ? 1 : 0;
-    // An overwrite installation stays one in every report, whatever the caller passed.
-    const qint64 coverFlag = (bCover || m_block.bCoverInstall) ? 1 : 0;
+    // The flags are the caller's arguments alone: the server's figures count an
+    // overwrite installation only where the caller says so (result 2), not from the block.
     qint64 reportResult = bSuccess ? 1 : 0;
-    qint64 silent = silentFlag;
-    qint64 installType = coverFlag;
+    qint64 silent = bSilent ? 1 : 0;
+    qint64 installType = bCover ? 1 : 0;
     switch (raw) {
     case 1:
         reportResult = 1;

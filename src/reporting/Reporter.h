@@ -22,9 +22,9 @@ public:
     // The same around a client made elsewhere (tests, other data files).
     explicit Reporter(std::unique_ptr<QvRekolClient> client);
 
-    // The block whose uuid, tid1, tid2, tod1 and tod2 go into every report.
-    // Its bSilent marks every report as silent (a windowless install), its
-    // bCoverInstall every report as an overwrite installation.
+    // The block whose uuid, tid1, tid2, tod1 and tod2 go into every report. Its
+    // bSilent and bCoverInstall are facts for the callers and the installation
+    // record; they never change a report's flags.
     ReportBlock data() const;
     void setData(const ReportBlock& block);
     void modifyData(const std::function<void(ReportBlock&)>& change);
@@ -40,8 +40,7 @@ public:
     // "installtype" follow the result code: raw 1 sends result 1; raw 2-21 and
     // 23-26 send the bSuccess flag; raw 22 and 200 send 3 with silent and
     // installtype 200; raw 100 sends 3 for all three. Otherwise silent is the
-    // flag of (bSilent or the block's bSilent), installtype the flag of (bCover
-    // or the block's bCoverInstall).
+    // flag of bSilent and installtype the flag of bCover.
     void report(bool bSuccess, ENUMInstallResult result, bool bSilent, bool bCover, bool force);
 
     QvRekolClient* client() { return mClient.get(); }

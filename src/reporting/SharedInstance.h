@@ -20,6 +20,10 @@ public:
         return *s_instance;
     }
 
+    // Drops the instance; the next get() makes a new one from the data files then
+    // in the resources folder. Nothing may be using the old one.
+    static void reset() { destroy(); }
+
 private:
     static void destroy() {
         std::lock_guard lock(s_mutex);

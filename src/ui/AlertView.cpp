@@ -19,7 +19,6 @@ constexpr QSize kButton{110, 28};
 
 AlertView::AlertView(const QString& title, const QString& buttonText, QWidget* parent)
     : QWidget(parent) {
-    setFocusPolicy(Qt::StrongFocus);
     m_title = new QLabel(title, this);
     m_title->setObjectName(QStringLiteral("alertTitle"));
     m_title->setFont(SystemFont::of(13, QFont::Bold));
@@ -53,7 +52,13 @@ bool AlertView::eventFilter(QObject* watched, QEvent* event) {
 void AlertView::showEvent(QShowEvent*) {
     place();
     raise();
-    setFocus();
+    m_button->setFocus(Qt::OtherFocusReason);
+}
+
+bool AlertView::focusNextPrevChild(bool) {
+    // Modal inside the window: Tab never reaches the controls behind the backdrop.
+    m_button->setFocus(Qt::TabFocusReason);
+    return true;
 }
 
 QRect AlertView::cardRect() const {

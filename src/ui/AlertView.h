@@ -3,6 +3,7 @@
 // takes every click, and a centred card with a title and one default button.
 // It never blocks the caller: show() returns at once, and pressing the button
 // (or Return, Enter, Escape) emits dismissed(). The owner hides the alert.
+// While shown, the keyboard focus stays on its button.
 
 #include <QWidget>
 
@@ -25,6 +26,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void place();

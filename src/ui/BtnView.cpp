@@ -1,8 +1,10 @@
 #include "ui/BtnView.h"
 
+#include "ui/FocusRing.h"
 #include "ui/ImageAssets.h"
 #include "ui/RoundedCorners.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -19,7 +21,7 @@ BtnView::BtnView(const QString& btnName, const QString& text, const QColor& text
     , m_borderRadius(qMax(0, borderRadius)) {
     setFixedSize(qMax(0, width), qMax(0, height));
     setFont(font);
-    setAccessibleName(text);
+    setFocusPolicy(Qt::TabFocus);
 }
 
 QString BtnView::imageName(ButtonState state) const {
@@ -57,14 +59,19 @@ void BtnView::paintEvent(QPaintEvent*) {
                      ImageAssets::pixmap(imageName(m_buttonState), size(), dpr,
                                          Qt::KeepAspectRatioByExpanding));
         if (!m_text.isEmpty()) {
+            // Never elided: a caption wider than the button is a layout fault to see.
             p.setFont(font());
             p.setPen(m_textColor);
-            const QString shown =
-                fontMetrics().elidedText(m_text, Qt::ElideRight, qMax(0, width() - 8));
-            p.drawText(rect(), Qt::AlignCenter, shown);
+            p.drawText(rect(), Qt::AlignCenter | Qt::TextDontClip, m_text);
         }
         if (m_borderRadius > 0)
             eraseOutsideRoundedRect(p, rect(), m_borderRadius);
+        if (hasFocus()) {
+            // The caption's colour stands out on the button's own artwork.
+            const QRectF ring = QRectF(rect()).adjusted(kFocusPadding, kFocusPadding,
+                                                        -kFocusPadding, -kFocusPadding);
+            drawFocusRing(p, ring, qMax(0, m_borderRadius - kFocusPadding), m_textColor);
+        }
     }
     QPainter(this).drawImage(0, 0, layer);
 }
@@ -102,6 +109,10 @@ void BtnView::mouseReleaseEvent(QMouseEvent* event) {
     }
     m_pressing = false;
     setButtonState(ButtonState::normal);
+    fire();
+}
+
+void BtnView::fire() {
     QPointer<BtnView> self(this);
     if (m_onPress)
         m_onPress();
@@ -109,8 +120,52 @@ void BtnView::mouseReleaseEvent(QMouseEvent* event) {
         Q_EMIT clicked();
 }
 
+void BtnView::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (!event->isAutoRepeat())
+            fire();
+        return;
+    case Qt::Key_Space:
+        if (!event->isAutoRepeat()) {
+            m_keyPressing = true;
+            setButtonState(ButtonState::pressed);
+        }
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void BtnView::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Space || event->isAutoRepeat() || !m_keyPressing) {
+        QWidget::keyReleaseEvent(event);
+        return;
+    }
+    m_keyPressing = false;
+    setButtonState(ButtonState::normal);
+    fire();
+}
+
+void BtnView::focusInEvent(QFocusEvent* event) {
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void BtnView::focusOutEvent(QFocusEvent* event) {
+    // Space released elsewhere never fires.
+    if (m_keyPressing) {
+        m_keyPressing = false;
+        setButtonState(ButtonState::normal);
+    }
+    update();
+    QWidget::focusOutEvent(event);
+}
+
 void BtnView::hideEvent(QHideEvent*) {
     // A press interrupted by hiding (a screen change) never fires.
     m_pressing = false;
+    m_keyPressing = false;
     setButtonState(ButtonState::normal);
 }

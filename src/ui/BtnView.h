@@ -7,6 +7,10 @@
 // wherever the pointer is then, the look returns to normal and the button fires
 // (onPress, then clicked()). The normal look stays after a press until the
 // pointer leaves and enters again.
+//
+// Keyboard: reachable with Tab (never focused by a click); Return or Enter fires at
+// once, Space shows the pressed look and fires when released. While focused, a
+// ring in the caption's colour is drawn inside the button.
 
 #include <QColor>
 #include <QFont>
@@ -46,10 +50,15 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
     void setButtonState(ButtonState state);
+    void fire();
 
     std::function<void()> m_onPress;
     ButtonState m_buttonState = ButtonState::normal;
@@ -58,4 +67,5 @@ private:
     QColor m_textColor;
     int m_borderRadius;
     bool m_pressing = false;
+    bool m_keyPressing = false; // Space is down
 };

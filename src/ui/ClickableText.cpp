@@ -1,6 +1,10 @@
 #include "ui/ClickableText.h"
 
+#include "ui/FocusRing.h"
+
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 
 ClickableText::ClickableText(const QString& text, const QFont& font, const QColor& color,
                              QWidget* parent)
@@ -10,7 +14,29 @@ ClickableText::ClickableText(const QString& text, const QFont& font, const QColo
     palette.setColor(QPalette::WindowText, color);
     setPalette(palette);
     setCursor(Qt::PointingHandCursor);
-    setAccessibleName(text);
+    setFocusPolicy(Qt::TabFocus);
+    setContentsMargins(kFocusPadding, 0, kFocusPadding, 0);
+}
+
+void ClickableText::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (!event->isAutoRepeat())
+            Q_EMIT clicked();
+        return;
+    default:
+        QLabel::keyPressEvent(event);
+    }
+}
+
+void ClickableText::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (hasFocus()) {
+        QPainter p(this);
+        drawFocusRing(p, rect(), 3, palette().color(QPalette::WindowText));
+    }
 }
 
 void ClickableText::mousePressEvent(QMouseEvent* event) {

@@ -1,6 +1,9 @@
 #pragma once
 // A text that acts like a link or a borderless button: a left click (press
-// and release on the text) emits clicked(). Shows the pointing hand.
+// and release on the text) emits clicked(). Shows the pointing hand. Reachable
+// with Tab; Space, Return or Enter emit clicked(); while focused a rounded ring
+// in the text's colour surrounds it (kFocusPadding points each side are kept
+// free for it).
 
 #include <QLabel>
 
@@ -16,6 +19,8 @@ Q_SIGNALS:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     bool m_pressed = false;

@@ -3,6 +3,7 @@
 #include "i18n/MultiLanguageUtils.h"
 #include "i18n/TextKeys.h"
 #include "ui/CheckBoxToggleStyle.h"
+#include "ui/FocusRing.h"
 #include "ui/ScreenState.h"
 #include "ui/SystemFont.h"
 
@@ -26,9 +27,10 @@ CustomInstallPanel::CustomInstallPanel(QWidget* parent)
     m_setDefault = box(TextKey::setDefaultReader, "setDefaultBox");
     m_associateOfd = box(TextKey::associateOfd, "associateOfdBox");
 
-    // 15 above, 10 below, 20 on the leading edge: two rows in 56 points.
+    // 15 above, 10 below, 20 on the leading edge (the boxes' focus padding inside
+    // it): two rows in 56 points.
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(20, 15, 20, 10);
+    column->setContentsMargins(20 - kFocusPadding, 15, 20 - kFocusPadding, 10);
     column->setSpacing(kHeight - 15 - 10 - 2 * kRowHeight);
     column->addWidget(m_setDefault);
     column->addWidget(m_associateOfd);

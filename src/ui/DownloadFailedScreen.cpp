@@ -4,6 +4,7 @@
 #include "i18n/TextKeys.h"
 #include "ui/CentredColumn.h"
 #include "ui/ClickableText.h"
+#include "ui/FocusRing.h"
 #include "ui/ImageAssets.h"
 #include "ui/ProgressBarView.h"
 #include "ui/ScreenColors.h"
@@ -37,9 +38,11 @@ DownloadFailedScreen::DownloadFailedScreen(QWidget* parent)
     m_feedback->setObjectName(QStringLiteral("feedbackLink"));
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(4);
+    // 4 points between the parts; the links bring their own focus padding.
+    layout->setSpacing(4 - kFocusPadding);
     // Texts of two sizes share a line: bottoms aligned, so their baselines meet.
     layout->addWidget(icon, 0, Qt::AlignVCenter);
+    layout->addSpacing(kFocusPadding);
     layout->addWidget(message, 0, Qt::AlignBottom);
     layout->addWidget(m_retry, 0, Qt::AlignBottom);
     layout->addWidget(m_feedback, 0, Qt::AlignBottom);

@@ -8,6 +8,7 @@
 #include "ui/SystemFont.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -39,6 +40,8 @@ ExitAlertWindow::ExitAlertWindow(QWidget* parent)
                             kCloseTextColor, 110, 28, 6, SystemFont::of(14), {}, this);
     m_cancel = new BtnView(QStringLiteral("agree-btn"), tr_(TextKey::exitAlertContinue), Qt::white,
                            110, 28, 6, SystemFont::of(14), {}, this);
+    // The safe answer is the one a stray Return gives.
+    m_cancel->setFocus(Qt::OtherFocusReason);
     connect(m_confirm, &BtnView::clicked, this, &ExitAlertWindow::confirmClose);
     connect(m_cancel, &BtnView::clicked, this, &ExitAlertWindow::cancelClose);
 
@@ -63,6 +66,14 @@ ExitAlertWindow::ExitAlertWindow(QWidget* parent)
     stack->addLayout(buttons);
     buttons->setAlignment(Qt::AlignHCenter);
     stack->addStretch(1);
+}
+
+void ExitAlertWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        Q_EMIT cancelClose();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void ExitAlertWindow::paintEvent(QPaintEvent*) {

@@ -5,6 +5,8 @@
 // keep it running; each only emits its signal, the panel's owner acts on it.
 // Texts are looked up when the view is built. Corners outside the 10-point
 // radius stay unpainted, so a translucent window shows them transparent.
+// Keyboard: "Continue" has the focus first, Tab moves between the buttons, and
+// Escape means "Continue".
 
 #include <QWidget>
 
@@ -29,6 +31,7 @@ Q_SIGNALS:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     BtnView* m_confirm;

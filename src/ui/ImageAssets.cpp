@@ -1,8 +1,11 @@
 #include "ui/ImageAssets.h"
 
+#include "ui/SystemFont.h"
+
 #include "base/Log.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QPainter>
@@ -72,8 +75,13 @@ bool loadRenderer(QSvgRenderer& renderer, const QString& path, const QString& wh
         logLine(lcUi(), QStringLiteral("Image %1 not found").arg(what));
         return false;
     }
+    QFile file(path);
+    QByteArray svg = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    // The artwork's words are Latin: drawn in the Latin face, whatever the locale.
+    if (const QString latin = SystemFont::latinFamily(); !latin.isEmpty())
+        svg.replace("font-family=\"sans-serif\"", "font-family=\"" + latin.toUtf8() + '"');
     // QSvgRenderer reports parse errors through Qt's message handler; the line below is ours.
-    if (!renderer.load(path) || !renderer.isValid() || renderer.viewBoxF().isEmpty()) {
+    if (!renderer.load(svg) || !renderer.isValid() || renderer.viewBoxF().isEmpty()) {
         logLine(lcUi(), QStringLiteral("Image %1 is not a usable SVG").arg(what));
         return false;
     }

@@ -1,6 +1,11 @@
 #include "ui/ImageToggle.h"
 
+#include "ui/FocusRing.h"
 #include "ui/ImageAssets.h"
+#include "ui/ScreenColors.h"
+
+#include <QKeyEvent>
+#include <QtMath>
 
 #include <QPainter>
 
@@ -16,8 +21,7 @@ ImageToggle::ImageToggle(const QString& label, const QString& onImage, const QSt
     , m_side(side) {
     setCheckable(true);
     setText(label);
-    // Like the platform's option controls: mouse only, no focus ring in the wizard.
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(side == ImageSide::leading ? QSizePolicy::Preferred : QSizePolicy::Fixed,
                   QSizePolicy::Fixed);
@@ -41,33 +45,50 @@ QSize ImageToggle::imageSize() const {
     return ImageAssets::naturalSize(m_onImage).expandedTo(ImageAssets::naturalSize(m_offImage));
 }
 
+int ImageToggle::textWidth() const {
+    // Rounded up from the exact advance, so the label is never cut short.
+    return text().isEmpty() ? 0 : qCeil(QFontMetricsF(font()).horizontalAdvance(text()));
+}
+
 QSize ImageToggle::sizeHint() const {
     const QSize image = imageSize();
-    const QFontMetrics fm = fontMetrics();
-    const int textWidth = text().isEmpty() ? 0 : fm.horizontalAdvance(text());
     const int gap = text().isEmpty() || image.isEmpty() ? 0 : kSpacing;
-    return {image.width() + gap + textWidth, qMax(image.height(), fm.height())};
+    return {2 * kFocusPadding + image.width() + gap + textWidth(),
+            qMax(image.height(), fontMetrics().height())};
 }
 
 QSize ImageToggle::minimumSizeHint() const {
-    const QSize image = imageSize();
-    return {image.width(), qMax(image.height(), fontMetrics().height())};
+    return sizeHint();
+}
+
+void ImageToggle::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        !event->isAutoRepeat()) {
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event); // Space: press, then click on release
 }
 
 void ImageToggle::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     const QSize image = imageSize();
-    const QFontMetrics fm = fontMetrics();
     const int gap = text().isEmpty() || image.isEmpty() ? 0 : kSpacing;
-    const int textRoom = qMax(0, width() - image.width() - gap);
-    const QString label = fm.elidedText(text(), Qt::ElideRight, textRoom);
-    const int textWidth = fm.horizontalAdvance(label);
+    const int label = textWidth();
 
-    const int imageX = m_side == ImageSide::leading ? 0 : textWidth + gap;
-    const int textX = m_side == ImageSide::leading ? image.width() + gap : 0;
+    const int imageX = kFocusPadding + (m_side == ImageSide::leading ? 0 : label + gap);
+    const int textX = kFocusPadding + (m_side == ImageSide::leading ? image.width() + gap : 0);
     const QPixmap pixmap = ImageAssets::pixmap(imageName(), image, devicePixelRatioF());
     p.drawPixmap(imageX, (height() - image.height()) / 2, pixmap);
     p.setPen(labelColor());
-    p.drawText(QRect(textX, 0, textRoom, height()), Qt::AlignLeft | Qt::AlignVCenter, label);
+    // Never elided: the layout gives the row its full width.
+    p.drawText(QRect(textX, 0, label, height()),
+               Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, text());
+    if (hasFocus()) {
+        const int right =
+            textX + (m_side == ImageSide::leading ? label : label + gap + image.width());
+        drawFocusRing(p, QRectF(0, 0, qMin(width(), right + kFocusPadding), height()), 3,
+                      ScreenColors::accent());
+    }
 }

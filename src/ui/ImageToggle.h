@@ -3,7 +3,9 @@
 // 5 points apart. The image shows the state (one asset for on, one for off); a
 // single tap anywhere on the row flips it. It is a checkable QAbstractButton:
 // isChecked()/setChecked() hold the bool, toggled(bool) reports every flip,
-// whether by tap or by setChecked.
+// whether by tap or by setChecked. Reachable with Tab; Space, Return or Enter
+// flip it. kFocusPadding points are kept free on both sides of the row for the
+// focus ring, an accent-blue outline round the row while focused.
 
 #include <QAbstractButton>
 #include <QColor>
@@ -28,9 +30,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QSize imageSize() const;
+    int textWidth() const;
 
     QString m_onImage;
     QString m_offImage;

@@ -4,6 +4,7 @@
 #include "i18n/TextKeys.h"
 #include "ui/CentredColumn.h"
 #include "ui/ClickableText.h"
+#include "ui/FocusRing.h"
 #include "ui/ImageAssets.h"
 #include "ui/ScreenColors.h"
 #include "ui/SystemFont.h"
@@ -29,8 +30,10 @@ InstallFailedScreen::InstallFailedScreen(QWidget* parent)
     m_reinstall->setObjectName(QStringLiteral("reinstallButton"));
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(4);
+    // 4 points between the parts; the link brings its own focus padding.
+    layout->setSpacing(4 - kFocusPadding);
     layout->addWidget(icon);
+    layout->addSpacing(kFocusPadding);
     layout->addWidget(message);
     layout->addWidget(m_reinstall);
     column->add(row);

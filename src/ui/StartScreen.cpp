@@ -5,6 +5,7 @@
 #include "ui/BtnView.h"
 #include "ui/ClickableText.h"
 #include "ui/DragMenuToggleStyle.h"
+#include "ui/FocusRing.h"
 #include "ui/ScreenColors.h"
 #include "ui/ScreenState.h"
 #include "ui/SystemFont.h"
@@ -37,7 +38,8 @@ StartScreen::StartScreen(QWidget* parent)
     slogan->setAlignment(Qt::AlignCenter);
 
     auto* agreement = new QHBoxLayout;
-    agreement->setSpacing(4);
+    // The texts stand 4 points apart: the links keep their focus padding on each side.
+    agreement->setSpacing(4 - kFocusPadding);
     agreement->addStretch(1);
     // The row's spacing separates the texts; a blank the table puts at an end would double it.
     agreement->addWidget(
@@ -74,7 +76,8 @@ StartScreen::StartScreen(QWidget* parent)
     policy.setRetainSizeWhenHidden(true);
     m_toggle->setSizePolicy(policy);
     auto* toggleRow = new QHBoxLayout;
-    toggleRow->setContentsMargins(20, 20, 20, 20);
+    // 20 points to the toggle's drawn edge; its focus padding lies inside them.
+    toggleRow->setContentsMargins(20, 20, 20 - kFocusPadding, 20);
     toggleRow->addStretch(1);
     toggleRow->addWidget(m_toggle);
 

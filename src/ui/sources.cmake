@@ -6,3 +6,10 @@ target_sources(lumadoc_ui PRIVATE ${_sources})
 file(GLOB _art CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/art/*.svg)
 qt_add_resources(lumadoc_ui "lumadoc_art" PREFIX "/art"
   BASE ${PROJECT_SOURCE_DIR}/resources/art FILES ${_art})
+
+# The Latin face of the texts comes from fontconfig on Linux.
+if(UNIX AND NOT APPLE)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
+  target_link_libraries(lumadoc_ui PRIVATE PkgConfig::FONTCONFIG)
+endif()

@@ -3,6 +3,7 @@
 // tests tick it by hand.
 
 #include "flow/InstallFlow.h"
+#include "base/Globals.h"
 #include "support/Files.h"
 #include "support/InstallScenario.h"
 #include "support/LinuxTools.h"
@@ -151,42 +152,81 @@ TEST(InstallFlow, TheAnimationHoldsForALateResultAndShowsItWhenItArrives) {
     EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Install_success);
 }
 
-TEST(InstallFlow, AFailedInstallCanBeReinstalledInTheBackground) {
+// Every plain report the flow sends, on a fresh and on an overwrite installation:
+// installtype is 1 only for the decline of an overwrite installation (result 2),
+// silent is 0 in the window; result 100 sends 3 for both.
+TEST(InstallFlow, PlainReportsCarryTheWrittenFlagsAndAFailedInstallCanBeReinstalled) {
     SKIP_WITHOUT_LINUX_TOOLS();
-    InstallScenario scenario;
-    scenario.serveRaw(QByteArray(3 * 1024 * 1024, 'x')); // not a disk image
-    scenario.applyToThisProcess();
-    HostLog log;
-    InstallFlow flow(hostFor(log), manualTicks());
+    for (const bool overwrite : {false, true}) {
+        SCOPED_TRACE(overwrite ? "overwrite installation" : "fresh installation");
+        QDir(sandbox::applicationsDir() + "/Lumadoc.app").removeRecursively(); // earlier installs
+        InstallScenario scenario;
+        scenario.serveRaw(QByteArray(3 * 1024 * 1024, 'x')); // not a disk image
+        if (overwrite) {
+            ASSERT_FALSE(scenario.installPrevious("1.0.0").isEmpty());
+        }
+        scenario.applyToThisProcess();
+        HostLog log;
+        {
+            InstallFlow declined(hostFor(log), manualTicks());
+            EXPECT_EQ(declined.isOverwriteInstallation(), overwrite);
+            declined.disagree();
+        }
 
-    flow.pressInstall();
-    ASSERT_TRUE(waitFor([&] { return flow.installerStatusToChange().has_value(); }));
-    EXPECT_EQ(*flow.installerStatusToChange(), INSTALLER_STATUS::Install_failed);
-    while (flow.installerStatus() == INSTALLER_STATUS::Installing)
-        flow.animationTick();
-    EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Install_failed);
-    EXPECT_FALSE(flow.isAnimating());
+        InstallFlow flow(hostFor(log), manualTicks());
+        // Two failed downloads, the automatic retry included; then the user's retry.
+        const QString served = downloadUrl;
+        downloadUrl = "http://127.0.0.1:9/mac/dl/lumadoc_x86_64.dmg"; // nothing listens there
+        flow.pressInstall();
+        ASSERT_TRUE(
+            waitFor([&] { return flow.installerStatus() == INSTALLER_STATUS::Download_failed; }));
+        downloadUrl = served;
+        flow.retryDownload();
+        ASSERT_TRUE(waitFor([&] { return flow.installerStatusToChange().has_value(); }));
+        EXPECT_EQ(*flow.installerStatusToChange(), INSTALLER_STATUS::Install_failed);
+        while (flow.installerStatus() == INSTALLER_STATUS::Installing)
+            flow.animationTick();
+        EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Install_failed);
+        EXPECT_FALSE(flow.isAnimating());
 
-    // Put a good image where the download left the bad one, then reinstall.
-    ASSERT_TRUE(scenario.serveProduct("3.2.1"));
-    const QString package = *flow.downloadDmgPath();
-    ASSERT_TRUE(QFile::remove(package));
-    ASSERT_TRUE(QFile::copy(scenario.server().packageDir() + "/lumadoc_x86_64.dmg", package));
-    flow.reinstallClicked();
-    EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Installing);
-    EXPECT_EQ(flow.progress(), 1.0);
-    flow.reinstallClicked(); // ignored: one install at a time
-    flow.animationTick();    // held: the install has not returned
-    EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Installing);
-    ASSERT_TRUE(waitFor([&] { return log.terminated == 1; }));
-    EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Install_success);
+        // Put a good image where the download left the bad one, then reinstall.
+        ASSERT_TRUE(scenario.serveProduct("3.2.1"));
+        const QString package = *flow.downloadDmgPath();
+        ASSERT_TRUE(QFile::remove(package));
+        ASSERT_TRUE(QFile::copy(scenario.server().packageDir() + "/lumadoc_x86_64.dmg", package));
+        flow.reinstallClicked();
+        EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Installing);
+        EXPECT_EQ(flow.progress(), 1.0);
+        flow.reinstallClicked(); // ignored: one install at a time
+        flow.animationTick();    // held: the install has not returned
+        EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Installing);
+        ASSERT_TRUE(waitFor([&] { return log.terminated == 2; }));
+        EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Install_success);
 
-    ASSERT_TRUE(scenario.server().waitForTelemetry(14, 10000));
-    QStringList reports =
-        scenario.labels().filter(QRegularExpression("result 2[56]|installFail|applicationStart"));
-    reports.sort();
-    EXPECT_EQ(reports, QStringList({"applicationStart", "installFail", "installFail click 33",
-                                    "result 25", "result 26"}));
+        ASSERT_TRUE(scenario.server().waitForTelemetry(22, 10000));
+        QStringList plain;
+        for (const QJsonObject& report : scenario.reports()) {
+            if (report["table"] != "vexa_tools_install")
+                continue;
+            const QJsonObject p = report["data"].toObject()["properties"].toObject();
+            const int reason = p["reason"].toInt();
+            plain << QString::number(reason);
+            SCOPED_TRACE("result " + std::to_string(reason));
+            EXPECT_EQ(p["installtype"].toInt(), reason == 100 ? 3 : reason == 2 ? 1 : 0);
+            EXPECT_EQ(p["silent"].toInt(), reason == 100 ? 3 : 0);
+        }
+        plain.sort();
+        EXPECT_EQ(plain.join(' '),
+                  QString(overwrite ? "1 100 100 2 21 23 24 25 26" : "1 100 100 21 23 24 25 26 3"));
+    }
+}
+
+TEST(InstallFlow, DefaultsTickEverySecondAndPauseTwoSecondsBeforeTheRetry) {
+    const InstallFlow::Options defaults;
+    EXPECT_EQ(defaults.animationInterval, 1s);
+    EXPECT_EQ(defaults.retryPause, 2s);
+    EXPECT_TRUE(defaults.animate);
+    EXPECT_FALSE(defaults.silent);
 }
 
 TEST(InstallFlow, DownloadFailuresRetryOnceThenWaitForTheUser) {

@@ -38,6 +38,17 @@ TEST(Vocabulary, CommonFilePathIsComputedOnceAcrossThreads) {
 }
 
 TEST(Config, EnvironmentOverridesAndTrailingSlashes) {
+    // The sandbox's values come back for the tests after this one.
+    struct Restore {
+        QByteArray download = qgetenv("LUMADOC_DOWNLOAD_BASE_URL");
+        QByteArray resources = qgetenv("LUMADOC_RESOURCE_DIR");
+        QByteArray applications = qgetenv("LUMADOC_APPLICATIONS_DIR");
+        ~Restore() {
+            qputenv("LUMADOC_DOWNLOAD_BASE_URL", download);
+            qputenv("LUMADOC_RESOURCE_DIR", resources);
+            qputenv("LUMADOC_APPLICATIONS_DIR", applications);
+        }
+    } restore;
     qputenv("LUMADOC_DOWNLOAD_BASE_URL", "http://127.0.0.1:8080/");
     qputenv("LUMADOC_RESOURCE_DIR", "/somewhere/res");
     qunsetenv("LUMADOC_APPLICATIONS_DIR");

@@ -93,36 +93,38 @@ ReportBlock filledBlock() {
 TEST(Reporter, ResultTableDecidesResultSilentAndInstallType) {
     struct Case {
         int raw;
-        bool success, silent, cover,
-            blockFlags; // blockFlags: the block's bSilent and bCoverInstall
+        bool success, silent, cover;
         int result, silentOut, installType;
     };
     const Case cases[] = {
-        {1, false, false, false, false, 1, 0, 0},       {1, false, true, true, false, 1, 1, 1},
-        {5, false, false, false, false, 0, 0, 0},       {5, true, false, true, false, 1, 0, 1},
-        {21, true, true, false, false, 1, 1, 0},        {23, false, false, false, true, 0, 1, 1},
-        {26, true, false, false, false, 1, 0, 0},       {22, true, true, true, false, 3, 200, 200},
-        {100, false, false, false, false, 3, 3, 3},     {100, true, true, true, true, 3, 3, 3},
-        {200, false, false, false, false, 3, 200, 200},
+        {1, false, false, false, 1, 0, 0},       {1, false, true, true, 1, 1, 1},
+        {5, false, false, false, 0, 0, 0},       {5, true, false, true, 1, 0, 1},
+        {21, true, true, false, 1, 1, 0},        {23, false, false, false, 0, 0, 0},
+        {26, true, false, false, 1, 0, 0},       {22, true, true, true, 3, 200, 200},
+        {100, false, false, false, 3, 3, 3},     {100, true, true, true, 3, 3, 3},
+        {200, false, false, false, 3, 200, 200},
     };
     LoopbackHttpServer server;
     Reporter reporter(clientFor(server));
     BaseReporter::setCurrentLanguage("de");
     for (const Case& c : cases) {
-        SCOPED_TRACE("raw " + std::to_string(c.raw));
-        ReportBlock block = filledBlock();
-        block.bSilent = c.blockFlags;
-        block.bCoverInstall = c.blockFlags;
-        reporter.setData(block);
-        reporter.report(c.success, *installResultFromRaw(c.raw), c.silent, c.cover, false);
-        const QJsonObject p = checkCommon(*reporter.toString(), PRIVATE_TABLE_NAME, block);
-        EXPECT_EQ(p["result"].toInteger(), c.result);
-        EXPECT_EQ(p["reason"].toInteger(), c.raw);
-        EXPECT_EQ(p["silent"].toInteger(), c.silentOut);
-        EXPECT_EQ(p["installtype"].toInteger(), c.installType);
-        for (const char* one : {"parentproce", "lastday", "before_tid1", "before_tid2"})
-            EXPECT_EQ(p[one].toInteger(), 1) << one;
-        EXPECT_EQ(p["version"].toInteger(), 6);
+        for (const bool blockFlags : {false, true}) {
+            SCOPED_TRACE("raw " + std::to_string(c.raw) + (blockFlags ? ", flagged block" : ""));
+            // The block's own flags never reach the report: only the arguments count.
+            ReportBlock block = filledBlock();
+            block.bSilent = blockFlags;
+            block.bCoverInstall = blockFlags;
+            reporter.setData(block);
+            reporter.report(c.success, *installResultFromRaw(c.raw), c.silent, c.cover, false);
+            const QJsonObject p = checkCommon(*reporter.toString(), PRIVATE_TABLE_NAME, block);
+            EXPECT_EQ(p["result"].toInteger(), c.result);
+            EXPECT_EQ(p["reason"].toInteger(), c.raw);
+            EXPECT_EQ(p["silent"].toInteger(), c.silentOut);
+            EXPECT_EQ(p["installtype"].toInteger(), c.installType);
+            for (const char* one : {"parentproce", "lastday", "before_tid1", "before_tid2"})
+                EXPECT_EQ(p[one].toInteger(), 1) << one;
+            EXPECT_EQ(p["version"].toInteger(), 6);
+        }
     }
     BaseReporter::setCurrentLanguage("en");
 }

@@ -1,6 +1,10 @@
 #include "support/InstallScenario.h"
 
+#include "base/Config.h"
 #include "fakeproduct/FakeProduct.h"
+#include "reporting/MacInstallReporter.h"
+#include "reporting/Reporter.h"
+#include "reporting/SharedInstance.h"
 #include "support/Sandbox.h"
 
 #include <QDir>
@@ -71,6 +75,11 @@ QString InstallScenario::installPrevious(const QString& version) {
 void InstallScenario::applyToThisProcess() const {
     qputenv("LUMADOC_RESOURCE_DIR", m_resources.path().toLocal8Bit());
     qputenv("LUMADOC_DOWNLOAD_BASE_URL", m_server->baseUrl().toLocal8Bit());
+    // Configuration and reporters are made once per process: an earlier scenario's
+    // would send this one's downloads and reports to a server that is gone.
+    Config::reload();
+    SharedInstance<Reporter>::reset();
+    SharedInstance<MacInstallReporter>::reset();
 }
 
 QProcessEnvironment InstallScenario::environment() const {

@@ -35,8 +35,8 @@ public:
     // Puts an installed Lumadoc.app of `version` in the sandbox applications folder.
     QString installPrevious(const QString& version = QStringLiteral("1.0.0"));
 
-    // Points this process's installer at the server and resources (before the
-    // first use of Config or the reporters).
+    // Points this process's installer at the server and resources: configuration
+    // is read again and the shared reporters are made anew (none may be in use).
     void applyToThisProcess() const;
     // The same for a child process, on top of the sandbox's environment.
     QProcessEnvironment environment() const;
