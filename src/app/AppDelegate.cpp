@@ -88,6 +88,9 @@ void AppDelegate::createWindow() {
     m_window->setWindowTitle(tr_(TextKey::windowTitle));
     m_view = new ContentView(m_window);
     m_view->installEventFilter(this);
+    // The view holds the focus at first, so no control shows a focus ring until Tab.
+    m_view->setFocusPolicy(Qt::ClickFocus);
+    m_view->setFocus();
     auto* layout = new QVBoxLayout(m_window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);

@@ -18,9 +18,12 @@ SerialQueue::~SerialQueue() {
 }
 
 void SerialQueue::post(std::function<void()> work) {
+    // Read before the push: the list's lock orders it before the queue's thread
+    // runs the item, which may delete this queue.
+    QObject* const context = m_context;
     m_work.push(std::move(work));
     // One event per item: each runs the oldest, so items keep their order and
     // interleave with the thread's other events (network replies) as posted.
     QMetaObject::invokeMethod(
-        m_context, [this] { m_work.runOne(); }, Qt::QueuedConnection);
+        context, [this] { m_work.runOne(); }, Qt::QueuedConnection);
 }

@@ -1,5 +1,6 @@
 #include "ui/AlertView.h"
 
+#include "ui/Accessibility.h"
 #include "ui/BtnView.h"
 #include "ui/SystemFont.h"
 
@@ -19,6 +20,7 @@ constexpr QSize kButton{110, 28};
 
 AlertView::AlertView(const QString& title, const QString& buttonText, QWidget* parent)
     : QWidget(parent) {
+    Accessibility::install();
     m_title = new QLabel(title, this);
     m_title->setObjectName(QStringLiteral("alertTitle"));
     m_title->setFont(SystemFont::of(13, QFont::Bold));

@@ -1,5 +1,6 @@
 #include "ui/BtnView.h"
 
+#include "ui/Accessibility.h"
 #include "ui/FocusRing.h"
 #include "ui/ImageAssets.h"
 #include "ui/RoundedCorners.h"
@@ -22,6 +23,7 @@ BtnView::BtnView(const QString& btnName, const QString& text, const QColor& text
     setFixedSize(qMax(0, width), qMax(0, height));
     setFont(font);
     setFocusPolicy(Qt::TabFocus);
+    Accessibility::install();
 }
 
 QString BtnView::imageName(ButtonState state) const {
@@ -109,10 +111,10 @@ void BtnView::mouseReleaseEvent(QMouseEvent* event) {
     }
     m_pressing = false;
     setButtonState(ButtonState::normal);
-    fire();
+    click();
 }
 
-void BtnView::fire() {
+void BtnView::click() {
     QPointer<BtnView> self(this);
     if (m_onPress)
         m_onPress();
@@ -125,7 +127,7 @@ void BtnView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
         if (!event->isAutoRepeat())
-            fire();
+            click();
         return;
     case Qt::Key_Space:
         if (!event->isAutoRepeat()) {
@@ -145,7 +147,7 @@ void BtnView::keyReleaseEvent(QKeyEvent* event) {
     }
     m_keyPressing = false;
     setButtonState(ButtonState::normal);
-    fire();
+    click();
 }
 
 void BtnView::focusInEvent(QFocusEvent* event) {

@@ -37,6 +37,9 @@ public:
     // The asset drawn for a state.
     QString imageName(ButtonState state) const;
 
+    // Fires as a finished press does (keyboard, screen readers).
+    void click();
+
     QSize sizeHint() const override { return size(); }
 
 Q_SIGNALS:
@@ -58,7 +61,6 @@ protected:
 
 private:
     void setButtonState(ButtonState state);
-    void fire();
 
     std::function<void()> m_onPress;
     ButtonState m_buttonState = ButtonState::normal;

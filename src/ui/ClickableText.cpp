@@ -1,5 +1,6 @@
 #include "ui/ClickableText.h"
 
+#include "ui/Accessibility.h"
 #include "ui/FocusRing.h"
 
 #include <QKeyEvent>
@@ -16,6 +17,7 @@ ClickableText::ClickableText(const QString& text, const QFont& font, const QColo
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
     setContentsMargins(kFocusPadding, 0, kFocusPadding, 0);
+    Accessibility::install();
 }
 
 void ClickableText::keyPressEvent(QKeyEvent* event) {

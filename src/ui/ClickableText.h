@@ -13,6 +13,9 @@ public:
     ClickableText(const QString& text, const QFont& font, const QColor& color,
                   QWidget* parent = nullptr);
 
+    // Emits clicked(), as a click does (keyboard, screen readers).
+    void click() { Q_EMIT clicked(); }
+
 Q_SIGNALS:
     void clicked();
 

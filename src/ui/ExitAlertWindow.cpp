@@ -2,6 +2,7 @@
 
 #include "i18n/MultiLanguageUtils.h"
 #include "i18n/TextKeys.h"
+#include "ui/Accessibility.h"
 #include "ui/BtnView.h"
 #include "ui/ImageAssets.h"
 #include "ui/RoundedCorners.h"
@@ -28,7 +29,9 @@ ExitAlertWindow::ExitAlertWindow(QWidget* parent)
     : QWidget(parent) {
     setFixedSize(kWidth, kHeight);
 
+    Accessibility::install();
     auto* message = new QLabel(tr_(TextKey::exitAlertMessage), this);
+    m_message = message;
     message->setWordWrap(true);
     message->setFont(SystemFont::of(13));
     message->setAlignment(Qt::AlignLeading | Qt::AlignTop);
@@ -40,8 +43,6 @@ ExitAlertWindow::ExitAlertWindow(QWidget* parent)
                             kCloseTextColor, 110, 28, 6, SystemFont::of(14), {}, this);
     m_cancel = new BtnView(QStringLiteral("agree-btn"), tr_(TextKey::exitAlertContinue), Qt::white,
                            110, 28, 6, SystemFont::of(14), {}, this);
-    // The safe answer is the one a stray Return gives.
-    m_cancel->setFocus(Qt::OtherFocusReason);
     connect(m_confirm, &BtnView::clicked, this, &ExitAlertWindow::confirmClose);
     connect(m_cancel, &BtnView::clicked, this, &ExitAlertWindow::cancelClose);
 
@@ -66,6 +67,15 @@ ExitAlertWindow::ExitAlertWindow(QWidget* parent)
     stack->addLayout(buttons);
     buttons->setAlignment(Qt::AlignHCenter);
     stack->addStretch(1);
+}
+
+QString ExitAlertWindow::message() const {
+    return m_message->text();
+}
+
+void ExitAlertWindow::showEvent(QShowEvent*) {
+    // The safe answer is the one a stray Return gives.
+    m_cancel->setFocus(Qt::OtherFocusReason);
 }
 
 void ExitAlertWindow::keyPressEvent(QKeyEvent* event) {

@@ -11,6 +11,7 @@
 #include <QWidget>
 
 class BtnView;
+class QLabel;
 
 class ExitAlertWindow : public QWidget {
     Q_OBJECT
@@ -22,6 +23,7 @@ public:
 
     BtnView* confirmButton() const { return m_confirm; }
     BtnView* cancelButton() const { return m_cancel; }
+    QString message() const;
 
 Q_SIGNALS:
     // "Still close" was pressed: close the installer.
@@ -32,8 +34,10 @@ Q_SIGNALS:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    QLabel* m_message;
     BtnView* m_confirm;
     BtnView* m_cancel;
 };

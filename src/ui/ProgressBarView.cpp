@@ -1,8 +1,10 @@
 #include "ui/ProgressBarView.h"
 
+#include "ui/Accessibility.h"
 #include "ui/ImageAssets.h"
 #include "ui/ScreenColors.h"
 
+#include <QAccessible>
 #include <QEasingCurve>
 #include <QPainter>
 #include <QPainterPath>
@@ -27,6 +29,7 @@ ProgressBarView::ProgressBarView(bool showTrack, QWidget* parent)
     , m_showTrack(showTrack)
     , m_animation(this, "fillWidth") {
     setFixedSize(kWidth, kHeight);
+    Accessibility::install();
     m_animation.setDuration(kDurationMs);
     m_animation.setEasingCurve(easeInOut());
 }
@@ -55,6 +58,15 @@ void ProgressBarView::setProgress(double fraction, bool animated) {
 void ProgressBarView::finishAnimation() {
     m_animation.stop();
     setFillWidth(m_target);
+}
+
+void ProgressBarView::setAccessibleValue(int percent, const QString& text) {
+    if (percent == m_accessiblePercent && text == m_accessibleText)
+        return;
+    m_accessiblePercent = percent;
+    m_accessibleText = text;
+    QAccessibleValueChangeEvent event(this, percent);
+    QAccessible::updateAccessibility(&event);
 }
 
 void ProgressBarView::setFillWidth(qreal width) {

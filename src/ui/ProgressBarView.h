@@ -30,6 +30,12 @@ public:
     // Jumps to the end of a running animation.
     void finishAnimation();
 
+    // What screen readers hear: the whole percentage and the status line shown
+    // with the bar. A change is announced as a value change.
+    void setAccessibleValue(int percent, const QString& text);
+    int accessiblePercent() const { return m_accessiblePercent; }
+    QString accessibleValueText() const { return m_accessibleText; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
@@ -37,6 +43,8 @@ private:
     void setFillWidth(qreal width);
 
     bool m_showTrack;
+    int m_accessiblePercent = 0;
+    QString m_accessibleText;
     qreal m_fillWidth = 0;
     qreal m_target = 0;
     QPropertyAnimation m_animation;

@@ -88,6 +88,7 @@ void ProgressScreen::showState(const ScreenState& state, bool animated) {
         // Formatted without values, as the key may be a format.
         m_installing->setText(MultiLanguageUtils::format(TextKey::installing));
         m_lower->setCurrentWidget(m_installing);
+        m_bar->setAccessibleValue(100, m_installing->text());
         return;
     }
     const bool sizeKnown = state.totalExpectedDownload > 0;
@@ -97,6 +98,11 @@ void ProgressScreen::showState(const ScreenState& state, bool animated) {
     m_remaining->setText(remainingTimeText(state.remainTime));
     m_percent->setText(percentFor(state));
     m_lower->setCurrentIndex(0);
+    const QString line =
+        (m_received->text() + m_expected->text() + ' ' + m_remaining->text()).simplified();
+    m_bar->setAccessibleValue(m_percent->text().isEmpty() ? 0
+                                                          : m_percent->text().chopped(1).toInt(),
+                              m_percent->text().isEmpty() ? line : m_percent->text() + ", " + line);
 }
 
 bool ProgressScreen::showsInstallText() const {

@@ -20,9 +20,11 @@
 #include "ui/ProgressScreen.h"
 #include "ui/StartScreen.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QProcess>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -47,7 +49,8 @@ Match clickReport(int c, int result, int reason) {
 
 class AppDelegateTest : public ::testing::Test {
 protected:
-    void launch(std::chrono::milliseconds animationInterval = 5ms) {
+    // The window shown; the flow follows its first frame.
+    void open(std::chrono::milliseconds animationInterval = 5ms) {
         mark = shell::reports().size();
         AppDelegate::Options options;
         options.quit = [this] { ++quits; };
@@ -56,6 +59,9 @@ protected:
         options.flow.animationInterval = animationInterval;
         delegate = std::make_unique<AppDelegate>(options);
         delegate->applicationDidFinishLaunching();
+    }
+    void launch(std::chrono::milliseconds animationInterval = 5ms) {
+        open(animationInterval);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(delegate->window()));
         // The flow follows the first frame, with its first two reports.
         ASSERT_TRUE(QTest::qWaitFor([this] { return delegate->flow() != nullptr; }, 5000));
@@ -86,6 +92,20 @@ protected:
         const bool ok = shell::waitForReports(mark, expected);
         mark = shell::reports().size();
         return ok;
+    }
+    // The same, sent in this order.
+    bool reportedInOrder(const QList<Match>& expected) {
+        const bool ok = shell::waitForReportsInOrder(mark, expected);
+        mark = shell::reports().size();
+        return ok;
+    }
+    // A key typed where the keyboard focus is (the active window when nothing has it).
+    static void type(Qt::Key key) {
+        QWidget* target = QApplication::focusWidget();
+        if (!target)
+            target = QApplication::activeWindow();
+        ASSERT_NE(target, nullptr);
+        QTest::keyClick(target, key);
     }
     bool waitForStatus(INSTALLER_STATUS status, int timeoutMs = 10000) const {
         return QTest::qWaitFor([&] { return flow().installerStatus() == status; }, timeoutMs);
@@ -150,7 +170,7 @@ TEST_F(AppDelegateTest, WindowIsPlacedAndStartScreenControlsReachTheFlowUpToDisa
 
     click(start()->disagreeButton());
     EXPECT_EQ(quits, 1);
-    EXPECT_TRUE(reported({plain(3), point(1, 9)}));
+    EXPECT_TRUE(reportedInOrder({plain(3), point(1, 9)}));
 }
 
 TEST_F(AppDelegateTest, InstallPressEndingOutsideStartsTheDownloadAndItsProgressShows) {
@@ -206,7 +226,128 @@ TEST_F(AppDelegateTest, ClosingWhileDownloadingAsksFirst) {
     ASSERT_NE(delegate->confirmCloseAlert(), nullptr);
     click(delegate->exitAlertWindow()->confirmButton());
     EXPECT_EQ(quits, 1);
-    EXPECT_TRUE(reported({clickReport(6, 0, 0), plain(3), clickReport(7, 2, 2)}));
+    EXPECT_TRUE(reportedInOrder({clickReport(6, 0, 0), plain(3), clickReport(7, 2, 2)}));
+}
+
+TEST_F(AppDelegateTest, PressesKeysAndClosingBeforeTheFlowExistsDoNothing) {
+    open();
+    ASSERT_EQ(delegate->flow(), nullptr);
+    click(start()->customInstallToggle());
+    click(start()->disagreeButton());
+    QTest::keyClick(start()->installButton(), Qt::Key_Return);
+    window()->close();
+    EXPECT_TRUE(window()->isVisible());
+    EXPECT_FALSE(start()->customInstallToggle()->isChecked());
+
+    ASSERT_TRUE(QTest::qWaitFor([this] { return delegate->flow() != nullptr; }, 5000));
+    const QList<Report> since = shell::settledReportsSince(mark);
+    ASSERT_EQ(since.size(), 2);
+    EXPECT_TRUE(since[0].isPlain(100) || since[1].isPlain(100));
+    EXPECT_TRUE(since[0].isPoint(1) || since[1].isPoint(1));
+    EXPECT_EQ(flow().installerStatus(), INSTALLER_STATUS::Prepare_to_download);
+    EXPECT_FALSE(flow().isExpanded());
+    EXPECT_EQ(quits, 0);
+}
+
+TEST_F(AppDelegateTest, TheClosePanelAnswersTheKeyboardAndGoesWhenTheDownloadEnds) {
+    launch();
+    auto stalling = std::make_unique<DevServer>(QStringList{"--stall-after", "0"});
+    downloadUrl = stalling->addPackage("lumadoc_x86_64.dmg", QByteArray(3 << 20, 'p'));
+    pressInstall();
+    mark = shell::reports().size();
+
+    // Escape is "Continue"; Tab goes from "Continue" to "Close anyway" and back. The keys
+    // go to the panel's own focus (the offscreen platform leaves its main window active).
+    window()->close();
+    QWidget* panel = delegate->confirmCloseAlert();
+    ASSERT_NE(panel, nullptr);
+    const auto typeInPanel = [panel](Qt::Key key) { QTest::keyClick(panel->focusWidget(), key); };
+    EXPECT_EQ(panel->focusWidget(), delegate->exitAlertWindow()->cancelButton());
+    typeInPanel(Qt::Key_Tab);
+    EXPECT_EQ(panel->focusWidget(), delegate->exitAlertWindow()->confirmButton());
+    typeInPanel(Qt::Key_Tab);
+    EXPECT_EQ(panel->focusWidget(), delegate->exitAlertWindow()->cancelButton());
+    typeInPanel(Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return delegate->confirmCloseAlert() == nullptr; }, 2000));
+    EXPECT_TRUE(reportedInOrder({clickReport(6, 0, 0), clickReport(8, 0, 2)}));
+
+    // The download ends (twice: the automatic retry) while the panel is open: it goes.
+    window()->close();
+    ASSERT_NE(delegate->confirmCloseAlert(), nullptr);
+    stalling.reset();
+    ASSERT_TRUE(waitForStatus(INSTALLER_STATUS::Download_failed));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return delegate->confirmCloseAlert() == nullptr; }, 2000));
+    EXPECT_EQ(quits, 0);
+    EXPECT_TRUE(window()->isVisible());
+}
+
+TEST_F(AppDelegateTest, KeyboardAloneDeclines) {
+    launch();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window()));
+    const QList<QWidget*> order = {start()->findChild<ClickableText*>("termsLink"),
+                                   start()->findChild<ClickableText*>("privacyLink"),
+                                   start()->disagreeButton(), start()->installButton(),
+                                   start()->customInstallToggle()};
+    for (QWidget* expected : order) {
+        type(Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), expected) << expected->objectName().toStdString();
+    }
+    // Return opens the panel; its boxes follow in the Tab order and Space ticks them.
+    type(Qt::Key_Return);
+    ASSERT_TRUE(flow().isExpanded());
+    type(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), view()->customInstallPanel()->setDefaultBox());
+    type(Qt::Key_Space);
+    EXPECT_FALSE(flow().isSetDefault());
+    type(Qt::Key_Backtab);
+    type(Qt::Key_Space);
+    EXPECT_FALSE(flow().isExpanded());
+    // Back to the decline button; Space presses it.
+    for (int i = 0; i < 2; ++i)
+        type(Qt::Key_Backtab);
+    ASSERT_EQ(QApplication::focusWidget(), start()->disagreeButton());
+    type(Qt::Key_Space);
+    EXPECT_EQ(quits, 1);
+    EXPECT_TRUE(reportedInOrder({plain(3), point(1, 9)}));
+}
+
+TEST_F(AppDelegateTest, KeyboardAloneInstallsAndACloseDuringTheSuccessPathIsIgnored) {
+    QTemporaryDir work;
+    DevServer packages;
+    ASSERT_FALSE(FakeProduct::write(work.filePath("image")).isEmpty());
+    ASSERT_TRUE(FakeProduct::makeDiskImage(work.filePath("image"),
+                                           packages.packageDir() + "/lumadoc_x86_64.dmg"));
+    struct Cleanup {
+        ~Cleanup() {
+            QProcess::execute("pkill", {"-KILL", "-f", sandbox::applicationsDir() + "/"});
+            QDir(sandbox::applicationsDir() + "/Lumadoc.app").removeRecursively();
+        }
+    } cleanup;
+
+    launch();
+    downloadUrl = packages.packageUrl("lumadoc_x86_64.dmg");
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window()));
+    for (int i = 0; i < 4; ++i)
+        type(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), start()->installButton());
+    // Closing as the success path starts: it still writes, reports and launches.
+    bool closedDuringSuccess = false;
+    QObject::connect(&flow(), &InstallFlow::statusChanged, window(), [&](INSTALLER_STATUS s) {
+        if (s != INSTALLER_STATUS::Install_success)
+            return;
+        window()->close();
+        closedDuringSuccess = window()->isVisible();
+    });
+    const qsizetype pressed = mark;
+    type(Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return quits == 1; }, 30000));
+    EXPECT_TRUE(closedDuringSuccess) << "the close was not ignored";
+    EXPECT_TRUE(reportedInOrder(
+        {point(2), point(3), point(5), point(6), plain(1), plain(21), point(8), point(9)}));
+    const QList<Report> since = shell::settledReportsSince(pressed);
+    EXPECT_FALSE(std::any_of(since.begin(), since.end(), [](const Report& r) {
+        return r.isClick(5) || r.isPlain(3) || r.isPlain(2);
+    })) << "the close reported an exit";
 }
 
 TEST_F(AppDelegateTest, FailedDownloadScreenRetriesOpensFeedbackAndClosesAtOnce) {
@@ -299,7 +440,12 @@ TEST_F(AppDelegateTest, OverwriteInstallationHasNoToggleAndARunningProductRaises
     EXPECT_TRUE(since[0].isPoint(2));
     mark += since.size();
 
-    click(alert->button());
+    // The alert holds the keyboard: Tab stays on its button, Escape dismisses it.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window()));
+    EXPECT_EQ(QApplication::focusWidget(), alert->button());
+    type(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), alert->button());
+    type(Qt::Key_Escape);
     EXPECT_FALSE(alert->isVisible());
     EXPECT_FALSE(flow().isUsingNow());
 

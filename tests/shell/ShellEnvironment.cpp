@@ -48,27 +48,54 @@ QList<Report> reports() {
     QList<Report> list;
     for (const QJsonObject& entry : g_scenario->server().telemetry()) {
         const QJsonObject data = entry.value("data").toObject();
-        list.append({entry.value("table").toString(), data.value("properties").toObject()});
+        list.append({entry.value("table").toString(), data.value("properties").toObject(),
+                     data.value("#time").toString()});
     }
     return list;
 }
 
 namespace {
+// The index of each expected report in `seen` (each used once); empty when one is missing.
+QList<qsizetype> findAll(const QList<Report>& seen,
+                         const QList<std::function<bool(const Report&)>>& expected) {
+    QList<bool> used(seen.size(), false);
+    QList<qsizetype> found;
+    for (const auto& wanted : expected) {
+        qsizetype at = -1;
+        for (qsizetype i = 0; i < seen.size() && at < 0; ++i) {
+            if (!used[i] && wanted(seen[i]))
+                used[at = i] = true;
+        }
+        if (at < 0)
+            return {};
+        found << at;
+    }
+    return found;
+}
+
 bool allFound(const QList<Report>& seen,
               const QList<std::function<bool(const Report&)>>& expected) {
-    QList<bool> used(seen.size(), false);
-    for (const auto& wanted : expected) {
-        bool found = false;
-        for (qsizetype i = 0; i < seen.size() && !found; ++i) {
-            if (!used[i] && wanted(seen[i]))
-                used[i] = found = true;
-        }
-        if (!found)
+    return findAll(seen, expected).size() == expected.size();
+}
+} // namespace
+
+bool waitForReportsInOrder(qsizetype from,
+                           const QList<std::function<bool(const Report&)>>& expected,
+                           int timeoutMs) {
+    if (!waitForReports(from, expected, timeoutMs))
+        return false;
+    const QList<Report> seen = reports().mid(from);
+    const QList<qsizetype> at = findAll(seen, expected);
+    for (qsizetype i = 1; i < at.size(); ++i) {
+        if (seen[at[i - 1]].time > seen[at[i]].time) {
+            ADD_FAILURE() << "report " << i << " of the expected order came before report " << i - 1
+                          << " (" << seen[at[i]].time.toStdString() << " < "
+                          << seen[at[i - 1]].time.toStdString() << ")";
             return false;
+        }
     }
     return true;
 }
-} // namespace
 
 bool waitForReports(qsizetype from, const QList<std::function<bool(const Report&)>>& expected,
                     int timeoutMs) {

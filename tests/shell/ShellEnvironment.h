@@ -19,6 +19,7 @@ InstallScenario& scenario();
 struct Report {
     QString table;
     QJsonObject properties;
+    QString time; // "#time", to the millisecond
 
     bool isPlain(int result) const;               // result code (sent as "reason")
     bool isClick(int click) const;                // install-point report of a click
@@ -32,6 +33,11 @@ QList<Report> reports();
 // predicate (in any order); false on time-out.
 bool waitForReports(qsizetype from, const QList<std::function<bool(const Report&)>>& expected,
                     int timeoutMs = 10000);
+// Like waitForReports, and the matches' "#time"s follow the order of `expected`
+// (the two reporters post on separate queues, so arrival order says little).
+bool waitForReportsInOrder(qsizetype from,
+                           const QList<std::function<bool(const Report&)>>& expected,
+                           int timeoutMs = 10000);
 // Waits for both reporters' posts in flight, then returns the reports after `from`.
 QList<Report> settledReportsSince(qsizetype from);
 

@@ -1,0 +1,118 @@
+#include "ui/Accessibility.h"
+
+#include "i18n/MultiLanguageUtils.h"
+#include "i18n/TextKeys.h"
+#include "ui/AlertView.h"
+#include "ui/BtnView.h"
+#include "ui/ClickableText.h"
+#include "ui/ExitAlertWindow.h"
+#include "ui/ProgressBarView.h"
+
+#include <QAccessibleWidget>
+#include <mutex>
+
+namespace {
+
+// A control that does one thing when pressed.
+class PressableAccessible : public QAccessibleWidget {
+public:
+    PressableAccessible(QWidget* widget, QAccessible::Role role)
+        : QAccessibleWidget(widget, role) {}
+
+    QString text(QAccessible::Text t) const override {
+        if (t != QAccessible::Name)
+            return QAccessibleWidget::text(t);
+        if (const auto* button = qobject_cast<const BtnView*>(widget()))
+            return button->text();
+        if (const auto* link = qobject_cast<const ClickableText*>(widget()))
+            return link->text();
+        return QAccessibleWidget::text(t);
+    }
+
+    QStringList actionNames() const override {
+        return QStringList{pressAction()} + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString& action) override {
+        if (action != pressAction()) {
+            QAccessibleWidget::doAction(action);
+            return;
+        }
+        if (auto* button = qobject_cast<BtnView*>(widget()))
+            button->click();
+        else if (auto* link = qobject_cast<ClickableText*>(widget()))
+            link->click();
+    }
+};
+
+class ProgressAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit ProgressAccessible(QWidget* widget)
+        : QAccessibleWidget(widget, QAccessible::ProgressBar) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(QAccessible::Text t) const override {
+        switch (t) {
+        case QAccessible::Name:
+            return tr_(TextKey::windowTitle);
+        case QAccessible::Value:
+            return bar()->accessibleValueText();
+        default:
+            return QAccessibleWidget::text(t);
+        }
+    }
+
+    QVariant currentValue() const override { return bar()->accessiblePercent(); }
+    void setCurrentValue(const QVariant&) override {} // read only
+    QVariant maximumValue() const override { return 100; }
+    QVariant minimumValue() const override { return 0; }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    const ProgressBarView* bar() const { return static_cast<const ProgressBarView*>(widget()); }
+};
+
+class NamedAccessible : public QAccessibleWidget {
+public:
+    NamedAccessible(QWidget* widget, QAccessible::Role role)
+        : QAccessibleWidget(widget, role) {}
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name) {
+            if (const auto* alert = qobject_cast<const AlertView*>(widget()))
+                return alert->title();
+            if (const auto* panel = qobject_cast<const ExitAlertWindow*>(widget()))
+                return panel->message();
+        }
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface* factory(const QString& className, QObject* object) {
+    if (!object || !object->isWidgetType())
+        return nullptr;
+    auto* widget = static_cast<QWidget*>(object);
+    if (className == QLatin1String("BtnView"))
+        return new PressableAccessible(widget, QAccessible::Button);
+    if (className == QLatin1String("ClickableText"))
+        return new PressableAccessible(widget, QAccessible::Link);
+    if (className == QLatin1String("ProgressBarView"))
+        return new ProgressAccessible(widget);
+    if (className == QLatin1String("AlertView"))
+        return new NamedAccessible(widget, QAccessible::AlertMessage);
+    if (className == QLatin1String("ExitAlertWindow"))
+        return new NamedAccessible(widget, QAccessible::Dialog);
+    return nullptr;
+}
+
+} // namespace
+
+void Accessibility::install() {
+    static std::once_flag once;
+    std::call_once(once, [] { QAccessible::installFactory(&factory); });
+}
