@@ -186,11 +186,13 @@ TEST(SilentInstall, OverwriteInstallKeepsTheChoicesAndMarksTheCover) {
     EXPECT_TRUE(readFile(sandbox::applicationsDir() + "/Lumadoc.app/Contents/Info.plist")
                     .contains("3.2.1"));
 
+    // An overwrite installation is no reason for installtype 1: only a declined one sends it.
     ASSERT_TRUE(scenario.server().waitForTelemetry(10, 10000));
     for (const QJsonObject& report : scenario.reports()) {
         const QJsonObject p = report["data"].toObject()["properties"].toObject();
         if (report["table"] == "vexa_tools_install" && p["reason"].toInt() != 100) {
-            EXPECT_EQ(p["installtype"].toInt(), 1);
+            EXPECT_EQ(p["installtype"].toInt(), 0);
+            EXPECT_EQ(p["silent"].toInt(), 1);
         }
     }
 }
