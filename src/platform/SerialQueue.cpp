@@ -3,7 +3,7 @@
 #include <QMetaObject>
 
 SerialQueue::SerialQueue(const QString& name)
-    : m_context(new QObject) {
+    : m_context(new serialqueue::Context(m_work)) {
     m_thread.setObjectName(name);
     m_context->moveToThread(&m_thread);
     // The context dies on its own thread, after the work posted before quit().
@@ -24,6 +24,5 @@ void SerialQueue::post(std::function<void()> work) {
     m_work.push(std::move(work));
     // One event per item: each runs the oldest, so items keep their order and
     // interleave with the thread's other events (network replies) as posted.
-    QMetaObject::invokeMethod(
-        context, [this] { m_work.runOne(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(context, "runOne", Qt::QueuedConnection);
 }

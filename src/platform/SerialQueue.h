@@ -8,6 +8,22 @@
 #include <QThread>
 #include <functional>
 
+namespace serialqueue {
+// Lives on the queue's thread and runs the list's oldest item when asked. Asked
+// by name, so the request Qt queues holds nothing of ours: the list (locked) is
+// the only hand-over between the threads.
+class Context : public QObject {
+    Q_OBJECT
+public:
+    explicit Context(WorkList& work)
+        : m_work(work) {}
+    Q_INVOKABLE void runOne() { m_work.runOne(); }
+
+private:
+    WorkList& m_work;
+};
+} // namespace serialqueue
+
 class SerialQueue {
 public:
     explicit SerialQueue(const QString& name);
@@ -25,7 +41,7 @@ public:
     bool isCurrent() const { return QThread::currentThread() == &m_thread; }
 
 private:
-    QThread m_thread;
-    QObject* m_context;
     WorkList m_work;
+    QThread m_thread;
+    serialqueue::Context* m_context;
 };
