@@ -3,6 +3,7 @@
 
 #include "app/CommandLine.h"
 #include "support/Files.h"
+#include "support/ProgramRun.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -13,28 +14,12 @@ namespace {
 
 using Mode = CommandLine::Mode;
 
-struct ProgramRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 ProgramRun run(const QString& program, const QStringList& arguments) {
-    QProcess process;
     // The installer may be inside a bundle; the tools are in the bin folder.
-    process.start(program == "lumadoc-installer" ? QStringLiteral(LUMADOC_INSTALLER_EXE)
-                                                 : QStringLiteral(LUMADOC_BIN_DIR "/") + program,
-                  arguments);
-    ProgramRun r;
-    if (!process.waitForFinished(20000)) {
-        process.kill();
-        process.waitForFinished();
-        return r;
-    }
-    r.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.out = QString::fromUtf8(process.readAllStandardOutput());
-    r.err = QString::fromUtf8(process.readAllStandardError());
-    return r;
+    return runProgram(program == "lumadoc-installer"
+                          ? QStringLiteral(LUMADOC_INSTALLER_EXE)
+                          : QStringLiteral(LUMADOC_BIN_DIR "/") + program,
+                      arguments, QProcessEnvironment::systemEnvironment(), {}, 20000);
 }
 
 // "--name" words of a text; the man page writes "\-\-name".

@@ -4,6 +4,7 @@
 #include "support/Files.h"
 #include "support/InstallScenario.h"
 #include "support/LinuxTools.h"
+#include "support/ProgramRun.h"
 #include "support/Sandbox.h"
 #include "support/TreeSnapshot.h"
 
@@ -68,27 +69,9 @@ void stopProduct() {
     QProcess::execute("pkill", {"-KILL", "-f", sandbox::applicationsDir() + "/"});
 }
 
-struct InstallerRun {
-    int status = -1;
-    QString err;
-};
-
-InstallerRun runInstaller(const QProcessEnvironment& env, const QStringList& args = {"--silent"},
-                          const QString& workDir = {}) {
-    QProcess installer;
-    installer.setProcessEnvironment(env);
-    if (!workDir.isEmpty())
-        installer.setWorkingDirectory(workDir);
-    installer.start(kInstaller, args);
-    InstallerRun run;
-    if (!installer.waitForFinished(60000)) {
-        installer.kill();
-        installer.waitForFinished();
-        return run;
-    }
-    run.status = installer.exitStatus() == QProcess::NormalExit ? installer.exitCode() : -1;
-    run.err = QString::fromUtf8(installer.readAllStandardError());
-    return run;
+ProgramRun runInstaller(const QProcessEnvironment& env, const QStringList& args = {"--silent"},
+                        const QString& workDir = {}) {
+    return runProgram(kInstaller, args, env, workDir);
 }
 
 // A kill point: a state of the file system to wait for, or a moment.
@@ -176,7 +159,7 @@ TEST(Recovery, KilledAnywhereInTheInstallTheApplicationStaysWhole) {
 
         // The next start settles it, even with the server down.
         stopProduct();
-        const InstallerRun next = runInstaller(down);
+        const ProgramRun next = runInstaller(down);
         EXPECT_EQ(next.status, SilentInstall::DownloadFailed) << next.err.toStdString();
         const auto settled = snapshotTree(app());
         EXPECT_TRUE(settled == oldTree || settled == newTree);
@@ -201,7 +184,7 @@ TEST(Recovery, ASecondInstallerLeavesAtOnceAndTheFirstFinishes) {
     for (const QStringList& args : {QStringList{"--silent"}, QStringList{"--silent"}}) {
         QElapsedTimer clock;
         clock.start();
-        const InstallerRun second = runInstaller(scenario.environment(), args);
+        const ProgramRun second = runInstaller(scenario.environment(), args);
         EXPECT_EQ(second.status, SilentInstall::AnotherInstaller);
         EXPECT_TRUE(second.err.contains("another Lumadoc installer is running"))
             << second.err.toStdString();
@@ -226,7 +209,7 @@ TEST(Recovery, AHostileHomeTemporaryFolderOrDataFileNeverStrandsTheUser) {
             env.insert("HOME", home);
         else
             env.remove("HOME");
-        const InstallerRun run = runInstaller(env, {"--silent"}, cwd.path());
+        const ProgramRun run = runInstaller(env, {"--silent"}, cwd.path());
         EXPECT_EQ(run.status, SilentInstall::BadUsage);
         EXPECT_TRUE(run.err.contains("HOME")) << run.err.toStdString();
         EXPECT_TRUE(QDir(cwd.path()).isEmpty());
@@ -243,7 +226,7 @@ TEST(Recovery, AHostileHomeTemporaryFolderOrDataFileNeverStrandsTheUser) {
     env.insert("LUMADOC_RESOURCE_DIR", data.path());
     QDir().mkpath(QFileInfo(scenario.settingsPath()).absolutePath());
     ASSERT_EQ(::mkfifo(QFile::encodeName(scenario.settingsPath()).constData(), 0600), 0);
-    const InstallerRun run = runInstaller(env, {"--silent"}, cwd.path());
+    const ProgramRun run = runInstaller(env, {"--silent"}, cwd.path());
     EXPECT_EQ(run.status, SilentInstall::Installed) << run.err.toStdString();
     EXPECT_EQ(snapshotTree(app()), snapshotTree(scenario.servedApp()));
     EXPECT_TRUE(QDir(cwd.path()).isEmpty());
