@@ -10,8 +10,10 @@
 #include "reporting/BaseReporter.h"
 #include "reporting/MacInstallReporter.h"
 #include "reporting/Reporter.h"
+#include "ui/BtnView.h"
 #include "ui/ContentView.h"
 #include "ui/ExitAlertWindow.h"
+#include "ui/StartScreen.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -57,7 +59,7 @@ void AppDelegate::createFlow() {
         return;
     MultiLanguageUtils::saveLanguagePreference(m_language);
     InstallFlow::Host host;
-    host.terminate = [this] { quit(); };
+    host.terminate = [] { QCoreApplication::quit(); };
     host.resizeWindowTo = [this](int width, int height) {
         if (m_window)
             m_window->setFixedSize(width, height);
@@ -88,9 +90,8 @@ void AppDelegate::createWindow() {
     m_window->setWindowTitle(tr_(TextKey::windowTitle));
     m_view = new ContentView(m_window);
     m_view->installEventFilter(this);
-    // The view holds the focus at first, so no control shows a focus ring until Tab.
-    m_view->setFocusPolicy(Qt::ClickFocus);
-    m_view->setFocus();
+    // Install is where a keyboard or screen-reader user starts.
+    m_view->startScreen()->installButton()->setFocus(Qt::OtherFocusReason);
     auto* layout = new QVBoxLayout(m_window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
@@ -156,7 +157,9 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
             },
             Qt::QueuedConnection);
     }
-    if (watched == m_window && event->type() == QEvent::Close) {
+    // Qt's quit closes every window first, without a spontaneous event: that is
+    // the application ending, never the user's request.
+    if (watched == m_window && event->type() == QEvent::Close && event->spontaneous()) {
         if (!windowShouldClose()) {
             event->ignore();
             return true;
@@ -166,7 +169,7 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
             this,
             [this] {
                 if (applicationShouldTerminateAfterLastWindowClosed())
-                    quit();
+                    QCoreApplication::quit();
             },
             Qt::QueuedConnection);
     }
@@ -244,7 +247,7 @@ void AppDelegate::confirmClose() {
     closePanel();
     reportQuit();
     reportExit(ENUMInstallClick::closeConfirmed, 2);
-    quit();
+    QCoreApplication::quit();
 }
 
 void AppDelegate::cancelClose() {
@@ -260,11 +263,4 @@ bool AppDelegate::applicationShouldTerminateAfterLastWindowClosed() {
 
 void AppDelegate::applicationWillTerminate() {
     SilentInstall::flushReports();
-}
-
-void AppDelegate::quit() {
-    if (m_options.quit)
-        m_options.quit();
-    else
-        QCoreApplication::quit();
 }

@@ -13,6 +13,9 @@
 // (result 2 and reason 1 for an overwrite installation, else result 3 and reason 2).
 // Before the flow exists (the first frame), presses, keys and close requests are
 // ignored. The panel goes away by itself when the status leaves Downloading.
+// Only the user's close requests (the platform's, spontaneous) are judged here:
+// the application's own endings (success, disagree, "Close anyway") and any
+// other quit close the windows without asking and without reports of their own.
 //
 // UI thread only. The panel is modal but never blocks the caller: it is shown
 // and its buttons act when pressed.
@@ -38,8 +41,6 @@ public:
     static constexpr std::chrono::milliseconds kFlowDelay{250};
 
     struct Options {
-        // Ends the application; QCoreApplication::quit when empty.
-        std::function<void()> quit;
         // Opens a web page; QDesktopServices::openUrl when empty.
         std::function<void(const QUrl&)> openUrl;
         InstallFlow::Options flow;
@@ -88,7 +89,6 @@ private:
     void closePanel();
     void reportQuit(); // plain result 2 (overwrite installation) or 3
     void reportExit(ENUMInstallClick click, qint64 result);
-    void quit();
 
     Options m_options;
     QString m_language;

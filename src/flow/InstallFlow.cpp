@@ -339,7 +339,29 @@ void InstallFlow::animationTick() {
     notify();
 }
 
+namespace {
+const char* statusName(INSTALLER_STATUS status) {
+    switch (status) {
+    case INSTALLER_STATUS::Prepare_to_download:
+        return "Prepare_to_download";
+    case INSTALLER_STATUS::Downloading:
+        return "Downloading";
+    case INSTALLER_STATUS::Download_failed:
+        return "Download_failed";
+    case INSTALLER_STATUS::Installing:
+        return "Installing";
+    case INSTALLER_STATUS::Install_failed:
+        return "Install_failed";
+    case INSTALLER_STATUS::Install_success:
+        return "Install_success";
+    }
+    return "?";
+}
+} // namespace
+
 void InstallFlow::setStatus(INSTALLER_STATUS status) {
+    // Which screen the user saw, for support.
+    logLine(lcFlow(), QStringLiteral("status ") + QLatin1String(statusName(status)));
     m_installerStatus = status;
     notify();
     Q_EMIT statusChanged(status);

@@ -6,6 +6,7 @@
 #include "ui/BtnView.h"
 #include "ui/ClickableText.h"
 #include "ui/ExitAlertWindow.h"
+#include "ui/ImageToggle.h"
 #include "ui/ProgressBarView.h"
 
 #include <QAccessibleWidget>
@@ -43,6 +44,41 @@ public:
         else if (auto* link = qobject_cast<ClickableText*>(widget()))
             link->click();
     }
+};
+
+// A box: a screen reader's toggle (or press) is the user's click, so the flow
+// hears of it and what is announced is what gets recorded.
+class ToggleAccessible : public QAccessibleWidget {
+public:
+    explicit ToggleAccessible(QWidget* widget)
+        : QAccessibleWidget(widget, QAccessible::CheckBox) {}
+
+    QString text(QAccessible::Text t) const override {
+        return t == QAccessible::Name ? toggle()->text() : QAccessibleWidget::text(t);
+    }
+
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.checkable = true;
+        s.checked = toggle()->isChecked();
+        return s;
+    }
+
+    QStringList actionNames() const override {
+        return QStringList{toggleAction(), pressAction()} + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString& action) override {
+        if (action == toggleAction() || action == pressAction()) {
+            if (toggle()->isEnabled())
+                toggle()->click();
+            return;
+        }
+        QAccessibleWidget::doAction(action);
+    }
+
+private:
+    ImageToggle* toggle() const { return static_cast<ImageToggle*>(widget()); }
 };
 
 class ProgressAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
@@ -101,6 +137,12 @@ QAccessibleInterface* factory(const QString& className, QObject* object) {
         return new PressableAccessible(widget, QAccessible::Button);
     if (className == QLatin1String("ClickableText"))
         return new PressableAccessible(widget, QAccessible::Link);
+    if (className == QLatin1String("ImageToggle"))
+        return new ToggleAccessible(widget);
+    // A plain top-level widget is the installer window (or the close panel's),
+    // which Qt would present as a filler.
+    if (className == QLatin1String("QWidget") && widget->isWindow())
+        return new QAccessibleWidget(widget, QAccessible::Window);
     if (className == QLatin1String("ProgressBarView"))
         return new ProgressAccessible(widget);
     if (className == QLatin1String("AlertView"))

@@ -4,7 +4,8 @@
 // what ours are:
 //   BtnView          Button, named by its caption, "Press" action
 //   ClickableText    Link, named by its text, "Press" action
-//   ImageToggle      (Qt's own) CheckBox, named by its label
+//   ImageToggle      CheckBox, named by its label; "Toggle" and "Press" click it
+//   plain QWidget    Window, when top-level, named by its title
 //   ProgressBarView  ProgressBar, named by the window title; its value is the
 //                    percentage, its value text the status line under the bar
 //   AlertView        AlertMessage, named by its title

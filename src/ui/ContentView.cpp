@@ -5,6 +5,8 @@
 #include "i18n/MultiLanguageUtils.h"
 #include "i18n/TextKeys.h"
 #include "ui/AlertView.h"
+#include "ui/BtnView.h"
+#include "ui/ClickableText.h"
 #include "ui/CustomInstallPanel.h"
 #include "ui/DownloadFailedScreen.h"
 #include "ui/ImageAssets.h"
@@ -186,6 +188,8 @@ void ContentView::showState(const ScreenState& state) {
     // The bar moves smoothly only while its screen stays; a screen that just
     // appeared shows its bar where the flow is.
     const bool animated = m_drawn && screen == m_screen;
+    const bool screenChanged = m_drawn && screen != m_screen;
+    const bool alertWasShown = m_alert && m_alert->isVisible();
     m_state = state;
     m_screen = screen;
     m_drawn = true;
@@ -210,6 +214,22 @@ void ContentView::showState(const ScreenState& state) {
         usingAlert()->setVisible(alert);
     updateGeometry();
     layoutChildren();
+    moveFocus(screenChanged, alertWasShown && !alert);
+}
+
+void ContentView::moveFocus(bool screenChanged, bool alertDismissed) {
+    // Keyboard and screen-reader users must never be left without a focus.
+    if (alertDismissed && m_screen == Screen::start) {
+        m_start->installButton()->setFocus(Qt::OtherFocusReason); // it opened the alert
+        return;
+    }
+    if (!screenChanged)
+        return;
+    // A failure is announced by focusing its first action, described by the message.
+    if (m_screen == Screen::downloadFailed)
+        m_downloadFailed->retryButton()->setFocus(Qt::OtherFocusReason);
+    else if (m_screen == Screen::installFailed)
+        m_installFailed->reinstallButton()->setFocus(Qt::OtherFocusReason);
 }
 
 void ContentView::finishAnimations() {

@@ -73,6 +73,8 @@ protected:
 private:
     void refresh();
     void layoutChildren();
+    // After a change of screen or the alert's end: where the keyboard goes next.
+    void moveFocus(bool screenChanged, bool alertDismissed);
     void connectToFlow(QWidget* part);
     QWidget* screenWidget(Screen screen);         // built when missing
     QWidget* existingScreen(Screen screen) const; // null when not built yet

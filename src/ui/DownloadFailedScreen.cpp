@@ -36,6 +36,8 @@ DownloadFailedScreen::DownloadFailedScreen(QWidget* parent)
     m_feedback = new ClickableText(tr_(TextKey::feedback), SystemFont::of(kBodyText),
                                    ScreenColors::link(), row);
     m_feedback->setObjectName(QStringLiteral("feedbackLink"));
+    // The screen takes the focus on its first action: a screen reader then reads why.
+    m_retry->setAccessibleDescription(message->text() + ' ' + m_retry->text());
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     // 4 points between the parts; the links bring their own focus padding.

@@ -1,5 +1,6 @@
 #include "ui/ImageToggle.h"
 
+#include "ui/Accessibility.h"
 #include "ui/FocusRing.h"
 #include "ui/ImageAssets.h"
 #include "ui/ScreenColors.h"
@@ -19,6 +20,7 @@ ImageToggle::ImageToggle(const QString& label, const QString& onImage, const QSt
     , m_onImage(onImage)
     , m_offImage(offImage)
     , m_side(side) {
+    Accessibility::install();
     setCheckable(true);
     setText(label);
     setFocusPolicy(Qt::TabFocus);

@@ -28,6 +28,8 @@ InstallFailedScreen::InstallFailedScreen(QWidget* parent)
     m_reinstall =
         new ClickableText(tr_(TextKey::reinstall), SystemFont::of(16), ScreenColors::link(), row);
     m_reinstall->setObjectName(QStringLiteral("reinstallButton"));
+    // The screen takes the focus on its action: a screen reader then reads why.
+    m_reinstall->setAccessibleDescription(message->text() + ' ' + m_reinstall->text());
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     // 4 points between the parts; the link brings its own focus padding.

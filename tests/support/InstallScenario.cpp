@@ -123,3 +123,27 @@ QString InstallScenario::label(const QJsonObject& report) {
         name += QString(" click %1").arg(click);
     return name;
 }
+
+::testing::AssertionResult InstallScenario::inOrder(const QList<QJsonObject>& reports,
+                                                    const QStringList& expected) {
+    QStringList got;
+    for (const QJsonObject& report : reports)
+        got << label(report);
+    const QString all = got.join(", ");
+    if (got.size() != expected.size())
+        return ::testing::AssertionFailure() << "reports: " << all.toStdString();
+    QStringList times;
+    for (const QString& name : expected) {
+        const qsizetype at = got.indexOf(name);
+        if (at < 0)
+            return ::testing::AssertionFailure()
+                   << "missing " << name.toStdString() << " in " << all.toStdString();
+        times << reports[at]["data"].toObject()["#time"].toString();
+        got[at].clear();
+    }
+    for (qsizetype i = 1; i < times.size(); ++i)
+        if (times[i - 1] > times[i])
+            return ::testing::AssertionFailure()
+                   << expected[i - 1].toStdString() << " after " << expected[i].toStdString();
+    return ::testing::AssertionSuccess();
+}

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 #include <memory>
 
 class InstallScenario {
@@ -52,6 +53,10 @@ public:
     static QString label(const QJsonObject& report);
     // label() of each of reports().
     QStringList labels() const;
+    // `reports` are exactly `expected` (labels), and their own times follow that
+    // order: the two reporters post on separate queues, so arrival order says little.
+    static ::testing::AssertionResult inOrder(const QList<QJsonObject>& reports,
+                                              const QStringList& expected);
 
 private:
     std::unique_ptr<DevServer> m_server;
