@@ -1,6 +1,7 @@
 #include "install/DownloadTransfer.h"
 
 #include "base/Log.h"
+#include "install/DownloadReplies.h"
 #include "install/Downloader.h"
 #include "platform/RunOnMain.h"
 
@@ -13,7 +14,6 @@
 #include <QStorageInfo>
 #include <cerrno>
 #include <cstring>
-#include <mutex>
 #include <unistd.h>
 
 namespace {
@@ -23,72 +23,9 @@ constexpr qint64 kReadBufferSize = 1024 * 1024;
 constexpr qsizetype kChunkSize = 256 * 1024;
 // Room left beside the package for the install's own small files.
 constexpr qint64 kSpaceMargin = 8 * 1024 * 1024;
-
-// What the next attempt needs to continue this process's part file: the
-// validator of the reply it came from. Only attempts for the same URL use it.
-struct ResumeRecord {
-    QUrl url;
-    QByteArray validator; // ETag, else Last-Modified
-};
-std::mutex g_resumeMutex;
-ResumeRecord g_resume;
-
-QByteArray resumeValidatorFor(const QUrl& url) {
-    std::lock_guard lock(g_resumeMutex);
-    return g_resume.url == url ? g_resume.validator : QByteArray();
-}
-
-void recordResumeValidator(const QUrl& url, const QByteArray& validator) {
-    std::lock_guard lock(g_resumeMutex);
-    g_resume = {url, validator};
-}
-
-// What identifies the file a reply came from: its strong ETag, else its
-// Last-Modified (a weak ETag cannot vouch for a byte range).
-QByteArray validatorOf(const QNetworkReply* reply) {
-    const QByteArray etag = reply->rawHeader("ETag");
-    return etag.isEmpty() || etag.startsWith("W/") ? reply->rawHeader("Last-Modified") : etag;
-}
-
-int httpStatus(const QNetworkReply* reply) {
-    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-}
-
-// "bytes N-M/T" or "bytes N-M/*": N and T (-1 when unknown); no value otherwise.
-std::optional<std::pair<qint64, qint64>> parseContentRange(const QByteArray& header) {
-    if (!header.startsWith("bytes "))
-        return std::nullopt;
-    const QByteArray range = header.mid(6).trimmed();
-    const qsizetype dash = range.indexOf('-');
-    const qsizetype slash = range.indexOf('/');
-    if (dash <= 0 || slash < dash)
-        return std::nullopt;
-    bool ok = false;
-    const qint64 first = range.left(dash).toLongLong(&ok);
-    if (!ok || first < 0)
-        return std::nullopt;
-    const QByteArray total = range.mid(slash + 1);
-    if (total == "*")
-        return std::pair{first, qint64(-1)};
-    const qint64 size = total.toLongLong(&ok);
-    if (!ok || size <= first)
-        return std::nullopt;
-    return std::pair{first, size};
-}
-
-Downloader::Failure verificationFailure(const QString& reason) {
-    return {Downloader::Failure::Kind::Verification, reason};
-}
-
-Downloader::Failure networkFailure(const QString& reason) {
-    return {Downloader::Failure::Kind::Transfer, reason};
-}
-
-Downloader::Failure localFailure(const QString& reason) {
-    return {Downloader::Failure::Kind::LocalFile, reason};
-}
-
 } // namespace
+
+using namespace DownloadReplies;
 
 DownloadTransfer::DownloadTransfer(std::shared_ptr<DownloadShared> shared, const QUrl& url,
                                    const DownloadSettings& settings,
@@ -110,107 +47,6 @@ DownloadTransfer::~DownloadTransfer() {
     // A transfer cancelled half-way leaves nothing behind.
     if (!m_finished && m_fileOpened)
         discardPartFile();
-}
-
-void DownloadTransfer::start() {
-    m_manager = new QNetworkAccessManager(this);
-    m_manager->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
-    connect(&m_speedTimer, &QTimer::timeout, this, &DownloadTransfer::checkSpeed);
-    // The low-speed limit holds for the manifest and its signature too.
-    const auto window = m_settings.lowSpeedWindow;
-    m_speedTimer.start(
-        std::max<std::chrono::milliseconds>(window / 60, std::chrono::milliseconds(50)));
-    m_samples.emplace_back(DownloadShared::Clock::now(), 0);
-
-    if (m_settings.publicKey.isEmpty()) {
-        logLine(lcDownload(), "package signature not checked: no key configured");
-        return startPackage();
-    }
-    const auto key = PackageCrypto::decodePublicKey(m_settings.publicKey);
-    if (!key) {
-        logLine(lcDownload(),
-                "the configured package key is not the base64 of a 32-byte Ed25519 key");
-        return fail(verificationFailure("no usable package key"), false);
-    }
-    m_publicKey = *key;
-    const QString base = m_url.toString(QUrl::FullyEncoded);
-    m_manifestReply = get(QUrl(base + ".json"), PackageManifest::kMaxFileSize);
-    m_signatureReply = get(QUrl(base + ".json.sig"), PackageManifest::kMaxFileSize);
-    for (QNetworkReply* reply : {m_manifestReply, m_signatureReply})
-        connect(reply, &QNetworkReply::finished, this, &DownloadTransfer::onManifestReplyFinished);
-}
-
-QNetworkReply* DownloadTransfer::get(const QUrl& url, qint64 sizeCap) {
-    QNetworkRequest request(url);
-    request.setTransferTimeout(static_cast<int>(m_settings.transferTimeout.count()));
-    // The bytes as stored, never re-encoded on the way: they are hashed and signed.
-    request.setRawHeader("Accept-Encoding", "identity");
-    if (m_rangeFrom > 0 && sizeCap < 0) {
-        request.setRawHeader("Range", "bytes=" + QByteArray::number(m_rangeFrom) + '-');
-        request.setRawHeader("If-Range", resumeValidatorFor(m_url));
-    }
-    QNetworkReply* reply = m_manager->get(request);
-    if (sizeCap >= 0) {
-        // A manifest file is small; anything larger is cut off at once.
-        connect(reply, &QNetworkReply::downloadProgress, this,
-                [this, reply, sizeCap](qint64 received, qint64 total) {
-                    m_arrived += received - reply->property("received").toLongLong();
-                    reply->setProperty("received", received);
-                    if (received > sizeCap || total > sizeCap) {
-                        reply->setProperty("oversized", true);
-                        reply->abort();
-                    }
-                });
-    }
-    return reply;
-}
-
-void DownloadTransfer::onManifestReplyFinished() {
-    if (m_finished || !m_manifestReply->isFinished() || !m_signatureReply->isFinished())
-        return;
-    checkManifest();
-}
-
-void DownloadTransfer::checkManifest() {
-    QByteArray bodies[2];
-    QNetworkReply* replies[2] = {m_manifestReply, m_signatureReply};
-    if (m_abort) {
-        for (QNetworkReply* reply : replies)
-            reply->deleteLater();
-        m_manifestReply = m_signatureReply = nullptr;
-        return fail(m_abort->first, m_abort->second);
-    }
-    for (int i = 0; i < 2; ++i) {
-        QNetworkReply* reply = replies[i];
-        reply->deleteLater();
-        const int status = httpStatus(reply);
-        if (reply->property("oversized").toBool())
-            return fail(verificationFailure(i == 0 ? "bad manifest" : "bad signature"), true);
-        if (status == 404 || status == 410)
-            return fail(verificationFailure("unsigned"), true);
-        if (status >= 400)
-            return fail(
-                networkFailure(
-                    QStringLiteral("%1: HTTP status %2").arg(reply->url().toString()).arg(status)),
-                false);
-        if (reply->error() != QNetworkReply::NoError)
-            return fail(networkFailure(reply->url().toString() + ": " + reply->errorString()),
-                        false);
-        bodies[i] = reply->readAll();
-    }
-    m_manifestReply = m_signatureReply = nullptr;
-
-    QString reason;
-    m_manifest = PackageManifest::verify(bodies[0], bodies[1], m_publicKey, m_url.fileName(),
-                                         QDateTime::currentDateTimeUtc(),
-                                         m_settings.installedVersion, &reason);
-    if (!m_manifest)
-        return fail(verificationFailure(reason), true);
-    m_hash = std::make_unique<BackgroundSha256>();
-    logLine(lcDownload(), QStringLiteral("package manifest verified: %1 version %2, %3 bytes")
-                              .arg(m_manifest->file, m_manifest->version)
-                              .arg(m_manifest->size));
-    startPackage();
 }
 
 void DownloadTransfer::startPackage() {
