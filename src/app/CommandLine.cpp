@@ -16,6 +16,8 @@ Exit statuses of --silent:
   4  the download failed (after one automatic retry)
   5  the installation failed; the previous installation is left as it was
   6  another Lumadoc installer is running
+  128+N  stopped by signal N (143 SIGTERM, 130 SIGINT, 129 SIGHUP): what the run
+     made is removed; the previous Lumadoc is unchanged, or the new one in place
 
 Log file: $XDG_STATE_HOME/lumadoc/installer.log (~/.local/state/lumadoc/installer.log),
 the last five runs.

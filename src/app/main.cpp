@@ -10,7 +10,9 @@
 #include "i18n/MultiLanguageUtils.h"
 #include "i18n/TextKeys.h"
 #include "install/InstallJournal.h"
+#include "install/ProcessRunner.h"
 #include "platform/InstanceLock.h"
+#include "platform/StopSignals.h"
 #include "reporting/BaseReporter.h"
 
 #include <QApplication>
@@ -41,6 +43,13 @@ bool takeOver(InstanceLock& lock) {
         return false;
     InstallJournal::settle(true);
     return true;
+}
+
+// What this run made goes, also after a stop request: the clean-up's own
+// tools must run then.
+void settleOwnRun() {
+    const ProcessRunner::Shield shield;
+    InstallJournal::settle(false);
 }
 
 // The home folder steers the settings, the staging folders and the log: without
@@ -86,14 +95,16 @@ int runSilent(int argc, char** argv, const CommandLine& line) {
     checkDataFiles(line.verbose);
     // No texts to show, but the reports name the user's language.
     BaseReporter::setCurrentLanguage(MultiLanguageUtils::getCurrentLanguage());
+    StopSignals stopSignals;
     int status = 0;
     {
         SilentInstall silent;
+        QObject::connect(&stopSignals, &StopSignals::received, &silent, &SilentInstall::interrupt);
         silent.start();
         status = QCoreApplication::exec();
     }
     SilentInstall::flushReports(true);
-    InstallJournal::settle(false);
+    settleOwnRun();
     return status;
 }
 
@@ -129,15 +140,23 @@ int runWindow(int argc, char** argv, const CommandLine& line) {
         return SilentInstall::AnotherInstaller;
     }
     checkDataFiles(line.verbose);
+    StopSignals stopSignals;
     int status = 0;
     {
         AppDelegate::Options options;
         options.autostart = line.autostart;
         AppDelegate delegate(options);
+        // Like a close without questions, except on the success path.
+        QObject::connect(&stopSignals, &StopSignals::received, &delegate, [&delegate](int signal) {
+            if (InstallFlow* flow = delegate.flow(); flow && !flow->stop())
+                return;
+            logLine(lcApp(), QStringLiteral("stopped by signal %1").arg(signal));
+            QApplication::exit(StopSignals::exitStatus(signal));
+        });
         delegate.applicationDidFinishLaunching();
         status = QApplication::exec();
     }
-    InstallJournal::settle(false);
+    settleOwnRun();
     return status;
 }
 

@@ -6,6 +6,7 @@
 #include "install/Downloader.h"
 #include "install/InstallJournal.h"
 #include "install/Installer.h"
+#include "install/ProcessRunner.h"
 #include "install/ProductPaths.h"
 #include "install/RegEditer.h"
 #include "platform/RunOnMain.h"
@@ -181,6 +182,19 @@ void InstallFlow::dismissUsingAlert() {
     notify();
 }
 
+std::optional<bool> InstallFlow::stop() {
+    if (m_installerStatus == INSTALLER_STATUS::Install_success)
+        return std::nullopt;
+    *m_alive = false; // nothing queued for the UI thread runs any more
+    m_animationTimer.stop();
+    ProcessRunner::stopAll();
+    // Each queue finishes what it runs: a cancelled transfer, an install whose
+    // tools were stopped, a swap under way.
+    m_downloaders.clear();
+    m_workQueue.reset();
+    return m_installed.load();
+}
+
 // --- Download ------------------------------------------------------------------------
 
 void InstallFlow::fnDownload() {
@@ -200,6 +214,7 @@ void InstallFlow::fnDownload() {
         case Downloader::Failure::Kind::Verification:
             return onDownloadFailed("the package failed verification: " + failure.reason);
         case Downloader::Failure::Kind::DiskSpace:
+        case Downloader::Failure::Kind::LocalFile:
             return onDownloadFailed(failure.reason);
         case Downloader::Failure::Kind::Transfer:
             return onDownloadFailed({});
@@ -290,11 +305,12 @@ void InstallFlow::restartDownload() {
 void InstallFlow::install(const QString& dmgPath) {
     Installer installer(dmgPath);
     const bool ok = installer.installPackage();
+    m_installed = ok;
     if (ok) {
         // The image served its purpose; after a failure it waits for the
         // reinstall link and goes when the installer ends.
         Installer::removeFolder(dmgPath);
-    } else {
+    } else if (!ProcessRunner::stopping()) { // a stop is no failure to report
         reportPlain(ENUMInstallResult::installFailed);
         reportPoint(ENUMInstallPoint::installFail);
     }

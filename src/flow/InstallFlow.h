@@ -90,6 +90,12 @@ public:
     void openFeedback();     // download-failed screen
     void reinstallClicked(); // install-failed screen
     void dismissUsingAlert();
+    // A request to stop (a signal). On the success path it does nothing and
+    // returns no value: the run finishes as it would. Otherwise it cancels the
+    // download, stops the tools the install runs and waits for the install to
+    // return (a swap in progress finished or undone); true when the new
+    // application is in place. The flow does nothing more afterwards.
+    std::optional<bool> stop();
 
     // --- Operations --------------------------------------------------------------
     void fnDownload();
@@ -152,6 +158,7 @@ private:
     bool m_isPermitInstallService = true;
     UserProfileModel m_userProfileModel;
 
+    std::atomic<bool> m_installed{false}; // an install returned true
     bool m_installRunning = false; // UI thread's view: an install has started and not returned
     bool m_checkingUsage = false;  // the install press is being checked against running processes
     QTimer m_animationTimer;

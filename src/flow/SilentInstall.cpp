@@ -4,6 +4,9 @@
 #include "base/Log.h"
 #include "base/LogFile.h"
 #include "flow/InstallFlow.h"
+#include "install/ProductPaths.h"
+#include "install/PropertyList.h"
+#include "platform/StopSignals.h"
 #include "reporting/MacInstallReporter.h"
 #include "reporting/Reporter.h"
 
@@ -67,6 +70,8 @@ QString SilentInstall::progressText(double fraction, qint64 receivedMiB, qint64 
 
 void SilentInstall::start() {
     QTimer::singleShot(0, this, [this] {
+        if (m_done)
+            return;
         InstallFlow::Host host;
         host.terminate = [this] { finish(Installed, "Lumadoc is installed and started."); };
         host.finished = [this](INSTALLER_STATUS status) {
@@ -95,6 +100,30 @@ void SilentInstall::start() {
                 [this] { phase("Installing Lumadoc..."); });
         m_flow->pressInstall();
     });
+}
+
+void SilentInstall::interrupt(int signal) {
+    if (m_done)
+        return;
+    const std::optional<bool> installed = m_flow ? m_flow->stop() : std::optional<bool>(false);
+    if (!installed)
+        return;
+    logLine(lcFlow(), QStringLiteral("stopped by signal %1").arg(signal));
+    QString line = QStringLiteral("interrupted; the previous Lumadoc is unchanged");
+    if (*installed) {
+        const ProductPaths paths;
+        line = "interrupted; Lumadoc " +
+               PropertyList::readFile(paths.infoPlist())
+                   .stringValue("CFBundleShortVersionString")
+                   .value_or(QString()) +
+               " is installed";
+    }
+    m_done = true;
+    if (m_terminal)
+        setStatusLine({});
+    std::fprintf(stderr, "lumadoc-installer: %s\n", line.toUtf8().constData());
+    std::fflush(stderr);
+    QCoreApplication::exit(StopSignals::exitStatus(signal));
 }
 
 void SilentInstall::flushReports(bool announce) {

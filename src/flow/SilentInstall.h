@@ -41,6 +41,11 @@ public:
     // drain side by side, so this takes 15 s at most. With `announce`, says
     // "sending the last reports…" when it waits more than a second.
     static void flushReports(bool announce = false);
+    // A stop request (SIGTERM, SIGINT, SIGHUP): the run ends with 128 + signal
+    // and one line, "interrupted; the previous Lumadoc is unchanged" or
+    // "interrupted; Lumadoc <version> is installed"; on the success path the
+    // run finishes as it would.
+    void interrupt(int signal);
 
     // "[#######-------------]  35%  12/34 MiB  about 1 min left"
     static QString progressText(double fraction, qint64 receivedMiB, qint64 expectedMiB,

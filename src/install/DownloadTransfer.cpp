@@ -1,6 +1,7 @@
 #include "install/DownloadTransfer.h"
 
 #include "base/Log.h"
+#include "install/DownloadReplies.h"
 #include "install/Downloader.h"
 #include "platform/RunOnMain.h"
 
@@ -11,7 +12,9 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QStorageInfo>
-#include <mutex>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 namespace {
 // Qt buffers a reply without limit by default; 1 MiB keeps a fast download's
@@ -20,61 +23,9 @@ constexpr qint64 kReadBufferSize = 1024 * 1024;
 constexpr qsizetype kChunkSize = 256 * 1024;
 // Room left beside the package for the install's own small files.
 constexpr qint64 kSpaceMargin = 8 * 1024 * 1024;
-
-// What the next attempt needs to continue this process's part file: the
-// validator of the reply it came from. Only attempts for the same URL use it.
-struct ResumeRecord {
-    QUrl url;
-    QByteArray validator; // ETag, else Last-Modified
-};
-std::mutex g_resumeMutex;
-ResumeRecord g_resume;
-
-QByteArray resumeValidatorFor(const QUrl& url) {
-    std::lock_guard lock(g_resumeMutex);
-    return g_resume.url == url ? g_resume.validator : QByteArray();
-}
-
-void recordResumeValidator(const QUrl& url, const QByteArray& validator) {
-    std::lock_guard lock(g_resumeMutex);
-    g_resume = {url, validator};
-}
-
-int httpStatus(const QNetworkReply* reply) {
-    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-}
-
-// "bytes N-M/T" or "bytes N-M/*": N and T (-1 when unknown); no value otherwise.
-std::optional<std::pair<qint64, qint64>> parseContentRange(const QByteArray& header) {
-    if (!header.startsWith("bytes "))
-        return std::nullopt;
-    const QByteArray range = header.mid(6).trimmed();
-    const qsizetype dash = range.indexOf('-');
-    const qsizetype slash = range.indexOf('/');
-    if (dash <= 0 || slash < dash)
-        return std::nullopt;
-    bool ok = false;
-    const qint64 first = range.left(dash).toLongLong(&ok);
-    if (!ok || first < 0)
-        return std::nullopt;
-    const QByteArray total = range.mid(slash + 1);
-    if (total == "*")
-        return std::pair{first, qint64(-1)};
-    const qint64 size = total.toLongLong(&ok);
-    if (!ok || size <= first)
-        return std::nullopt;
-    return std::pair{first, size};
-}
-
-Downloader::Failure verificationFailure(const QString& reason) {
-    return {Downloader::Failure::Kind::Verification, reason};
-}
-
-Downloader::Failure networkFailure(const QString& reason) {
-    return {Downloader::Failure::Kind::Transfer, reason};
-}
-
 } // namespace
+
+using namespace DownloadReplies;
 
 DownloadTransfer::DownloadTransfer(std::shared_ptr<DownloadShared> shared, const QUrl& url,
                                    const DownloadSettings& settings,
@@ -98,101 +49,14 @@ DownloadTransfer::~DownloadTransfer() {
         discardPartFile();
 }
 
-void DownloadTransfer::start() {
-    m_manager = new QNetworkAccessManager(this);
-    m_manager->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
-    connect(&m_speedTimer, &QTimer::timeout, this, &DownloadTransfer::checkSpeed);
-
-    if (m_settings.publicKey.isEmpty()) {
-        logLine(lcDownload(), "package signature not checked: no key configured");
-        return startPackage();
-    }
-    const auto key = PackageCrypto::decodePublicKey(m_settings.publicKey);
-    if (!key) {
-        logLine(lcDownload(),
-                "the configured package key is not the base64 of a 32-byte Ed25519 key");
-        return fail(verificationFailure("no usable package key"), false);
-    }
-    m_publicKey = *key;
-    const QString base = m_url.toString(QUrl::FullyEncoded);
-    m_manifestReply = get(QUrl(base + ".json"), PackageManifest::kMaxFileSize);
-    m_signatureReply = get(QUrl(base + ".json.sig"), PackageManifest::kMaxFileSize);
-    for (QNetworkReply* reply : {m_manifestReply, m_signatureReply})
-        connect(reply, &QNetworkReply::finished, this, &DownloadTransfer::onManifestReplyFinished);
-}
-
-QNetworkReply* DownloadTransfer::get(const QUrl& url, qint64 sizeCap) {
-    QNetworkRequest request(url);
-    request.setTransferTimeout(static_cast<int>(m_settings.transferTimeout.count()));
-    // The bytes as stored, never re-encoded on the way: they are hashed and signed.
-    request.setRawHeader("Accept-Encoding", "identity");
-    if (m_rangeFrom > 0 && sizeCap < 0) {
-        request.setRawHeader("Range", "bytes=" + QByteArray::number(m_rangeFrom) + '-');
-        request.setRawHeader("If-Range", resumeValidatorFor(m_url));
-    }
-    QNetworkReply* reply = m_manager->get(request);
-    if (sizeCap >= 0) {
-        // A manifest file is small; anything larger is cut off at once.
-        connect(reply, &QNetworkReply::downloadProgress, this,
-                [reply, sizeCap](qint64 received, qint64 total) {
-                    if (received > sizeCap || total > sizeCap) {
-                        reply->setProperty("oversized", true);
-                        reply->abort();
-                    }
-                });
-    }
-    return reply;
-}
-
-void DownloadTransfer::onManifestReplyFinished() {
-    if (m_finished || !m_manifestReply->isFinished() || !m_signatureReply->isFinished())
-        return;
-    checkManifest();
-}
-
-void DownloadTransfer::checkManifest() {
-    QByteArray bodies[2];
-    QNetworkReply* replies[2] = {m_manifestReply, m_signatureReply};
-    for (int i = 0; i < 2; ++i) {
-        QNetworkReply* reply = replies[i];
-        reply->deleteLater();
-        const int status = httpStatus(reply);
-        if (reply->property("oversized").toBool())
-            return fail(verificationFailure(i == 0 ? "bad manifest" : "bad signature"), true);
-        if (status == 404 || status == 410)
-            return fail(verificationFailure("unsigned"), true);
-        if (status >= 400)
-            return fail(
-                networkFailure(
-                    QStringLiteral("%1: HTTP status %2").arg(reply->url().toString()).arg(status)),
-                false);
-        if (reply->error() != QNetworkReply::NoError)
-            return fail(networkFailure(reply->url().toString() + ": " + reply->errorString()),
-                        false);
-        bodies[i] = reply->readAll();
-    }
-    m_manifestReply = m_signatureReply = nullptr;
-
-    QString reason;
-    m_manifest = PackageManifest::verify(bodies[0], bodies[1], m_publicKey, m_url.fileName(),
-                                         QDateTime::currentDateTimeUtc(),
-                                         m_settings.installedVersion, &reason);
-    if (!m_manifest)
-        return fail(verificationFailure(reason), true);
-    m_hash = std::make_unique<BackgroundSha256>();
-    logLine(lcDownload(), QStringLiteral("package manifest verified: %1 version %2, %3 bytes")
-                              .arg(m_manifest->file, m_manifest->version)
-                              .arg(m_manifest->size));
-    startPackage();
-}
-
 void DownloadTransfer::startPackage() {
     // Continue what an earlier attempt left, when the server can tell us
     // whether the file is still the same one.
     const QFileInfo part(m_file.fileName());
     const qint64 kept = part.isFile() ? part.size() : 0;
     const bool fits = !m_manifest || kept < m_manifest->size;
-    if (kept > 0 && fits && !resumeValidatorFor(m_url).isEmpty()) {
+    m_resumeValidator = m_fromZero ? QByteArray() : resumeValidatorFor(m_url);
+    if (kept > 0 && fits && !m_resumeValidator.isEmpty()) {
         m_rangeFrom = kept;
         logLine(lcDownload(), QStringLiteral("Resuming download at byte %1").arg(kept));
     }
@@ -204,11 +68,6 @@ void DownloadTransfer::startPackage() {
             postProgress();
     });
     connect(m_reply, &QNetworkReply::finished, this, &DownloadTransfer::onFinished);
-
-    const auto window = m_settings.lowSpeedWindow;
-    m_speedTimer.start(
-        std::max<std::chrono::milliseconds>(window / 60, std::chrono::milliseconds(50)));
-    m_samples.emplace_back(DownloadShared::Clock::now(), 0);
 }
 
 bool DownloadTransfer::beginBody() {
@@ -222,16 +81,23 @@ bool DownloadTransfer::beginBody() {
             discardPartFile();
         return false;
     }
-    const QByteArray validator = m_reply->rawHeader("ETag").isEmpty()
-                                     ? m_reply->rawHeader("Last-Modified")
-                                     : m_reply->rawHeader("ETag");
+    const QByteArray validator = validatorOf(m_reply);
     recordResumeValidator(m_url, validator);
 
     const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
     if (status == 206) {
         const auto range = parseContentRange(m_reply->rawHeader("Content-Range"));
-        if (m_rangeFrom <= 0 || !range || range->first != m_rangeFrom) {
+        if (m_rangeFrom <= 0 || !range) {
             abortWith(networkFailure("the server answered with an unexpected range"), true);
+            return false;
+        }
+        // Never splice two files: the rest must come from the file the part did.
+        if (range->first != m_rangeFrom || validator != m_resumeValidator) {
+            startAgainFromZero(range->first != m_rangeFrom
+                                   ? QStringLiteral("the server's range starts at byte %1, not %2")
+                                         .arg(range->first)
+                                         .arg(m_rangeFrom)
+                                   : QStringLiteral("the file on the server changed"));
             return false;
         }
         m_offset = m_rangeFrom;
@@ -264,10 +130,12 @@ bool DownloadTransfer::beginBody() {
         }
     }
 
+    // Unbuffered: every byte goes straight to the descriptor (writeToPart).
     const QIODevice::OpenMode mode =
-        m_offset > 0 ? QIODevice::Append : QIODevice::WriteOnly | QIODevice::Truncate;
+        QIODevice::Unbuffered |
+        (m_offset > 0 ? QIODevice::Append : QIODevice::WriteOnly | QIODevice::Truncate);
     if (!m_file.open(mode)) {
-        abortWith(networkFailure("cannot open " + m_file.fileName() + ": " + m_file.errorString()),
+        abortWith(localFailure("cannot write " + m_file.fileName() + ": " + m_file.errorString()),
                   false);
         return false;
     }
@@ -302,8 +170,9 @@ bool DownloadTransfer::rehashKeptPart(qint64 length) {
 void DownloadTransfer::onReadyRead() {
     if (m_finished || m_abort)
         return;
+    QNetworkReply* const reply = m_reply;
     if (!beginBody()) {
-        if (m_reply && !m_abort)
+        if (m_reply == reply && !m_abort)
             m_reply->skip(m_reply->bytesAvailable()); // an error page
         return;
     }
@@ -317,14 +186,32 @@ void DownloadTransfer::onReadyRead() {
             return abortWith(verificationFailure("wrong size"), true);
         if (m_hash)
             m_hash->add(piece);
-        if (m_file.write(piece) != n) {
-            m_writeError = m_file.errorString();
+        if (!writeToPart(piece)) {
             m_reply->abort(); // finishes the reply; onFinished reports the failure
             return;
         }
         m_written += n;
         m_received += n;
+        m_arrived += n;
     }
+}
+
+// Straight to the descriptor: QFile loses the system's reason on a short write.
+bool DownloadTransfer::writeToPart(const QByteArray& piece) {
+    const char* data = piece.constData();
+    qsizetype left = piece.size();
+    while (left > 0) {
+        const ssize_t n = ::write(m_file.handle(), data, static_cast<size_t>(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            m_writeError = QString::fromLocal8Bit(std::strerror(n < 0 ? errno : ENOSPC));
+            return false;
+        }
+        data += n;
+        left -= n;
+    }
+    return true;
 }
 
 // Fails the transfer when it received less than the limit over the last window.
@@ -333,14 +220,14 @@ void DownloadTransfer::checkSpeed() {
         return;
     const auto now = DownloadShared::Clock::now();
     const auto window = m_settings.lowSpeedWindow;
-    m_samples.emplace_back(now, m_received);
+    m_samples.emplace_back(now, m_arrived);
     while (m_samples.size() > 1 && now - m_samples[1].first >= window)
         m_samples.pop_front();
     const auto& [since, receivedThen] = m_samples.front();
     if (now - since < window)
         return;
     const double seconds = std::chrono::duration<double>(window).count();
-    if (double(m_received - receivedThen) < double(m_settings.lowSpeedBytesPerSecond) * seconds)
+    if (double(m_arrived - receivedThen) < double(m_settings.lowSpeedBytesPerSecond) * seconds)
         abortWith(networkFailure(QStringLiteral("under %1 bytes/s for %2 s (low-speed limit)")
                                      .arg(m_settings.lowSpeedBytesPerSecond)
                                      .arg(seconds)),
@@ -380,7 +267,10 @@ void DownloadTransfer::onFinished() {
     if (m_finished)
         return;
     if (!m_abort && m_reply->error() == QNetworkReply::NoError) {
+        QNetworkReply* const reply = m_reply;
         onReadyRead(); // whatever is still buffered; also opens the file of an empty body
+        if (m_reply != reply)
+            return; // started again from zero
     }
     m_finished = true;
     m_speedTimer.stop();
@@ -390,10 +280,10 @@ void DownloadTransfer::onFinished() {
     std::optional<std::pair<Failure, bool>> failure = m_abort;
     if (!failure) {
         QString reason = transferFailure();
-        if (reason.isEmpty() && !m_file.flush())
-            reason = "cannot write " + m_file.fileName() + ": " + m_file.errorString();
-        if (!reason.isEmpty())
-            failure = {networkFailure(reason), !m_writeError.isEmpty()};
+        if (!m_writeError.isEmpty())
+            failure = {localFailure(reason), true};
+        else if (!reason.isEmpty())
+            failure = {networkFailure(reason), false};
     }
     m_reply = nullptr;
     m_file.close();
@@ -439,8 +329,24 @@ void DownloadTransfer::abortWith(Failure failure, bool discardPart) {
     if (m_abort || m_finished)
         return;
     m_abort = {std::move(failure), discardPart};
-    if (m_reply)
-        m_reply->abort(); // finishes the reply; onFinished reports the failure
+    // Finishes the replies; onFinished or checkManifest reports the failure.
+    for (QNetworkReply* reply : {m_manifestReply, m_signatureReply, m_reply})
+        if (reply)
+            reply->abort();
+}
+
+void DownloadTransfer::startAgainFromZero(const QString& reason) {
+    logLine(lcDownload(), reason + "; starting again from zero");
+    QNetworkReply* const reply = std::exchange(m_reply, nullptr);
+    reply->disconnect(this);
+    reply->abort();
+    reply->deleteLater();
+    discardPartFile();
+    m_file.setFileName(Downloader::partPath());
+    m_fromZero = true;
+    m_bodyStarted = false;
+    m_rangeFrom = 0;
+    startPackage();
 }
 
 void DownloadTransfer::fail(const Failure& failure, bool discardPart) {

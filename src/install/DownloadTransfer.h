@@ -47,6 +47,8 @@ private:
     // body is not to be written (an error status, or the transfer aborted).
     bool beginBody();
     void onReadyRead();
+    // Appends piece to the part file; false with m_writeError set on failure.
+    bool writeToPart(const QByteArray& piece);
     void onFinished();
     void checkSpeed();
 
@@ -58,6 +60,8 @@ private:
     // Stops the reply; onFinished then fails with `failure`.
     void abortWith(Failure failure, bool discardPart);
     void fail(const Failure& failure, bool discardPart);
+    // Drops the reply and the kept part, and asks for the whole file.
+    void startAgainFromZero(const QString& reason);
     void discardPartFile();
 
     std::shared_ptr<DownloadShared> m_shared;
@@ -78,13 +82,16 @@ private:
     QFile m_file;
     bool m_fileOpened = false;
     bool m_bodyStarted = false;
-    bool m_dropBody = false; // an error status: its body is not the package
-    qint64 m_rangeFrom = 0;  // bytes of the kept part asked to be continued
-    qint64 m_offset = 0;     // bytes of the kept part this reply continues
+    bool m_dropBody = false;      // an error status: its body is not the package
+    qint64 m_rangeFrom = 0;       // bytes of the kept part asked to be continued
+    QByteArray m_resumeValidator; // of the reply the kept part came from
+    bool m_fromZero = false;      // the kept part was dropped: never resume
+    qint64 m_offset = 0;          // bytes of the kept part this reply continues
     qint64 m_expectedTotal = -1;
     QString m_writeError;
     qint64 m_written = 0;  // body bytes in the part file
     qint64 m_received = 0; // body bytes of this reply
+    qint64 m_arrived = 0;  // bytes of every reply of this transfer (the low-speed limit)
     qint64 m_reported = 0; // bytes already handed to a progress step
     bool m_finished = false;
     std::optional<std::pair<Failure, bool>> m_abort; // failure, discard part

@@ -20,19 +20,20 @@
 // The body is written to partPath() and renamed to packagePath() when whole.
 // A part left by an earlier attempt of this process is continued with a range
 // request ("If-Range" with the earlier reply's ETag, else its Last-Modified);
-// a 200 answer starts again from zero.
+// a 200 answer starts again from zero, and so does a 206 whose validator is
+// not the part's or whose range does not start where the part ends.
 //
-// Failure means: no connection, a transfer idle for the time-out or slower
-// than the low-speed limit, a reply with HTTP status 400 or above, a body
-// shorter than its announced length or cut off, not enough free space for the
-// announced length, a file that cannot be written, a package that fails
-// verification (deleted then), or a file that cannot be moved to
-// "package.dmg". Success always names a complete new file, with one limit: a
-// body without a length (chunked) that the server cuts off is not always told
-// from a complete one by Qt's HTTP client; the disk image step rejects such a
-// file. Redirects are followed unless they lead from https to http; proxies
-// come from the system (http_proxy, https_proxy, no_proxy on Linux); TLS is
-// verified.
+// Failure means: no connection, a transfer (manifest, signature or package)
+// idle for the time-out or slower than the low-speed limit, a reply with HTTP
+// status 400 or above, a body shorter than its announced length or cut off,
+// not enough free space for the announced length, a file that cannot be
+// written, a package that fails verification (deleted then), or a file that
+// cannot be moved to "package.dmg". Success always names a complete new file,
+// with one limit: a body without a length (chunked) that the server cuts off
+// is not always told from a complete one by Qt's HTTP client; the disk image
+// step rejects such a file. Redirects are followed unless they lead from https
+// to http; proxies come from the system (http_proxy, https_proxy, no_proxy on
+// Linux); TLS is verified.
 //
 // Destroying the Downloader cancels a running transfer; no callback starts
 // afterwards. It may be destroyed from any thread, also from inside its own
@@ -82,7 +83,8 @@ public:
     // Why the last attempt failed, for the user; `Transfer` failures are
     // network problems and carry the log's wording.
     struct Failure {
-        enum class Kind { Transfer, Verification, DiskSpace };
+        // LocalFile: the part file could not be written ("cannot write <path>: <reason>").
+        enum class Kind { Transfer, Verification, DiskSpace, LocalFile };
         Kind kind = Kind::Transfer;
         QString reason; // "wrong hash", "not enough disk space in /tmp", ...
     };

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 enum class OS_TYPE { unknown, arm, x86 };
@@ -59,9 +60,16 @@ public:
     static void checkAndCreateFolder(const QString& path);
     // Removes path with everything in it, if it exists. Only logs.
     static void removeFolder(const QString& path);
-    // Makes the image readable at mountPoint; true on success.
+    // Bytes of the regular files below root (links not followed); 0 when none.
+    static qint64 treeBytes(const QString& root);
+    // Why the file at path is plainly no disk image ("0 bytes", "it starts
+    // with `<!DOCTYPE html`"); empty when it may be one.
+    static QString notADiskImage(const QString& path);
+    // Makes the image readable at mountPoint; true on success. keepGoing is
+    // asked a few times a second while it runs; false stops it (and fails).
     static bool mountDMG(const QString& dmgPath, const QString& mountPoint,
-                         const SystemCommands& commands = SystemCommands::current());
+                         const SystemCommands& commands = SystemCommands::current(),
+                         const std::function<bool()>& keepGoing = {});
     // Undoes mountDMG at mountPoint (the argument is the mount point); false
     // when nothing was attached there.
     static bool demountDMG(const QString& mountPoint,
@@ -136,14 +144,19 @@ public:
 
 private:
     // The runner behind executeCMD: runs call, logs its status, judges it.
-    static bool runCall(const ProgramCall& call, std::optional<QString>* output = nullptr);
+    static bool runCall(const ProgramCall& call, std::optional<QString>* output = nullptr,
+                        const std::function<bool()>& keepGoing = {});
     // runCall with the shell of commands, "-c" and line.
     static bool runLine(const SystemCommands& commands, const QString& line,
-                        std::optional<QString>* output = nullptr);
+                        std::optional<QString>* output = nullptr,
+                        const std::function<bool()>& keepGoing = {});
 
     // The steps of installPackage; each false leaves the installed app untouched
     // and m_failureReason set when there is more to say.
     bool roomFor(qint64 bytes, const QString& folder);
+    // mountDMG, stopped as soon as it writes more than the image lists or
+    // fills the home folder's disk.
+    bool attachWatched(qint64 listedBytes, const QString& mountPoint);
     bool copyOutOfImage(const QString& source, const QString& copy);
     bool swapIn(const QString& copy, const QString& staging);
 

@@ -3,8 +3,10 @@
 #include "install/Installer.h"
 #include "install/ProcessRunner.h"
 
-bool Installer::runCall(const ProgramCall& call, std::optional<QString>* output) {
-    const ProcessRunner::Result r = ProcessRunner::run(call);
+bool Installer::runCall(const ProgramCall& call, std::optional<QString>* output,
+                        const std::function<bool()>& keepGoing) {
+    const ProcessRunner::Result r =
+        ProcessRunner::run(call, ProcessRunner::Output::Merged, keepGoing);
     if (!r.started)
         return false;
     logLine(lcInstall(), "task terminationStatus " + QString::number(r.status));
@@ -16,8 +18,8 @@ bool Installer::runCall(const ProgramCall& call, std::optional<QString>* output)
 }
 
 bool Installer::runLine(const SystemCommands& commands, const QString& line,
-                        std::optional<QString>* output) {
-    return runCall({commands.shell(), {"-c", line}}, output);
+                        std::optional<QString>* output, const std::function<bool()>& keepGoing) {
+    return runCall({commands.shell(), {"-c", line}}, output, keepGoing);
 }
 
 bool Installer::executeCMD(const QStringList& arguments) {

@@ -53,6 +53,42 @@ void Installer::checkAndCreateFolder(const QString& path) {
         logLine(lcInstall(), QStringLiteral("创建文件夹失败：") + errorText(ec));
 }
 
+qint64 Installer::treeBytes(const QString& root) {
+    qint64 total = 0;
+    std::error_code ec;
+    const fs::path top = fsPath(root);
+    if (!fs::is_directory(fs::symlink_status(top, ec)))
+        return fs::is_regular_file(fs::symlink_status(top, ec))
+                   ? static_cast<qint64>(fs::file_size(top, ec))
+                   : 0;
+    for (fs::recursive_directory_iterator it(top, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_regular_file(ec) && !it->is_symlink(ec))
+            total += static_cast<qint64>(it->file_size(ec));
+    return total;
+}
+
+QString Installer::notADiskImage(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    if (file.size() == 0)
+        return QStringLiteral("0 bytes");
+    // No disk image starts with markup: a captive portal's page, an error page.
+    QByteArray head = file.read(512);
+    if (head.startsWith("\xEF\xBB\xBF"))
+        head.remove(0, 3);
+    head = head.trimmed();
+    if (!head.startsWith('<'))
+        return {};
+    QString shown;
+    for (const char c : head.left(40)) {
+        if (c == '>' || c == '\n' || c == '\r')
+            break;
+        shown += c >= 0x20 && c < 0x7f ? QChar(c) : QChar('?');
+    }
+    return "it starts with `" + shown + '`';
+}
+
 void Installer::removeFolder(const QString& path) {
     const fs::path p = fsPath(path);
     std::error_code ec;
@@ -72,10 +108,10 @@ void Installer::removeFolder(const QString& path) {
 }
 
 bool Installer::mountDMG(const QString& dmgPath, const QString& mountPoint,
-                         const SystemCommands& commands) {
+                         const SystemCommands& commands, const std::function<bool()>& keepGoing) {
     const QString line = commands.attach(dmgPath, mountPoint);
     logLine(lcInstall(), "execute cmd " + line);
-    const bool ok = runLine(commands, line);
+    const bool ok = runLine(commands, line, nullptr, keepGoing);
     logLine(lcInstall(), ok ? "Mount command executed successfully" : "Mount command failed");
     return ok;
 }

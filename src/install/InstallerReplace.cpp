@@ -36,24 +36,16 @@ bool renamed(const QString& src, const QString& dst) {
     return ::rename(QFile::encodeName(src).constData(), QFile::encodeName(dst).constData()) == 0;
 }
 
+// Room the extraction may take beyond what the image lists (block rounding,
+// folders), and the free space it must leave.
+constexpr qint64 kExtractSlack = 16 * 1024 * 1024;
+constexpr qint64 kFreeMargin = 1024 * 1024;
+
 bool sameFileSystem(const QString& a, const QString& b) {
     struct stat first = {};
     struct stat second = {};
     return ::stat(QFile::encodeName(a).constData(), &first) == 0 &&
            ::stat(QFile::encodeName(b).constData(), &second) == 0 && first.st_dev == second.st_dev;
-}
-
-// Bytes of the regular files below root (links not followed).
-qint64 treeBytes(const QString& root) {
-    qint64 total = 0;
-    std::error_code ec;
-    const fs::path top = fsPath(root);
-    if (!fs::is_directory(fs::symlink_status(top, ec)))
-        return 0;
-    for (fs::recursive_directory_iterator it(top, ec), end; !ec && it != end; it.increment(ec))
-        if (it->is_regular_file(ec) && !it->is_symlink(ec))
-            total += static_cast<qint64>(it->file_size(ec));
-    return total;
 }
 
 // What the image's bundle will take once attached, from the platform's
@@ -77,6 +69,11 @@ bool Installer::installPackage() {
     const SystemCommands& commands = *m_commands;
     m_failureReason.clear();
     m_keptBackup.clear();
+    if (const QString problem = notADiskImage(m_dmgPath); !problem.isEmpty()) {
+        m_failureReason = "the download is not a disk image: " + problem;
+        logLine(lcInstall(), m_failureReason);
+        return false;
+    }
     const QString staging = generateRandomPath();
     InstallJournal::setPhase("installing");
     InstallJournal::note(InstallJournal::Entry::Staging, staging);
@@ -88,8 +85,12 @@ bool Installer::installPackage() {
     const QString mountPoint = *m_mountPointPath;
     InstallJournal::note(InstallJournal::Entry::Mount, mountPoint);
 
-    if (!roomFor(listedBundleBytes(commands, m_dmgPath), QDir::homePath()) ||
-        (!mountDMG(m_dmgPath, mountPoint, commands) && !demountDMG(mountPoint, commands))) {
+    const qint64 listed = listedBundleBytes(commands, m_dmgPath);
+    const bool attached = roomFor(listed, QDir::homePath()) && attachWatched(listed, mountPoint);
+    // A failed attach may still have brought the bundle out (7-Zip's warnings);
+    // one refused, stopped or cut short for its size has not.
+    if (!attached && (!m_failureReason.isEmpty() || ProcessRunner::stopping() ||
+                      !demountDMG(mountPoint, commands))) {
         // Nothing was attached and nothing moved: the folder holds nothing of value.
         removeFolder(staging);
         return false;
@@ -98,6 +99,8 @@ bool Installer::installPackage() {
     const QString copy = staging + "/temp/Lumadoc.app";
     bool ok = copyOutOfImage(mountPoint + "/Lumadoc.app", copy) && swapIn(copy, staging);
 
+    // Only clean-up from here on, which a stop request must not cut short.
+    const ProcessRunner::Shield shield;
     if (!demountDMG(mountPoint, commands))
         ok = false;
     // When the previous application could not be put back, its only copy may
@@ -118,6 +121,42 @@ bool Installer::roomFor(qint64 bytes, const QString& folder) {
     m_failureReason = "not enough disk space in " + folder;
     logLine(lcInstall(),
             m_failureReason + QString(" (%1 bytes needed, %2 free)").arg(needed).arg(available));
+    return false;
+}
+
+bool Installer::attachWatched(qint64 listedBytes, const QString& mountPoint) {
+    if (!m_commands->attachIsPrivateCopy())
+        return mountDMG(m_dmgPath, mountPoint, *m_commands);
+    // The listing may lie (gzip keeps the size modulo 4 GiB): what the
+    // extraction really writes is watched. The free space is cheap to ask
+    // often; the tree is measured only when the space taken passes the limit.
+    const QString home = QDir::homePath();
+    const qint64 limit = listedBytes > 0 ? listedBytes + listedBytes / 16 + kExtractSlack : -1;
+    const qint64 freeBefore = QStorageInfo(home).bytesAvailable();
+    QString problem;
+    const auto checkSize = [&] {
+        if (limit > 0 && treeBytes(mountPoint) > limit)
+            problem = QStringLiteral("the disk image holds no usable Lumadoc.app (it unpacks to "
+                                     "more than the %1 bytes it lists)")
+                          .arg(listedBytes);
+    };
+    const auto keepGoing = [&] {
+        const qint64 free = QStorageInfo(home).bytesAvailable();
+        if (free >= 0 && free < kFreeMargin)
+            problem = "not enough disk space in " + home;
+        else if (freeBefore >= 0 && free >= 0 && freeBefore - free > limit)
+            checkSize();
+        return problem.isEmpty();
+    };
+    const bool attached = mountDMG(m_dmgPath, mountPoint, *m_commands, keepGoing);
+    if (problem.isEmpty())
+        checkSize();
+    if (problem.isEmpty())
+        return attached;
+    m_failureReason = problem;
+    logLine(lcInstall(), QStringLiteral("Extraction stopped: %1 (%2 bytes written)")
+                             .arg(problem)
+                             .arg(treeBytes(mountPoint)));
     return false;
 }
 
@@ -170,6 +209,10 @@ bool Installer::swapIn(const QString& copy, const QString& staging) {
         }
     }
 
+    // Once begun, the swap is finished or undone, whatever stop is requested.
+    const ProcessRunner::Shield shield;
+    if (ProcessRunner::stopping())
+        return false;
     InstallJournal::note(InstallJournal::Entry::Backup, backup);
     InstallJournal::setPhase("swapping");
     const bool moved = mvFile(app, backup, commands);

@@ -1,13 +1,18 @@
 #include "platform/LinuxCommands.h"
 
 namespace {
-// Matches anywhere in a command line, so "/bin/sh <program>" counts too. procps
-// pgrep does not skip its own ancestors unless told (-A): without it the shell
-// running the line, whose command line holds the pattern, would match.
+// Matches anywhere in a command line, so "/bin/sh <program>" counts too. The
+// first character goes in brackets ("[/]home/…"): the pattern then never
+// matches its own text, so no probe's command line, ours or another
+// installer's of any user, passes for the product. -A skips our ancestors too.
 QString pgrepLine(const QStringList& programs) {
     QStringList parts;
-    for (const QString& p : programs)
-        parts << SystemCommands::regexLiteral(p);
+    for (const QString& p : programs) {
+        const QString rest = SystemCommands::regexLiteral(p.mid(1));
+        parts << (p.isEmpty() || QStringLiteral("]^\\").contains(p.front())
+                      ? SystemCommands::regexLiteral(p)
+                      : '[' + p.front() + ']' + rest);
+    }
     return "pgrep -A -lf " + SystemCommands::quote(parts.join('|'));
 }
 

@@ -406,25 +406,34 @@ TEST(Downloader, FailsASlowOrOversizedTransferWithItsReason) {
     struct Case {
         const char* name;
         QStringList options;
+        bool signedManifest;
         Downloader::Failure::Kind kind;
         QString reason;
     };
     const Case cases[] = {
         {"trickling",
          {"--throttle", "200"},
+         false,
+         Downloader::Failure::Kind::Transfer,
+         "under 1024 bytes/s for 1 s (low-speed limit)"},
+        {"trickling manifest",
+         {"--manifest-throttle", "50"},
+         true,
          Downloader::Failure::Kind::Transfer,
          "under 1024 bytes/s for 1 s (low-speed limit)"},
         {"larger than the disk",
          {"--lie-length", "1000000000000000"},
+         false,
          Downloader::Failure::Kind::DiskSpace,
          "not enough disk space in " + QDir::tempPath()},
     };
+    SigningKey key;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         removePackage();
-        DevServer server(c.options);
+        DevServer server(c.options + (c.signedManifest ? key.serverOptions() : QStringList()));
         ASSERT_TRUE(server.isRunning());
-        Downloader::Settings settings;
+        Downloader::Settings settings = c.signedManifest ? key.settings() : Downloader::Settings();
         settings.lowSpeedWindow = 1s;
         LogCapture log;
         Outcome outcome;

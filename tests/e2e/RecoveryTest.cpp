@@ -3,6 +3,7 @@
 #include "flow/SilentInstall.h"
 #include "support/Files.h"
 #include "support/InstallScenario.h"
+#include "support/Leftovers.h"
 #include "support/LinuxTools.h"
 #include "support/ProgramRun.h"
 #include "support/Sandbox.h"
@@ -28,30 +29,6 @@ const QString kInstaller = QStringLiteral(LUMADOC_INSTALLER_EXE);
 QString app() {
     return sandbox::applicationsDir() + "/Lumadoc.app";
 }
-QString journal() {
-    return sandbox::dataDir() + "/Lumadoc/install-journal.json";
-}
-
-// What is left of ours in home and the temporary folder, the settings folder aside.
-QStringList leftovers() {
-    QStringList out;
-    for (const QString& name :
-         QDir(sandbox::home()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
-        if (name != ".local")
-            out << "home/" + name;
-    for (const QString& name :
-         QDir(sandbox::tempDir()).entryList({"package.dmg*"}, QDir::Files | QDir::Hidden))
-        out << "tmp/" + name;
-    if (QFileInfo::exists(journal()))
-        out << "journal";
-    for (const QString& name :
-         QDir(sandbox::applicationsDir())
-             .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
-        if (name != "Lumadoc.app")
-            out << "apps/" + name;
-    return out;
-}
-
 QString stagingFolder() {
     static const QRegularExpression uuid("^[0-9A-F-]{36}$");
     const QStringList found =
@@ -152,7 +129,7 @@ TEST(Recovery, KilledAnywhereInTheInstallTheApplicationStaysWhole) {
             ++oldAfterKill;
         else if (tree == newTree)
             ++newAfterKill;
-        else if (!QFileInfo::exists(app()) && QFileInfo::exists(journal()))
+        else if (!QFileInfo::exists(app()) && QFileInfo::exists(installJournalPath()))
             ++absentWithJournal;
         else
             ADD_FAILURE() << "a half-made application after the kill";

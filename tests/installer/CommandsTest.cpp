@@ -77,7 +77,7 @@ TEST(SystemCommands, LinuxLinesQuotePathsAndEscapePatterns) {
                                 "'Lumadoc.app' '*/Lumadoc.app' && "));
     EXPECT_EQ(linux.move("/a b", "-c"), "mv -T -- '/a b' '-c'");
     EXPECT_EQ(linux.findRunning({"/A (1)/Lumadoc.app/x+y", "/b"}),
-              "pgrep -A -lf '/A \\(1\\)/Lumadoc.app/x\\+y|/b'");
+              "pgrep -A -lf '[/]A \\(1\\)/Lumadoc.app/x\\+y|[/]b'");
     EXPECT_TRUE(linux.stopRunning({"/b"}).endsWith("| awk '{print $1}' | xargs -r kill"));
     const ProgramCall launch = linux.launch("/A/Lumadoc.app", "docreader");
     EXPECT_EQ(launch.program, "/A/Lumadoc.app/Contents/MacOS/docreader");

@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QLocale>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUrl>
 #include <cstdio>
 
@@ -192,18 +193,21 @@ void HttpConnection::servePackage(QString name) {
     const QByteArray etag = '"' + QByteArray::number(size, 16) + '-' +
                             QByteArray::number(file.lastModified().toMSecsSinceEpoch(), 16) + '"';
     const QByteArray lastModified = httpDate(file.lastModified());
-    Headers headers{{"Content-Type", "application/octet-stream"},
-                    {"Accept-Ranges", "bytes"},
-                    {"ETag", etag},
-                    {"Last-Modified", lastModified}};
+    Headers headers{{"Content-Type", "application/octet-stream"}, {"Accept-Ranges", "bytes"}};
     const QByteArray ifRange = m_request->header("if-range");
+    const QString& rangeReply = options.rangeReply;
     const bool rangeAllowed =
-        !options.ignoreRange && (ifRange.isEmpty() || ifRange == etag || ifRange == lastModified);
-    if (const auto range =
-            rangeAllowed ? parseRange(m_request->header("range"), size) : std::nullopt) {
+        !options.ignoreRange &&
+        (ifRange.isEmpty() || ifRange == etag || ifRange == lastModified || !rangeReply.isEmpty());
+    auto range = rangeAllowed ? parseRange(m_request->header("range"), size) : std::nullopt;
+    if (!range || rangeReply != "no-validator")
+        headers += Headers{{"ETag", etag}, {"Last-Modified", lastModified}};
+    if (range) {
         if (range->unsatisfiable)
             return reply(416, "range not satisfiable\n",
                          {{"Content-Range", "bytes */" + QByteArray::number(size)}});
+        if (rangeReply == "wrong-start")
+            range->first = std::max<qint64>(0, range->first - 4096);
         status = 206;
         plan.offset = range->first;
         plan.length = range->last - range->first + 1;
@@ -251,7 +255,28 @@ void HttpConnection::serveManifest(ManifestSigner& signer, const QString& name) 
     const auto made = signer.manifestFor(file.absoluteFilePath(), package);
     if (!made)
         return reply(500, "cannot make the manifest\n");
-    reply(200, signature ? made->signature : made->json);
+    const QByteArray& body = signature ? made->signature : made->json;
+    if (m_server.options().manifestThrottle > 0)
+        return trickle(body, m_server.options().manifestThrottle);
+    reply(200, body);
+}
+
+void HttpConnection::trickle(const QByteArray& body, qint64 bytesPerSecond) {
+    writeHead(
+        200, {{"Content-Type", "text/plain"}, {"Content-Length", QByteArray::number(body.size())}});
+    logRequest(200, "(throttled)");
+    // Ten small writes a second.
+    const qint64 step = std::max<qint64>(1, bytesPerSecond / 10);
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [this, timer, body, step, sent = qint64(0)]() mutable {
+        m_socket->write(body.mid(sent, step));
+        sent += step;
+        if (sent < body.size())
+            return;
+        timer->stop();
+        m_socket->disconnectFromHost();
+    });
+    timer->start(100);
 }
 
 void HttpConnection::acceptRekolPost() {

@@ -37,6 +37,8 @@ private:
 
     void writeHead(int status, const Headers& headers);
     void reply(int status, const QByteArray& body, Headers headers = {});
+    // reply(200, body), sent at bytesPerSecond.
+    void trickle(const QByteArray& body, qint64 bytesPerSecond);
     void logRequest(int status, const QString& note = {});
     // The request-log entry of this request, without the bytes sent.
     QJsonObject logEntry(int status) const;

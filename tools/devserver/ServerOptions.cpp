@@ -54,6 +54,12 @@ ServerOptions ServerOptions::parse(const QStringList& arguments) {
          "bytes"},
         {"tamper-body", "Flip one byte in the middle of package bodies."},
         {"ignore-range", "Answer range requests with the whole file (status 200)."},
+        {"range-reply",
+         "Answer range requests whatever their If-Range: ignore-if-range (as asked), "
+         "no-validator (without ETag and Last-Modified), wrong-start (from 4096 bytes earlier).",
+         "kind"},
+        {"manifest-throttle", "Send manifests and signatures at most this many bytes per second.",
+         "bytes"},
         {"sign-key",
          "Publish a manifest signed with this Ed25519 private key (PEM) beside every "
          "package.",
@@ -110,6 +116,12 @@ ServerOptions ServerOptions::parse(const QStringList& arguments) {
         o.lieLength = number(parser, "lie-length", 1, kMax / 2);
     o.tamperBody = parser.isSet("tamper-body");
     o.ignoreRange = parser.isSet("ignore-range");
+    o.rangeReply = parser.value("range-reply");
+    if (!o.rangeReply.isEmpty() &&
+        !QStringList{"ignore-if-range", "no-validator", "wrong-start"}.contains(o.rangeReply))
+        fail("--range-reply needs ignore-if-range, no-validator or wrong-start");
+    if (parser.isSet("manifest-throttle"))
+        o.manifestThrottle = number(parser, "manifest-throttle", 1, kMax);
     o.signKey = parser.value("sign-key");
     if (parser.isSet("manifest-version"))
         o.manifestVersion = parser.value("manifest-version");

@@ -26,6 +26,12 @@ struct ServerOptions {
 
     // Ranges and validators.
     bool ignoreRange = false; // answer every range request with the whole file
+    // How range requests are answered, whatever their If-Range says (a proxy
+    // that ignores it): "ignore-if-range" (the current file's range),
+    // "no-validator" (no ETag, no Last-Modified), "wrong-start" (the range
+    // starts 4096 bytes before the one asked); empty: as HTTP says.
+    QString rangeReply;
+    qint64 manifestThrottle = 0; // manifest and signature bytes per second, 0 for no limit
 
     // Signed manifests ("<package>.json", "<package>.json.sig").
     QString signKey;                   // Ed25519 private key (PEM); empty: none published
