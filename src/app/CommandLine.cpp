@@ -16,10 +16,18 @@ Exit statuses of --silent:
   4  the download failed (after one automatic retry)
   5  the installation failed; the previous installation is left as it was
   6  another Lumadoc installer is running
-
+)"
+#ifdef Q_OS_MACOS
+                           R"(
+Log file: ~/Library/Logs/Lumadoc/installer.log, the last five runs.
+)"
+#else
+                           R"(
 Log file: $XDG_STATE_HOME/lumadoc/installer.log (~/.local/state/lumadoc/installer.log),
 the last five runs.
-
+)"
+#endif
+                           R"(
 Environment (staging and tests): LUMADOC_APPLICATIONS_DIR, LUMADOC_DOWNLOAD_BASE_URL,
 LUMADOC_WEB_BASE_URL, LUMADOC_RESOURCE_DIR, LUMADOC_PACKAGE_PUBLIC_KEY; HOME, TMPDIR and
 XDG_STATE_HOME as usual.
@@ -56,8 +64,13 @@ struct Options {
         "scale", "With --screenshot: draw at <n> device pixels per point (1 to 4).", "n", "1"};
     QCommandLineOption verbose{"verbose", "Also copy every log line to standard error."};
     QCommandLineOption logFile{"log-file",
+#ifdef Q_OS_MACOS
+                               "Write the log to <path> instead of "
+                               "~/Library/Logs/Lumadoc/installer.log.",
+#else
                                "Write the log to <path> instead of "
                                "$XDG_STATE_HOME/lumadoc/installer.log.",
+#endif
                                "path"};
 
     void addTo(QCommandLineParser& parser) const {

@@ -4,9 +4,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstdint>
 #include <cstring>
 #include <string>
 #include <unistd.h>
