@@ -76,7 +76,7 @@ Round runOnce() {
 } // namespace
 
 int main(int argc, char** argv) {
-    sandbox::enter();
+    sandbox::enter(argv);
     int status = 0;
     {
         QCoreApplication app(argc, argv);

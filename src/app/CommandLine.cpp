@@ -18,10 +18,18 @@ Exit statuses of --silent:
   6  another Lumadoc installer is running
   128+N  stopped by signal N (143 SIGTERM, 130 SIGINT, 129 SIGHUP): what the run
      made is removed; the previous Lumadoc is unchanged, or the new one in place
-
+)"
+#ifdef Q_OS_MACOS
+                           R"(
+Log file: ~/Library/Logs/Lumadoc/installer.log, the last five runs.
+)"
+#else
+                           R"(
 Log file: $XDG_STATE_HOME/lumadoc/installer.log (~/.local/state/lumadoc/installer.log),
 the last five runs.
-
+)"
+#endif
+                           R"(
 Environment (staging and tests): LUMADOC_APPLICATIONS_DIR, LUMADOC_DOWNLOAD_BASE_URL,
 LUMADOC_WEB_BASE_URL, LUMADOC_RESOURCE_DIR, LUMADOC_PACKAGE_PUBLIC_KEY; HOME, TMPDIR and
 XDG_STATE_HOME as usual.
@@ -58,8 +66,13 @@ struct Options {
         "scale", "With --screenshot: draw at <n> device pixels per point (1 to 4).", "n", "1"};
     QCommandLineOption verbose{"verbose", "Also copy every log line to standard error."};
     QCommandLineOption logFile{"log-file",
+#ifdef Q_OS_MACOS
+                               "Write the log to <path> instead of "
+                               "~/Library/Logs/Lumadoc/installer.log.",
+#else
                                "Write the log to <path> instead of "
                                "$XDG_STATE_HOME/lumadoc/installer.log.",
+#endif
                                "path"};
 
     void addTo(QCommandLineParser& parser) const {

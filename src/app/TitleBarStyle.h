@@ -1,7 +1,8 @@
 #pragma once
 // The installer window's title bar. On macOS it is transparent, its title text
-// hidden, and the content extends under it; elsewhere the window keeps the
-// platform's normal frame and title.
+// hidden, and the content extends under it; elsewhere, and under any Qt
+// platform but "cocoa" (-platform offscreen), the window keeps its normal
+// frame and title.
 
 #include <QSize>
 

@@ -1,12 +1,15 @@
 #include "app/TitleBarStyle.h"
 
+#include <QGuiApplication>
 #include <QWidget>
 
 #import <AppKit/AppKit.h>
 
 namespace {
 NSWindow* nativeWindow(QWidget* window) {
-    if (!window)
+    // Only the cocoa platform's handle is an NSView; offscreen and minimal
+    // hand out plain numbers, which would crash as one.
+    if (!window || QGuiApplication::platformName() != QLatin1String("cocoa"))
         return nil;
     NSView* view = reinterpret_cast<NSView*>(window->winId());
     return view.window;

@@ -303,6 +303,7 @@ void DownloadTransfer::onFinished() {
         return fail(networkFailure("the package could not be put in place"), true);
     if (!m_shared->cancelled && m_shared->onDownloadSuccess)
         m_shared->onDownloadSuccess(destination);
+    m_activity.end();
     logLine(lcDownload(), "Download task completed successfully");
 }
 
@@ -361,6 +362,7 @@ void DownloadTransfer::fail(const Failure& failure, bool discardPart) {
     m_shared->setFailure(failure);
     if (!m_shared->cancelled && m_shared->onDownloadFailed)
         m_shared->onDownloadFailed();
+    m_activity.end();
 }
 
 void DownloadTransfer::discardPartFile() {

@@ -11,6 +11,7 @@
 #include "install/BackgroundSha256.h"
 #include "install/DownloadShared.h"
 #include "install/PackageManifest.h"
+#include "platform/UserActivity.h"
 
 #include <QFile>
 #include <QObject>
@@ -99,4 +100,7 @@ private:
     // The low-speed limit: (time, m_received) samples over the last window.
     QTimer m_speedTimer;
     std::deque<std::pair<DownloadShared::Clock::time_point, qint64>> m_samples;
+
+    // No App Nap from the start until the outcome callback (the install) returns.
+    UserActivity m_activity{"Downloading and installing Lumadoc"};
 };

@@ -51,7 +51,7 @@ public:
     // when it is not UTF-8). On false output is left as it was.
     static bool executeCMD(const QStringList& arguments, std::optional<QString>& output);
     // The processor kind, asked anew on every call; unknown when the probe fails.
-    static OS_TYPE checkOSArch();
+    static OS_TYPE checkOSArch(const SystemCommands& commands = SystemCommands::current());
 
     // ---- staging folders and disk images --------------------------------
     // "<home>/<new upper-case UUID>"; not created.

@@ -19,20 +19,22 @@ bool Installer::runCall(const ProgramCall& call, std::optional<QString>* output,
 
 bool Installer::runLine(const SystemCommands& commands, const QString& line,
                         std::optional<QString>* output, const std::function<bool()>& keepGoing) {
-    return runCall({commands.shell(), {"-c", line}}, output, keepGoing);
+    return runCall(commands.shellCall(line), output, keepGoing);
 }
 
 bool Installer::executeCMD(const QStringList& arguments) {
-    return runCall({SystemCommands::current().shell(), arguments}, nullptr);
+    std::optional<QString> ignored;
+    return executeCMD(arguments, ignored);
 }
 
 bool Installer::executeCMD(const QStringList& arguments, std::optional<QString>& output) {
-    return runCall({SystemCommands::current().shell(), arguments}, &output);
+    const SystemCommands& commands = SystemCommands::current();
+    return runCall({commands.shell(), commands.shellOptions() + arguments}, &output);
 }
 
-OS_TYPE Installer::checkOSArch() {
+OS_TYPE Installer::checkOSArch(const SystemCommands& commands) {
     std::optional<QString> output;
-    executeCMD({"-c", SystemCommands::current().processorProbe()}, output);
+    runLine(commands, commands.processorProbe(), &output);
     logLine(lcInstall(), "Check OS version " + ProcessRunner::debugForm(output));
     if (!output)
         return OS_TYPE::unknown;

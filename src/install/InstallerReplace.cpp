@@ -54,7 +54,7 @@ qint64 listedBundleBytes(const SystemCommands& commands, const QString& image) {
     const QString line = commands.listBundle(image);
     if (line.isEmpty())
         return 0;
-    const ProcessRunner::Result r = ProcessRunner::run({commands.shell(), {"-c", line}});
+    const ProcessRunner::Result r = ProcessRunner::run(commands.shellCall(line));
     if (!r.succeeded())
         return 0;
     qint64 total = 0;

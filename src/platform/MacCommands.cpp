@@ -13,8 +13,16 @@ QString MacCommands::shell() const {
     return QStringLiteral("/bin/zsh");
 }
 
+QStringList MacCommands::shellOptions() const {
+    // No ~/.zshenv: it may print, or change PATH, under every line.
+    return {QStringLiteral("-f")};
+}
+
 QString MacCommands::processorProbe() const {
-    return QStringLiteral("uname -m");
+    // uname -m says x86_64 to a program under Rosetta; the hardware's own
+    // answer does not change. Intel Macs know no such name (-i: no output).
+    return QStringLiteral(
+        "[ \"$(sysctl -in hw.optional.arm64 2>/dev/null)\" = 1 ] && echo arm64 || uname -m");
 }
 
 ProgramCall MacCommands::osVersion() const {

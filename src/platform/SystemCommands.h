@@ -33,10 +33,16 @@ public:
     // form in the lines.
     static QString regexLiteral(const QString& text);
 
-    // The shell that runs every command line, with "-c" and the line.
+    // The shell that runs every command line: shell(), shellOptions(), "-c"
+    // and the line (shellCall). The options keep the user's start-up files out.
     virtual QString shell() const = 0;
+    virtual QStringList shellOptions() const { return {}; }
+    ProgramCall shellCall(const QString& line) const {
+        return {shell(), shellOptions() + QStringList{"-c", line}};
+    }
 
-    // Prints the machine's processor name.
+    // Prints the machine's processor name: "arm64" or "aarch64" for 64-bit
+    // ARM, a name starting "x86" for Intel.
     virtual QString processorProbe() const = 0;
     // Prints the system version on standard output (standard error untouched).
     virtual ProgramCall osVersion() const = 0;
@@ -67,7 +73,4 @@ public:
     // the bundle's CFBundleExecutable (platforms that launch it themselves
     // need it); an invalid call means the launch cannot be built.
     virtual ProgramCall launch(const QString& appPath, const QString& executable) const = 0;
-
-protected:
-    ProgramCall shellCall(const QString& line) const { return {shell(), {"-c", line}}; }
 };

@@ -2,8 +2,10 @@
 // refuses, as parsed and as a user runs them; --help and the man page agree.
 
 #include "app/CommandLine.h"
+#include "base/LogFile.h"
 #include "support/Files.h"
 #include "support/ProgramRun.h"
+#include "support/Sandbox.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -130,4 +132,7 @@ TEST(CommandLine, ManPageAndHelpNameTheSameOptionsAndStatuses) {
         EXPECT_EQ(inHelp, inMan) << status;
     }
     EXPECT_TRUE(man.contains(QStringLiteral("\"lumadoc-installer " LUMADOC_VERSION "\"")));
+    // The log file it names is where this platform's log goes.
+    const QString logPath = "~" + LogFile::defaultPath().mid(sandbox::home().size());
+    EXPECT_TRUE(help.contains(logPath)) << logPath.toStdString();
 }

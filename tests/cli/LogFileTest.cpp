@@ -55,12 +55,24 @@ TEST(LogFile, TrimmedKeepsTheLastRunsAndWholeLines) {
     }
 }
 
-TEST(LogFile, DefaultPathFollowsXdgStateHome) {
-    EXPECT_EQ(LogFile::defaultPath(), sandbox::home() + "/.local/state/lumadoc/installer.log");
-    qputenv("XDG_STATE_HOME", "relative/state"); // ignored, as the XDG rules say
-    EXPECT_EQ(LogFile::defaultPath(), sandbox::home() + "/.local/state/lumadoc/installer.log");
-    qputenv("XDG_STATE_HOME", (sandbox::root() + "/state").toLocal8Bit());
-    EXPECT_EQ(LogFile::defaultPath(), sandbox::root() + "/state/lumadoc/installer.log");
+TEST(LogFile, DefaultPathIsThePlatformsLogFolder) {
+#ifdef Q_OS_MACOS
+    // The user's log folder; XDG_STATE_HOME means nothing there.
+    const QString standard = sandbox::home() + "/Library/Logs/Lumadoc/installer.log";
+    const QString chosen = standard;
+#else
+    const QString standard = sandbox::home() + "/.local/state/lumadoc/installer.log";
+    const QString chosen = sandbox::root() + "/state/lumadoc/installer.log";
+#endif
+    const std::pair<QString, QString> cases[] = {
+        {sandbox::home() + "/.local/state", standard},
+        {"relative/state", standard}, // ignored, as the XDG rules say
+        {sandbox::root() + "/state", chosen},
+    };
+    for (const auto& [stateHome, expected] : cases) {
+        qputenv("XDG_STATE_HOME", stateHome.toLocal8Bit());
+        EXPECT_EQ(LogFile::defaultPath(), expected) << stateHome.toStdString();
+    }
     qputenv("XDG_STATE_HOME", (sandbox::home() + "/.local/state").toLocal8Bit());
 }
 

@@ -66,8 +66,9 @@ TEST(SystemCommands, MacLinesQuoteEveryPath) {
               "'/A/o'\\''k/lmguard' '/start' </dev/null >/dev/null 2>&1 &");
     const ProgramCall launch = mac.launch("/Applications/Lumadoc.app", "docreader");
     EXPECT_EQ(launch.program, "/bin/zsh");
+    // -f: the user's ~/.zshenv never runs under the installer's lines.
     EXPECT_EQ(launch.arguments,
-              QStringList({"-c", "open -a '/Applications/Lumadoc.app' --args -from=5"}));
+              QStringList({"-f", "-c", "open -a '/Applications/Lumadoc.app' --args -from=5"}));
 }
 
 TEST(SystemCommands, LinuxLinesQuotePathsAndEscapePatterns) {
@@ -111,18 +112,35 @@ TEST(Runner, JudgesByStatusMergesErrorAndReadsLargeOutputWhileWaiting) {
     EXPECT_EQ(output->count('b'), 1000000);
 }
 
-TEST(Probes, ProcessorKindFromUnameOutput) {
+TEST(Probes, ProcessorKindFromTheHardwareNotTheTranslatedProcess) {
+    // The Mac line under zsh where there is one, else under sh (it is both).
+    class MacProbe : public MacCommands {
+    public:
+        QString shell() const override {
+            return QFile::exists(MacCommands::shell()) ? MacCommands::shell() : "/bin/sh";
+        }
+    };
     const struct {
-        const char* body;
-        OS_TYPE expected;
+        const char* sysctl; // hw.optional.arm64: 1 on Apple silicon, also under Rosetta
+        const char* uname;  // uname -m
+        OS_TYPE mac;
+        OS_TYPE linux;
     } cases[] = {
-        {"echo arm64", OS_TYPE::arm},  {"echo aarch64", OS_TYPE::arm},
-        {"echo x86_64", OS_TYPE::x86}, {"echo riscv64", OS_TYPE::unknown},
-        {"exit 1", OS_TYPE::unknown},  {"printf ''", OS_TYPE::unknown},
+        {"echo 1", "echo x86_64", OS_TYPE::arm, OS_TYPE::x86}, // Rosetta
+        {"echo 1", "echo arm64", OS_TYPE::arm, OS_TYPE::arm},
+        {"exit 0", "echo x86_64", OS_TYPE::x86, OS_TYPE::x86}, // Intel: no such name
+        {"echo 0", "echo x86_64", OS_TYPE::x86, OS_TYPE::x86},
+        {"exit 1", "echo aarch64", OS_TYPE::arm, OS_TYPE::arm},
+        {"exit 0", "echo riscv64", OS_TYPE::unknown, OS_TYPE::unknown},
+        {"exit 0", "exit 1", OS_TYPE::unknown, OS_TYPE::unknown},
+        {"exit 0", "printf ''", OS_TYPE::unknown, OS_TYPE::unknown},
     };
     for (const auto& c : cases) {
-        FakeTool uname("uname", c.body);
-        EXPECT_EQ(Installer::checkOSArch(), c.expected) << c.body;
+        SCOPED_TRACE(std::string(c.sysctl) + " / " + c.uname);
+        FakeTool sysctl("sysctl", c.sysctl);
+        FakeTool uname("uname", c.uname);
+        EXPECT_EQ(Installer::checkOSArch(MacProbe()), c.mac);
+        EXPECT_EQ(Installer::checkOSArch(LinuxCommands()), c.linux);
     }
 }
 

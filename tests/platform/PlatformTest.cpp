@@ -1,6 +1,8 @@
 #include "platform/RunOnMain.h"
 #include "platform/SerialQueue.h"
 #include "platform/WaitGroup.h"
+#include "support/Files.h"
+#include "support/Sandbox.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
@@ -53,4 +55,23 @@ TEST(WaitGroup, WaitsForZeroOrTimesOut) {
     t.join();
     group.leave(); // an extra leave never drives the count negative
     EXPECT_EQ(group.count(), 0);
+}
+
+// CoreFoundation reads HOME and CFFIXED_USER_HOME as the process loads, before
+// main(): the sandbox must already be in the environment the process started with.
+TEST(Sandbox, IsInTheEnvironmentTheProcessStartedWith) {
+#ifdef __linux__
+    const QList<QByteArray> initial = readFile("/proc/self/environ").split('\0');
+    const std::pair<const char*, QString> expected[] = {
+        {"HOME", sandbox::home()},
+        {"TMPDIR", sandbox::tempDir()},
+        {"LUMADOC_APPLICATIONS_DIR", sandbox::applicationsDir()},
+    };
+    for (const auto& [name, value] : expected)
+        EXPECT_TRUE(initial.contains(QByteArray(name) + '=' + value.toLocal8Bit())) << name;
+    // Handed over once; the processes a test starts make their own sandbox.
+    EXPECT_FALSE(qEnvironmentVariableIsSet("LUMADOC_TEST_SANDBOX"));
+#else
+    GTEST_SKIP() << "reads the starting environment from /proc";
+#endif
 }

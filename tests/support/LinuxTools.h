@@ -17,6 +17,14 @@
     GTEST_SKIP() << "needs the Linux tools (genisoimage, 7zz, procps, /proc)"
 #endif
 
+// The real HFS+ images of tests/data/dmg go through the platform's own
+// commands: 7zz on Linux; hdiutil, ditto and mv on macOS.
+#if defined(__linux__) || defined(__APPLE__)
+#define SKIP_WITHOUT_DISK_IMAGE_TOOLS() static_cast<void>(0)
+#else
+#define SKIP_WITHOUT_DISK_IMAGE_TOOLS() GTEST_SKIP() << "needs 7zz or hdiutil"
+#endif
+
 // Mounts a tmpfs of `megabytes` at dir; false where this process may not
 // (not root, a container that forbids it, not Linux).
 inline bool mountTmpfs(const QString& dir, int megabytes) {

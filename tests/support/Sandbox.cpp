@@ -3,12 +3,22 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <unistd.h>
+#ifdef __APPLE__
+#include <mach-o/dyld.h>
+#endif
 
 namespace {
 QString g_root;
+
+// "<pid>:<sandbox root>", left for the same process once it has started itself again.
+constexpr char kHandOver[] = "LUMADOC_TEST_SANDBOX";
 
 void setEnv(const char* name, const QString& value) {
     ::setenv(name, value.toLocal8Bit().constData(), 1);
@@ -28,11 +38,47 @@ void refuseOutsideFolders() {
         }
     }
 }
+
+std::string executablePath() {
+#ifdef __APPLE__
+    std::uint32_t size = 0;
+    _NSGetExecutablePath(nullptr, &size);
+    std::string path(size, '\0');
+    if (_NSGetExecutablePath(path.data(), &size) != 0)
+        return {};
+    return path.c_str();
+#else
+    return "/proc/self/exe";
+#endif
+}
+
+// Settings made in the process itself, once the sandbox's environment is in place.
+void finishEntering() {
+#ifdef __APPLE__
+    // Qt's test mode moves Application Support and the defaults under HOME.
+    QStandardPaths::setTestModeEnabled(true);
+#endif
+    refuseOutsideFolders();
+}
 } // namespace
 
 namespace sandbox {
 
-void enter() {
+void enter(char** argv) {
+    const QByteArray handOver = qgetenv(kHandOver);
+    ::unsetenv(kHandOver); // the processes a test starts make their own
+    const QByteArray self = QByteArray::number(::getpid()) + ':';
+    if (handOver.startsWith(self)) {
+        g_root = QString::fromLocal8Bit(handOver.mid(self.size()));
+        if (qgetenv("HOME") != home().toLocal8Bit() || !QFileInfo(home()).isDir()) {
+            std::fprintf(stderr, "sandbox: %s is not this run's sandbox; no test runs\n",
+                         handOver.constData());
+            std::abort();
+        }
+        finishEntering();
+        return;
+    }
+
     std::string pattern = "/tmp/lumadoc-test-XXXXXX";
     if (!::mkdtemp(pattern.data()))
         std::abort();
@@ -55,14 +101,20 @@ void enter() {
     ::unsetenv("HTTP_PROXY");
     ::unsetenv("HTTPS_PROXY");
 #ifdef __APPLE__
-    // macOS finds Application Support, Documents and the defaults through the
-    // account's home, not HOME. Qt's test mode moves the first and the defaults
-    // under HOME in this process; Foundation's own override moves Documents,
-    // and everything for the child processes.
+    // macOS finds Documents and the defaults through the account's home, not
+    // HOME; Foundation's override moves them, for this process and its children.
     setEnv("CFFIXED_USER_HOME", home());
-    QStandardPaths::setTestModeEnabled(true);
 #endif
-    refuseOutsideFolders();
+    // CoreFoundation reads HOME and CFFIXED_USER_HOME once, as the process
+    // loads, before main(): only a process started with them set honours them.
+    // So the program starts itself again, once, as the same process.
+    setEnv(kHandOver, QString::fromLocal8Bit(self) + g_root);
+    const std::string program = executablePath();
+    ::execv(program.c_str(), argv);
+    std::fprintf(stderr, "sandbox: cannot start %s again: %s; no test runs\n", program.c_str(),
+                 std::strerror(errno));
+    leave();
+    std::abort();
 }
 
 void leave() {

@@ -1,16 +1,20 @@
 #pragma once
 // Every test process runs in a throw-away sandbox: HOME, TMPDIR, the XDG
 // folders and the applications folder point into one temporary folder, so no
-// test can touch the real home or /Applications. On macOS Qt's test mode is on
-// as well (dataDir() below); a run whose data, settings, documents or
-// temporary folder would still lie outside stops before its first test.
+// test can touch the real home or /Applications. The process starts with that
+// environment already set (see enter()). On macOS Qt's test mode is on as well
+// (dataDir() below); a run whose data, settings, documents or temporary folder
+// would still lie outside stops before its first test.
 
 #include <QString>
 
 namespace sandbox {
 
-// Creates the sandbox and points the environment at it. Call before Qt starts.
-void enter();
+// First call in main(), with main's argv: creates the sandbox, points the
+// environment at it and starts the program again with the same arguments
+// (same process id); in that second start it takes the sandbox over and
+// returns. Aborts with a one-line reason when either step fails.
+void enter(char** argv);
 // Removes the sandbox with everything in it.
 void leave();
 

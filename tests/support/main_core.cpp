@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
-    sandbox::enter();
+    sandbox::enter(argv);
     int result = 0;
     {
         QCoreApplication app(argc, argv);

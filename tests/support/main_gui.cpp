@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
-    sandbox::enter();
+    sandbox::enter(argv);
     // Widgets are tested off screen, also when ctest lists the tests (no test environment then).
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
