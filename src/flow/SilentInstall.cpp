@@ -4,6 +4,7 @@
 #include "base/Log.h"
 #include "base/LogFile.h"
 #include "flow/InstallFlow.h"
+#include "install/ProductPaths.h"
 #include "reporting/MacInstallReporter.h"
 #include "reporting/Reporter.h"
 
@@ -68,7 +69,9 @@ QString SilentInstall::progressText(double fraction, qint64 receivedMiB, qint64 
 void SilentInstall::start() {
     QTimer::singleShot(0, this, [this] {
         InstallFlow::Host host;
-        host.terminate = [this] { finish(Installed, "Lumadoc is installed and started."); };
+        host.terminate = [this] {
+            finish(Installed, "Lumadoc is installed in " + ProductPaths().app() + " and started.");
+        };
         host.finished = [this](INSTALLER_STATUS status) {
             if (status == INSTALLER_STATUS::Download_failed) {
                 const QString reason = m_flow->downloadFailureReason();
