@@ -77,11 +77,12 @@ file(CONFIGURE OUTPUT ${_gen}/changelog.Debian CONTENT "${_debian_changelog}\n")
 # Debian's rule for what lies in share/doc and share/man: gzip -9n, so the
 # files carry neither a name nor a time.
 find_program(LUMADOC_GZIP gzip REQUIRED)
+# A copy in gz/ is compressed in place: the source stays for the next build.
 function(lumadoc_gzip source name)
-  set(_out ${_gen}/${name}.gz)
+  set(_out ${_gen}/gz/${name}.gz)
   add_custom_command(OUTPUT ${_out}
-    COMMAND ${CMAKE_COMMAND} -E copy ${source} ${_gen}/${name}
-    COMMAND ${LUMADOC_GZIP} -9nf ${_gen}/${name}
+    COMMAND ${CMAKE_COMMAND} -E copy ${source} ${_gen}/gz/${name}
+    COMMAND ${LUMADOC_GZIP} -9nf ${_gen}/gz/${name}
     DEPENDS ${source}
     VERBATIM)
   set(_outputs ${_outputs} ${_out} PARENT_SCOPE)
@@ -104,7 +105,7 @@ function(lumadoc_install_program target component)
         \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${target}\"
         COMMAND_ERROR_IS_FATAL ANY)
     endif()" COMPONENT ${component})
-  install(FILES ${_gen}/${target}.1.gz
+  install(FILES ${_gen}/gz/${target}.1.gz
     DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${component})
 endfunction()
 
@@ -134,7 +135,7 @@ foreach(_package_component lumadoc-installer:installer lumadoc-installer-devtool
   install(FILES ${PROJECT_SOURCE_DIR}/COPYRIGHT
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${_package}
     RENAME copyright COMPONENT ${_component})
-  install(FILES ${_gen}/changelog.gz ${_gen}/changelog.Debian.gz
+  install(FILES ${_gen}/gz/changelog.gz ${_gen}/gz/changelog.Debian.gz
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${_package} COMPONENT ${_component})
 endforeach()
 
