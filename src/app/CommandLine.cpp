@@ -8,9 +8,19 @@ constexpr char kDescription[] =
     "Installs the Lumadoc PDF reader: downloads the disk image for this processor,\n"
     "replaces the installed application, records the installation and starts it.";
 
+#ifdef Q_OS_MACOS
+constexpr char kLogFile[] = "~/Library/Logs/Lumadoc/installer.log";
+constexpr char kApplications[] = "/Applications";
+#else
+constexpr char kLogFile[] =
+    "$XDG_STATE_HOME/lumadoc/installer.log (~/.local/state/lumadoc/installer.log)";
+constexpr char kApplications[] = "~/Applications";
+#endif
+
 constexpr char kEpilog[] = R"(
-Exit statuses of --silent:
-  0  Lumadoc was installed and started
+Exit statuses:
+  0  Lumadoc was installed and started (--screenshot: every picture was written)
+  1  --screenshot could not write every picture
   2  bad command line or configuration (for example an unreadable download address)
   3  Lumadoc is running; quit it and run the installer again
   4  the download failed (after one automatic retry)
@@ -18,18 +28,11 @@ Exit statuses of --silent:
   6  another Lumadoc installer is running
   128+N  stopped by signal N (143 SIGTERM, 130 SIGINT, 129 SIGHUP): what the run
      made is removed; the previous Lumadoc is unchanged, or the new one in place
-)"
-#ifdef Q_OS_MACOS
-                           R"(
-Log file: ~/Library/Logs/Lumadoc/installer.log, the last five runs.
-)"
-#else
-                           R"(
-Log file: $XDG_STATE_HOME/lumadoc/installer.log (~/.local/state/lumadoc/installer.log),
-the last five runs.
-)"
-#endif
-                           R"(
+
+Lumadoc goes into %1 (created when missing).
+Log file: %2, the last five runs.
+
+Telemetry is off with --no-telemetry, DO_NOT_TRACK=1 or LUMADOC_NO_TELEMETRY=1.
 Environment (staging and tests): LUMADOC_APPLICATIONS_DIR, LUMADOC_DOWNLOAD_BASE_URL,
 LUMADOC_WEB_BASE_URL, LUMADOC_RESOURCE_DIR, LUMADOC_PACKAGE_PUBLIC_KEY; HOME, TMPDIR and
 XDG_STATE_HOME as usual.
@@ -65,20 +68,16 @@ struct Options {
     QCommandLineOption scale{
         "scale", "With --screenshot: draw at <n> device pixels per point (1 to 4).", "n", "1"};
     QCommandLineOption verbose{"verbose", "Also copy every log line to standard error."};
-    QCommandLineOption logFile{"log-file",
-#ifdef Q_OS_MACOS
-                               "Write the log to <path> instead of "
-                               "~/Library/Logs/Lumadoc/installer.log.",
-#else
-                               "Write the log to <path> instead of "
-                               "$XDG_STATE_HOME/lumadoc/installer.log.",
-#endif
-                               "path"};
+    QCommandLineOption logFile{
+        "log-file", "Write the log to <path> instead of the log file named below.", "path"};
+    QCommandLineOption noTelemetry{"no-telemetry",
+                                   "Send no telemetry reports and keep none for later."};
 
     void addTo(QCommandLineParser& parser) const {
         parser.setApplicationDescription(kDescription);
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        parser.addOptions({help, version, silent, autostart, screenshot, scale, verbose, logFile});
+        parser.addOptions(
+            {help, version, silent, autostart, screenshot, scale, verbose, logFile, noTelemetry});
         for (const char* name : kQtValueOptions) {
             QCommandLineOption option(QString::fromLatin1(name), {}, "value");
             option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -123,6 +122,7 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     if (modes > 1)
         return failure("--autostart, --silent and --screenshot exclude each other.");
     line.verbose = parser.isSet(o.verbose);
+    line.noTelemetry = parser.isSet(o.noTelemetry);
     if (parser.isSet(o.logFile)) {
         line.logFile = parser.value(o.logFile);
         if (line.logFile.isEmpty())
@@ -156,7 +156,8 @@ QString CommandLine::helpText() {
     // Qt names the program by the path it was started with; the help names it.
     const qsizetype firstLineEnd = text.indexOf('\n');
     text.replace(0, firstLineEnd, "Usage: lumadoc-installer [options]");
-    return text + kEpilog;
+    return text +
+           QString::fromLatin1(kEpilog).arg(QLatin1String(kApplications), QLatin1String(kLogFile));
 }
 
 QString CommandLine::versionText() {

@@ -69,8 +69,14 @@ void useUsableTempFolder() {
 
 // Telemetry needs both data files; a binary copied without them says so once
 // (on standard error, and in the log) instead of failing report by report.
-void checkDataFiles(bool verbose) {
+// Turned off by the user, it says so once in the log.
+void checkTelemetry(bool verbose) {
     const Config& config = Config::get();
+    if (!config.telemetryOffBy.isEmpty()) {
+        logLine(lcApp(),
+                "telemetry off (" + config.telemetryOffBy + "): no reports are sent or kept");
+        return;
+    }
     for (const char* name : {"qctrl.dat", "qfmt.dat"}) {
         if (QFileInfo(config.resourcePath(QString::fromLatin1(name))).isFile())
             continue;
@@ -92,7 +98,7 @@ int runSilent(int argc, char** argv, const CommandLine& line) {
                           (log.isEmpty() ? QString() : "; details: " + log) + '\n');
         return SilentInstall::AnotherInstaller;
     }
-    checkDataFiles(line.verbose);
+    checkTelemetry(line.verbose);
     // No texts to show, but the reports name the user's language.
     BaseReporter::setCurrentLanguage(MultiLanguageUtils::getCurrentLanguage());
     StopSignals stopSignals;
@@ -139,7 +145,7 @@ int runWindow(int argc, char** argv, const CommandLine& line) {
                              MultiLanguageUtils::text(TextKey::anotherInstaller));
         return SilentInstall::AnotherInstaller;
     }
-    checkDataFiles(line.verbose);
+    checkTelemetry(line.verbose);
     StopSignals stopSignals;
     int status = 0;
     {
@@ -181,6 +187,8 @@ int main(int argc, char** argv) {
     default:
         break;
     }
+    if (line.noTelemetry)
+        Config::turnTelemetryOff(QStringLiteral("--no-telemetry"));
     if (!homeIsUsable()) {
         std::fputs("lumadoc-installer: error: HOME must name an absolute folder\n", stderr);
         return SilentInstall::BadUsage;

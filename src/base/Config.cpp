@@ -28,6 +28,26 @@ QString bundledResourceDir() {
     return AppBundle::resourceDir(executable);
 }
 
+QString defaultApplicationsDir() {
+#ifdef Q_OS_MACOS
+    return QStringLiteral("/Applications");
+#else
+    return QDir::homePath() + "/Applications";
+#endif
+}
+
+// "1", "true" or "yes" turn it on; anything else (also "0") leaves it off.
+bool isSet(const char* name) {
+    const QString value = qEnvironmentVariable(name).trimmed().toLower();
+    return value == "1" || value == "true" || value == "yes";
+}
+
+std::mutex g_mutex;
+std::deque<Config> g_configs; // the last is current; older ones stay for their readers
+bool g_stale = true;
+std::mutex g_switchMutex; // apart from g_mutex: get() builds while holding that
+QString g_telemetryOffBy; // --no-telemetry
+
 } // namespace
 
 Config Config::fromEnvironment() {
@@ -36,18 +56,19 @@ Config Config::fromEnvironment() {
     c.downloadBaseUrl =
         stripTrailingSlash(envOr("LUMADOC_DOWNLOAD_BASE_URL", LUMADOC_DOWNLOAD_BASE_URL));
     c.webBaseUrl = stripTrailingSlash(envOr("LUMADOC_WEB_BASE_URL", LUMADOC_WEB_BASE_URL));
-    c.applicationsDir = stripTrailingSlash(envOr("LUMADOC_APPLICATIONS_DIR", "/Applications"));
+    c.applicationsDir =
+        stripTrailingSlash(envOr("LUMADOC_APPLICATIONS_DIR", defaultApplicationsDir()));
     c.packagePublicKey = envOr("LUMADOC_PACKAGE_PUBLIC_KEY", LUMADOC_PACKAGE_PUBLIC_KEY).trimmed();
     if (c.applicationsDir.isEmpty())
         c.applicationsDir = "/";
+    for (const char* name : {"DO_NOT_TRACK", "LUMADOC_NO_TELEMETRY"})
+        if (c.telemetryOffBy.isEmpty() && isSet(name))
+            c.telemetryOffBy = QString::fromLatin1(name) + "=" + qEnvironmentVariable(name);
+    std::lock_guard lock(g_switchMutex);
+    if (!g_telemetryOffBy.isEmpty())
+        c.telemetryOffBy = g_telemetryOffBy;
     return c;
 }
-
-namespace {
-std::mutex g_mutex;
-std::deque<Config> g_configs; // the last is current; older ones stay for their readers
-bool g_stale = true;
-} // namespace
 
 const Config& Config::get() {
     std::lock_guard lock(g_mutex);
@@ -61,6 +82,14 @@ const Config& Config::get() {
 void Config::reload() {
     std::lock_guard lock(g_mutex);
     g_stale = true;
+}
+
+void Config::turnTelemetryOff(const QString& reason) {
+    {
+        std::lock_guard lock(g_switchMutex);
+        g_telemetryOffBy = reason;
+    }
+    reload();
 }
 
 QString Config::resourcePath(const QString& fileName) const {

@@ -73,7 +73,9 @@ void SilentInstall::start() {
         if (m_done)
             return;
         InstallFlow::Host host;
-        host.terminate = [this] { finish(Installed, "Lumadoc is installed and started."); };
+        host.terminate = [this] {
+            finish(Installed, "Lumadoc is installed in " + ProductPaths().app() + " and started.");
+        };
         host.finished = [this](INSTALLER_STATUS status) {
             if (status == INSTALLER_STATUS::Download_failed) {
                 const QString reason = m_flow->downloadFailureReason();

@@ -8,9 +8,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStorageInfo>
 #include <QUuid>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <sys/stat.h>
 #include <system_error>
@@ -46,6 +49,22 @@ bool sameFileSystem(const QString& a, const QString& b) {
     struct stat second = {};
     return ::stat(QFile::encodeName(a).constData(), &first) == 0 &&
            ::stat(QFile::encodeName(b).constData(), &second) == 0 && first.st_dev == second.st_dev;
+}
+
+// The default applications folder, under the home, may not exist yet: it is
+// made 0755 whatever the umask, like /Applications, one level only (a missing
+// parent is a wrong setting). Returns why it could not be, empty when the
+// folder is there.
+QString makeFolderIfMissing(const QString& dir) {
+    if (QFileInfo(dir).isDir())
+        return {};
+    const QByteArray path = QFile::encodeName(dir);
+    if (::mkdir(path.constData(), 0755) == 0 && ::chmod(path.constData(), 0755) == 0) {
+        logLine(lcInstall(), "Created the applications folder " + dir);
+        return {};
+    }
+    const int error = errno;
+    return QFileInfo(dir).isDir() ? QString() : QString::fromLocal8Bit(std::strerror(error));
 }
 
 // What the image's bundle will take once attached, from the platform's
@@ -192,6 +211,12 @@ bool Installer::swapIn(const QString& copy, const QString& staging) {
     // neither is ever a copy that a crash could cut in half.
     QString fresh = copy;
     QString backup = staging + "/Lumadoc.app.bak";
+    const QString problem = makeFolderIfMissing(appsDir);
+    if (!problem.isEmpty()) {
+        m_failureReason = "cannot create the applications folder " + appsDir + ": " + problem;
+        logLine(lcInstall(), m_failureReason);
+        return false;
+    }
     InstallJournal::note(InstallJournal::Entry::App, app);
     if (!sameFileSystem(staging, appsDir)) {
         const QString tag = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
@@ -222,6 +247,7 @@ bool Installer::swapIn(const QString& copy, const QString& staging) {
         logLine(lcInstall(), "The installed application could not be set aside: " + app);
     const bool ok = appCleared && mvFile(fresh, app, commands);
     if (ok) {
+        logLine(lcInstall(), "Lumadoc installed in " + app);
         InstallJournal::setPhase("swapped");
         if (moved && !backup.startsWith(staging + '/'))
             removeFolder(backup);

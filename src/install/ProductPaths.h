@@ -1,6 +1,7 @@
 #pragma once
 // The installed product's fixed paths, all derived from one applications
-// folder: "/Applications" in production (Config), any folder in tests.
+// folder: Config's ("~/Applications" on Linux, "/Applications" on macOS), any
+// folder in tests.
 
 #include <QString>
 #include <QStringList>

@@ -1,5 +1,8 @@
 #include "reporting/BaseReporter.h"
 
+#include "base/Config.h"
+#include "rekol/QvRekolClient.h"
+
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QLocale>
@@ -16,6 +19,13 @@ QString& languageValue() {
 }
 
 } // namespace
+
+std::unique_ptr<QvRekolClient> BaseReporter::makeClient(const QString& qctrlPath,
+                                                        const QString& qfmtPath) {
+    if (!Config::get().telemetryOffBy.isEmpty())
+        return nullptr;
+    return std::make_unique<QvRekolClient>(qctrlPath, qfmtPath, false);
+}
 
 QString BaseReporter::tableName() const {
     std::lock_guard lock(m_mutex);

@@ -11,8 +11,11 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <memory>
 #include <mutex>
 #include <optional>
+
+class QvRekolClient;
 
 class BaseReporter {
 public:
@@ -47,6 +50,11 @@ public:
 
 protected:
     BaseReporter() = default;
+
+    // A telemetry client on the two data files (report cache off), or none
+    // when the user turned telemetry off: then nothing is posted or kept.
+    static std::unique_ptr<QvRekolClient> makeClient(const QString& qctrlPath,
+                                                     const QString& qfmtPath);
 
     // Held for a whole report by the subclasses; recursive so that the public
     // operations above may be used inside one.

@@ -26,7 +26,7 @@ MacInstallReporter& MacInstallReporter::getInstance() {
 }
 
 MacInstallReporter::MacInstallReporter(const QString& qctrlPath, const QString& qfmtPath)
-    : MacInstallReporter(std::make_unique<QvRekolClient>(qctrlPath, qfmtPath, false)) {}
+    : MacInstallReporter(makeClient(qctrlPath, qfmtPath)) {}
 
 MacInstallReporter::MacInstallReporter(std::unique_ptr<QvRekolClient> client)
     : mClient(std::move(client)) {}

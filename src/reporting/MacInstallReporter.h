@@ -17,7 +17,8 @@ public:
     // in the resources folder. Lives until the application object is destroyed.
     static MacInstallReporter& getInstance();
 
-    // A reporter with its own telemetry client (report cache off).
+    // A reporter with its own telemetry client (report cache off); without
+    // one when telemetry is off (Config::telemetryOffBy).
     MacInstallReporter(const QString& qctrlPath, const QString& qfmtPath);
     // The same around a client made elsewhere (tests, other data files).
     explicit MacInstallReporter(std::unique_ptr<QvRekolClient> client);

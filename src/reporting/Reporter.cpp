@@ -9,7 +9,7 @@ Reporter& Reporter::getInstance() {
 }
 
 Reporter::Reporter(const QString& qctrlPath, const QString& qfmtPath)
-    : Reporter(std::make_unique<QvRekolClient>(qctrlPath, qfmtPath, false)) {}
+    : Reporter(makeClient(qctrlPath, qfmtPath)) {}
 
 Reporter::Reporter(std::unique_ptr<QvRekolClient> client)
     : mClient(std::move(client)) {}

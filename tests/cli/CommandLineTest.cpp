@@ -9,7 +9,7 @@
 
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSet>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -24,13 +24,15 @@ ProgramRun run(const QString& program, const QStringList& arguments) {
                       arguments, QProcessEnvironment::systemEnvironment(), {}, 20000);
 }
 
-// "--name" words of a text; the man page writes "\-\-name".
-QSet<QString> longOptions(QString text) {
+// The "--name" words of a text, sorted, each once; the man page writes "\-\-name".
+QStringList longOptions(QString text) {
     text.replace(QStringLiteral("\\-"), QStringLiteral("-"));
-    QSet<QString> names;
+    QStringList names;
     static const QRegularExpression word(QStringLiteral("(?<![\\w-])--[a-z][a-z-]*"));
     for (const QRegularExpressionMatch& m : word.globalMatch(text))
         names << m.captured();
+    names.sort();
+    names.removeDuplicates();
     return names;
 }
 
@@ -119,20 +121,39 @@ TEST(CommandLine, ProgramsAnswerVersionHelpAndUsageErrors) {
     }
 }
 
-TEST(CommandLine, ManPageAndHelpNameTheSameOptionsAndStatuses) {
+TEST(CommandLine, ManPagesAndHelpNameTheSameOptionsAndStatuses) {
+    for (const QString program :
+         {"lumadoc-installer", "lumadoc-devserver", "lumadoc-fakeproduct"}) {
+        SCOPED_TRACE(program.toStdString());
+        const QString help = run(program, {"--help"}).out;
+        const QString man =
+            QString::fromUtf8(readFile(QString(LUMADOC_SOURCE_DIR "/docs/%1.1").arg(program)));
+        ASSERT_FALSE(man.isEmpty());
+        EXPECT_EQ(longOptions(man).join(' ').toStdString(),
+                  longOptions(help).join(' ').toStdString());
+        EXPECT_TRUE(man.contains('"' + program + " " LUMADOC_VERSION "\""));
+    }
     const QString help = run("lumadoc-installer", {"--help"}).out;
     const QString man = QString::fromUtf8(readFile(LUMADOC_SOURCE_DIR "/docs/lumadoc-installer.1"));
-    ASSERT_FALSE(man.isEmpty());
-    EXPECT_EQ(longOptions(man), longOptions(help));
-    EXPECT_EQ(longOptions(help).size(), 8);
+    EXPECT_EQ(longOptions(help).size(), 9);
     // The exit statuses: "  <n>  " in the help, ".B <n>" in the page.
     for (int status = 0; status <= 9; ++status) {
         const bool inHelp = help.contains(QString("\n  %1  ").arg(status));
         const bool inMan = man.contains(QString("\n.B %1\n").arg(status));
         EXPECT_EQ(inHelp, inMan) << status;
     }
-    EXPECT_TRUE(man.contains(QStringLiteral("\"lumadoc-installer " LUMADOC_VERSION "\"")));
     // The log file it names is where this platform's log goes.
     const QString logPath = "~" + LogFile::defaultPath().mid(sandbox::home().size());
     EXPECT_TRUE(help.contains(logPath)) << logPath.toStdString();
+}
+
+TEST(CommandLine, FakeProductNamesAMissingGenisoimage) {
+    QTemporaryDir dir;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PATH", dir.path()); // nothing to run there
+    const ProgramRun r = runProgram(QStringLiteral(LUMADOC_BIN_DIR "/lumadoc-fakeproduct"),
+                                    {dir.filePath("out.dmg")}, env, {}, 20000);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "lumadoc-fakeproduct: genisoimage not found (install the genisoimage package)\n");
 }

@@ -112,7 +112,7 @@ TEST(SilentInstall, FreshInstallLaunchesTheProductAndReportsEveryStep) {
         "^(\\[[#-]{24}\\] .*MiB.*|Downloading Lumadoc\\.\\.\\.|Verifying the package\\.\\.\\.|"
         "Installing Lumadoc\\.\\.\\.|Starting Lumadoc\\.\\.\\.|"
         "waiting for the server…|sending the last reports…|"
-        "lumadoc-installer: Lumadoc is installed and started\\.)$");
+        "lumadoc-installer: Lumadoc is installed in .+/Lumadoc\\.app and started\\.)$");
     for (const QString& line : out)
         EXPECT_TRUE(allowed.match(line).hasMatch()) << line.toStdString();
     EXPECT_TRUE(run.out.contains("Installing Lumadoc...\nStarting Lumadoc...\n"));

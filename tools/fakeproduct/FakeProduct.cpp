@@ -99,19 +99,30 @@ QString write(const QString& dir, const Options& options) {
     return ok ? app : QString();
 }
 
-bool makeDiskImage(const QString& srcDir, const QString& imagePath, const QString& volumeName) {
+bool makeDiskImage(const QString& srcDir, const QString& imagePath, const QString& volumeName,
+                   QString* error) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start("genisoimage", {"-quiet", "-R", "-V", volumeName, "-o", imagePath, srcDir});
-    if (!process.waitForStarted(-1))
+    if (!process.waitForStarted(-1)) {
+        if (error)
+            *error = process.error() == QProcess::FailedToStart
+                         ? "genisoimage not found (install the genisoimage package)"
+                         : "genisoimage could not start: " + process.errorString();
         return false;
+    }
     process.closeWriteChannel();
     // Large payloads take a while; read as it goes so nothing blocks.
+    QByteArray output;
     while (process.state() != QProcess::NotRunning) {
         process.waitForFinished(500);
-        process.readAll();
+        output += process.readAll().left(4096 - output.size());
     }
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    const bool ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (!ok && error)
+        *error =
+            "genisoimage failed: " + QString::fromLocal8Bit(output).trimmed().section('\n', 0, 0);
+    return ok;
 }
 
 QList<Launch> launches(const QString& markerPath) {

@@ -37,9 +37,10 @@ QStringList programNames();
 // is replaced). Returns the bundle's path, empty on failure.
 QString write(const QString& dir, const Options& options = {});
 
-// Makes an image of srcDir's contents at imagePath. True on success.
+// Makes an image of srcDir's contents at imagePath. True on success; else
+// `error` (when given) says why in one line, naming a missing genisoimage.
 bool makeDiskImage(const QString& srcDir, const QString& imagePath,
-                   const QString& volumeName = QStringLiteral("Lumadoc"));
+                   const QString& volumeName = QStringLiteral("Lumadoc"), QString* error = nullptr);
 
 // One line of the marker file.
 struct Launch {

@@ -60,8 +60,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lumadoc-fakeproduct: cannot write the application\n");
         return 1;
     }
-    if (!FakeProduct::makeDiskImage(work.path(), out)) {
-        std::fprintf(stderr, "lumadoc-fakeproduct: genisoimage failed\n");
+    QString error;
+    if (!FakeProduct::makeDiskImage(work.path(), out, QStringLiteral("Lumadoc"), &error)) {
+        std::fprintf(stderr, "lumadoc-fakeproduct: %s\n", qPrintable(error));
         return 1;
     }
     std::printf("%s\n", qPrintable(QFileInfo(out).absoluteFilePath()));

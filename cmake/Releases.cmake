@@ -1,0 +1,47 @@
+# The releases CHANGELOG.md lists ("## [1.1.0] - 2026-12-06"), newest first,
+# for the AppStream metainfo and the Debian changelog.
+
+# lumadoc_releases(<versions var> <dates var>)
+function(lumadoc_releases versions_var dates_var)
+  file(STRINGS ${PROJECT_SOURCE_DIR}/CHANGELOG.md _headings
+       REGEX "^## \\[[0-9][0-9.]*\\] - [0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]$")
+  set(_versions)
+  set(_dates)
+  foreach(_line IN LISTS _headings)
+    string(REGEX REPLACE "^## \\[([0-9.]+)\\] - (.*)$" "\\1" _version "${_line}")
+    string(REGEX REPLACE "^## \\[([0-9.]+)\\] - (.*)$" "\\2" _date "${_line}")
+    list(APPEND _versions ${_version})
+    list(APPEND _dates ${_date})
+  endforeach()
+  if(NOT _versions)
+    message(FATAL_ERROR "CHANGELOG.md names no dated release")
+  endif()
+  set(${versions_var} ${_versions} PARENT_SCOPE)
+  set(${dates_var} ${_dates} PARENT_SCOPE)
+endfunction()
+
+# lumadoc_rfc2822_date(<var> YYYY-MM-DD [HH]): "Sun, 06 Dec 2026 00:00:00 +0000",
+# the form a Debian changelog's trailer line takes (its weekday is checked).
+function(lumadoc_rfc2822_date var date)
+  set(_hour 00)
+  if(ARGC GREATER 2)
+    set(_hour ${ARGV2})
+  endif()
+  string(REGEX MATCH "^([0-9]+)-([0-9]+)-([0-9]+)$" _ "${date}")
+  math(EXPR _y "${CMAKE_MATCH_1}")
+  math(EXPR _m "1${CMAKE_MATCH_2} - 100")
+  math(EXPR _d "1${CMAKE_MATCH_3} - 100")
+  # Sakamoto's method: 0 is Sunday.
+  set(_t 0 3 2 5 0 3 5 1 4 6 2 4)
+  math(EXPR _i "${_m} - 1")
+  list(GET _t ${_i} _offset)
+  if(_m LESS 3)
+    math(EXPR _y "${_y} - 1")
+  endif()
+  math(EXPR _w "(${_y} + ${_y} / 4 - ${_y} / 100 + ${_y} / 400 + ${_offset} + ${_d}) % 7")
+  set(_days Sun Mon Tue Wed Thu Fri Sat)
+  set(_months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+  list(GET _days ${_w} _weekday)
+  list(GET _months ${_i} _month)
+  set(${var} "${_weekday}, ${CMAKE_MATCH_3} ${_month} ${CMAKE_MATCH_1} ${_hour}:00:00 +0000" PARENT_SCOPE)
+endfunction()
