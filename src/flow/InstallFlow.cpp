@@ -185,10 +185,13 @@ void InstallFlow::dismissUsingAlert() {
 
 void InstallFlow::fnDownload() {
     logLine(lcFlow(), "fnDownload");
-    // Named before they exist, so a crash never leaves an unnamed download behind.
-    InstallJournal::setPhase("downloading");
-    InstallJournal::note(InstallJournal::Entry::Part, Downloader::partPath());
-    InstallJournal::note(InstallJournal::Entry::Package, Downloader::packagePath());
+    // Named before it exists, so a crash never leaves an unnamed download
+    // behind; without a journal (or the lock) nothing is downloaded at all.
+    QString problem = InstallJournal::setPhase("downloading");
+    if (problem.isEmpty())
+        problem = InstallJournal::noteMade(InstallJournal::Made::Temp);
+    if (!problem.isEmpty())
+        return refuseInstall(problem);
     auto downloader = std::make_unique<Downloader>();
     downloader->onProgress = [this](qint64 received, qint64 expected, double secondsLeft) {
         onProgress(received, expected, secondsLeft);
@@ -304,6 +307,15 @@ void InstallFlow::install(const QString& dmgPath) {
     });
 }
 
+void InstallFlow::refuseInstall(const QString& reason) {
+    logLine(lcFlow(), reason);
+    reportPlain(ENUMInstallResult::installFailed);
+    reportPoint(ENUMInstallPoint::installFail);
+    m_installFailureReason = reason;
+    m_installerStatusToChange = INSTALLER_STATUS::Install_failed;
+    setStatus(INSTALLER_STATUS::Install_failed);
+}
+
 void InstallFlow::applyInstallResult(bool ok) {
     m_installRunning = false;
     m_installerStatusToChange =
@@ -363,25 +375,38 @@ void InstallFlow::installSuccess() {
 
 void InstallFlow::recordSuccess() {
     const std::optional<QString>& ini = g_commonFilePath();
+    // The first write that fails says why; the install still counts.
+    QString failure;
+    const auto set = [&](const char* key, const QString& value) {
+        if (failure.isEmpty())
+            RegEditer::setIniValueWithGroup(key, value, *ini, &failure);
+    };
     if (!m_isOverwriteInstallation) {
         if (ini) {
-            RegEditer::setIniValueWithGroup("product/setDefault", flag(m_isSetDefault), *ini);
-            RegEditer::setIniValueWithGroup("product/setOfdDefault",
-                                            flag(m_userProfileModel.isAssotiateOFD()), *ini);
+            set("product/setDefault", flag(m_isSetDefault));
+            set("product/setOfdDefault", flag(m_userProfileModel.isAssotiateOFD()));
             if (m_isPermitInstallService)
-                RegEditer::setIniValueWithGroup("product/engageService", "1", *ini);
+                set("product/engageService", "1");
         } else {
             logLine(lcFlow(), "no settings file: the installation choices are not recorded");
         }
         Installer::shutDownServices();
     }
     Reporter& plain = Reporter::getInstance();
-    Installer::recordPackageDetail(plain.data(), m_isOverwriteInstallation);
+    if (failure.isEmpty())
+        failure = Installer::recordPackageDetail(plain.data(), m_isOverwriteInstallation);
     reportPlain(ENUMInstallResult::installSuccess);
     reportPlain(ENUMInstallResult::installSuccessSettings);
 
     MacInstallReporter& points = MacInstallReporter::getInstance();
-    Installer::recordPackageDetail(points.data().baseBlock, m_isOverwriteInstallation);
+    if (failure.isEmpty())
+        failure =
+            Installer::recordPackageDetail(points.data().baseBlock, m_isOverwriteInstallation);
+    if (!failure.isEmpty() && ini) {
+        const QString line = "could not record the installation in " + *ini + ": " + failure;
+        logLine(lcFlow(), line);
+        writeTerminalLine(stderr, ("lumadoc-installer: " + line + '\n').toUtf8());
+    }
     const qint64 version = Installer::checkPackageVersion(ProductPaths().app());
     points.modifyData([version](MacInstallReportBlock& b) { b.baseBlock.lastVer = version; });
     reportPoint(ENUMInstallPoint::installComplete, ENUMInstallClick::none, m_isSetDefault ? 1 : 0,

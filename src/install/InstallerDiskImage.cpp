@@ -53,20 +53,28 @@ void Installer::checkAndCreateFolder(const QString& path) {
         logLine(lcInstall(), QStringLiteral("创建文件夹失败：") + errorText(ec));
 }
 
-void Installer::removeFolder(const QString& path) {
+QString Installer::removeTree(const QString& path) {
     const fs::path p = fsPath(path);
     std::error_code ec;
-    if (!fs::exists(fs::symlink_status(p, ec))) {
-        logLine(lcInstall(), QStringLiteral("文件夹不存在：") + path);
-        return;
-    }
+    if (!fs::exists(fs::symlink_status(p, ec)))
+        return {};
     if (fs::remove_all(p, ec) == static_cast<std::uintmax_t>(-1) || ec) {
         makeOwnerWritable(p);
         ec.clear();
         fs::remove_all(p, ec);
     }
-    if (ec)
-        logLine(lcInstall(), QStringLiteral("删除文件夹失败：") + errorText(ec));
+    return ec ? errorText(ec) : QString();
+}
+
+void Installer::removeFolder(const QString& path) {
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(fsPath(path), ec))) {
+        logLine(lcInstall(), QStringLiteral("文件夹不存在：") + path);
+        return;
+    }
+    const QString error = removeTree(path);
+    if (!error.isEmpty())
+        logLine(lcInstall(), QStringLiteral("删除文件夹失败：") + error);
     else
         logLine(lcInstall(), QStringLiteral("文件夹已删除：") + path);
 }
