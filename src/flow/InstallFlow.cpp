@@ -7,7 +7,6 @@
 #include "install/InstallJournal.h"
 #include "install/Installer.h"
 #include "install/ProductPaths.h"
-#include "install/RegEditer.h"
 #include "platform/RunOnMain.h"
 #include "platform/SerialQueue.h"
 #include "reporting/MacInstallReporter.h"
@@ -22,10 +21,6 @@ namespace {
 // Past this point the lower part of the progress screen shows the install.
 constexpr double kInstallPhase = 0.8;
 constexpr double kAnimationLast = 0.98;
-
-QString flag(bool on) {
-    return on ? QStringLiteral("1") : QStringLiteral("0");
-}
 
 } // namespace
 
@@ -361,69 +356,6 @@ void InstallFlow::setStatus(INSTALLER_STATUS status) {
     if (m_host.finished &&
         (status == INSTALLER_STATUS::Download_failed || status == INSTALLER_STATUS::Install_failed))
         m_host.finished(status);
-}
-
-void InstallFlow::installSuccess() {
-    // Settings writes, services and the launch take a few hundred milliseconds of file
-    // and process work; they run in order on the install queue so the window keeps
-    // drawing. The choices can no longer change: the start screen is gone.
-    workQueue().post([this] {
-        recordSuccess();
-        start2Use();
-    });
-}
-
-void InstallFlow::recordSuccess() {
-    const std::optional<QString>& ini = g_commonFilePath();
-    // The first write that fails says why; the install still counts.
-    QString failure;
-    const auto set = [&](const char* key, const QString& value) {
-        if (failure.isEmpty())
-            RegEditer::setIniValueWithGroup(key, value, *ini, &failure);
-    };
-    if (!m_isOverwriteInstallation) {
-        if (ini) {
-            set("product/setDefault", flag(m_isSetDefault));
-            set("product/setOfdDefault", flag(m_userProfileModel.isAssotiateOFD()));
-            if (m_isPermitInstallService)
-                set("product/engageService", "1");
-        } else {
-            logLine(lcFlow(), "no settings file: the installation choices are not recorded");
-        }
-        Installer::shutDownServices();
-    }
-    Reporter& plain = Reporter::getInstance();
-    if (failure.isEmpty())
-        failure = Installer::recordPackageDetail(plain.data(), m_isOverwriteInstallation);
-    reportPlain(ENUMInstallResult::installSuccess);
-    reportPlain(ENUMInstallResult::installSuccessSettings);
-
-    MacInstallReporter& points = MacInstallReporter::getInstance();
-    if (failure.isEmpty())
-        failure =
-            Installer::recordPackageDetail(points.data().baseBlock, m_isOverwriteInstallation);
-    if (!failure.isEmpty() && ini) {
-        const QString line = "could not record the installation in " + *ini + ": " + failure;
-        logLine(lcFlow(), line);
-        writeTerminalLine(stderr, ("lumadoc-installer: " + line + '\n').toUtf8());
-    }
-    const qint64 version = Installer::checkPackageVersion(ProductPaths().app());
-    points.modifyData([version](MacInstallReportBlock& b) { b.baseBlock.lastVer = version; });
-    reportPoint(ENUMInstallPoint::installComplete, ENUMInstallClick::none, m_isSetDefault ? 1 : 0,
-                1);
-}
-
-void InstallFlow::start2Use() {
-    if (m_isPermitInstallService)
-        Installer::resumeServices();
-    reportPoint(ENUMInstallPoint::applicationStart, ENUMInstallClick::none, m_isSetDefault ? 1 : 0,
-                1);
-    Installer::startUse();
-    onMain([this] {
-        if (m_host.finished)
-            m_host.finished(INSTALLER_STATUS::Install_success);
-        m_host.terminate();
-    });
 }
 
 void InstallFlow::onMain(std::function<void()> work) {

@@ -449,20 +449,3 @@ TEST(SilentInstall, AQuietServerIsAnnouncedAndTheProgressComesBack) {
     const QString after = run.out.mid(run.out.indexOf("waiting for the server…"));
     EXPECT_TRUE(after.contains(QRegularExpression("\\n\\[#*-*\\] "))) << after.toStdString();
 }
-
-TEST(SilentInstall, CredentialsInAddressesNeverReachTheLog) {
-    SKIP_WITHOUT_LINUX_TOOLS();
-    InstallScenario scenario;
-    ASSERT_TRUE(scenario.serveProduct());
-    const QString withUser =
-        QString(scenario.server().baseUrl()).replace("://", "://lumadoc:s3cr3t-pw@");
-    const QString control = scenario.resourceDir() + "/qctrl.dat";
-    writeFile(control, readFile(control).replace("://", "://lumadoc:s3cr3t-pw@"));
-    QProcessEnvironment env;
-    env.insert("LUMADOC_DOWNLOAD_BASE_URL", withUser);
-    const InstallerRun run = runSilent(scenario, 90000, env, {"--verbose"});
-    EXPECT_EQ(run.exitStatus, SilentInstall::Installed) << run.err.toStdString();
-    EXPECT_TRUE(run.log.contains("http://***@127.0.0.1:")) << run.log.toStdString();
-    for (const QString& text : {run.log, run.err, run.out})
-        EXPECT_FALSE(text.contains("s3cr3t-pw")) << text.toStdString();
-}

@@ -302,3 +302,21 @@ TEST(UserFiles, ABackupThatCannotBeRemovedKeepsItsRunInTheJournal) {
     EXPECT_FALSE(QFileInfo::exists(journal()));
     QProcess::execute("pkill", {"-KILL", "-f", sandbox::applicationsDir() + "/"});
 }
+
+TEST(UserFiles, CredentialsInAddressesNeverReachTheLog) {
+    SKIP_WITHOUT_LINUX_TOOLS();
+    InstallScenario scenario;
+    ASSERT_TRUE(scenario.serveProduct());
+    const QString control = scenario.resourceDir() + "/qctrl.dat";
+    writeFile(control, readFile(control).replace("://", "://lumadoc:s3cr3t-pw@"));
+    QProcessEnvironment env = scenario.environment();
+    env.insert("LUMADOC_DOWNLOAD_BASE_URL",
+               QString(scenario.server().baseUrl()).replace("://", "://lumadoc:s3cr3t-pw@"));
+    const ProgramRun run = runProgram(kInstaller, {"--silent", "--verbose"}, env);
+    EXPECT_EQ(run.status, SilentInstall::Installed) << run.err.toStdString();
+    const QString log = lastRun(defaultLog());
+    EXPECT_TRUE(log.contains("http://***@127.0.0.1:")) << log.toStdString();
+    for (const QString& text : {log, run.err, run.out})
+        EXPECT_FALSE(text.contains("s3cr3t-pw")) << text.toStdString();
+    QProcess::execute("pkill", {"-KILL", "-f", sandbox::applicationsDir() + "/"});
+}
