@@ -24,7 +24,6 @@
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -35,14 +34,29 @@ void print(std::FILE* stream, const QString& text) {
 }
 
 // One installer at a time: the lock is held until the process ends. Then what
-// an interrupted earlier install left is settled, before any report or
-// download.
-bool takeOver(InstanceLock& lock) {
+// earlier installs left is settled, before any report or download. A lock
+// that cannot be taken at all lets no install start (nor any settling: another
+// installer may be at work).
+enum class TakeOver { Done, AnotherRuns, NoLock };
+
+TakeOver takeOver(InstanceLock& lock) {
     const std::optional<QString> settings = appDataLocation("Lumadoc");
-    if (settings && !lock.acquire(*settings + "/installer.lock"))
-        return false;
+    const QString path = settings ? *settings + "/installer.lock" : QString();
+    const InstanceLock::Outcome outcome =
+        settings ? lock.acquire(path) : InstanceLock::Outcome::Failed;
+    if (outcome == InstanceLock::Outcome::Held)
+        return TakeOver::AnotherRuns;
+    if (outcome == InstanceLock::Outcome::Failed) {
+        const QString reason = settings
+                                   ? "cannot take the installer lock " + path + ": " + lock.error()
+                                   : QStringLiteral("cannot take the installer lock: "
+                                                    "there is no settings folder");
+        logLine(lcApp(), reason);
+        InstallJournal::refuse(reason);
+        return TakeOver::NoLock;
+    }
     InstallJournal::settle(true);
-    return true;
+    return TakeOver::Done;
 }
 
 // What this run made goes, also after a stop request: the clean-up's own
@@ -53,15 +67,24 @@ void settleOwnRun() {
 }
 
 // The home folder steers the settings, the staging folders and the log: without
-// an absolute one, anything written would land in / or the current folder.
-bool homeIsUsable() {
-    const char* home = std::getenv("HOME");
-    return home && home[0] == '/';
+// an absolute one, anything written would land in / or the current folder. A
+// name that does not survive the locale's decoding would be written elsewhere.
+QString homeProblem() {
+    const QByteArray home = qgetenv("HOME");
+    if (!home.startsWith('/'))
+        return QStringLiteral("HOME must name an absolute folder");
+    for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"}) {
+        const QByteArray value = qgetenv(name);
+        if (QFile::encodeName(QFile::decodeName(value)) != value)
+            return QString::fromLatin1(name) + " is not a valid file name in this locale";
+    }
+    return {};
 }
 
 void useUsableTempFolder() {
     const QByteArray tmp = qgetenv("TMPDIR");
-    if (!tmp.isEmpty() && !QFileInfo(QFile::decodeName(tmp)).isDir()) {
+    if (!tmp.isEmpty() && (QFile::encodeName(QFile::decodeName(tmp)) != tmp ||
+                           !QFileInfo(QFile::decodeName(tmp)).isDir())) {
         logLine(lcApp(), "TMPDIR " + QFile::decodeName(tmp) + " is not a folder; using /tmp");
         qputenv("TMPDIR", "/tmp");
     }
@@ -92,7 +115,8 @@ void checkTelemetry(bool verbose) {
 int runSilent(int argc, char** argv, const CommandLine& line) {
     QCoreApplication app(argc, argv);
     InstanceLock lock;
-    if (!takeOver(lock)) {
+    const TakeOver taken = takeOver(lock);
+    if (taken == TakeOver::AnotherRuns) {
         const QString log = LogFile::path();
         print(stderr, "lumadoc-installer: error: another Lumadoc installer is running" +
                           (log.isEmpty() ? QString() : "; details: " + log) + '\n');
@@ -110,7 +134,8 @@ int runSilent(int argc, char** argv, const CommandLine& line) {
         status = QCoreApplication::exec();
     }
     SilentInstall::flushReports(true);
-    settleOwnRun();
+    if (taken == TakeOver::Done)
+        settleOwnRun();
     return status;
 }
 
@@ -139,7 +164,8 @@ int runWindow(int argc, char** argv, const CommandLine& line) {
     QGuiApplication::setDesktopFileName(QStringLiteral("com.lumadoc.Installer"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/AppIcon.svg")));
     InstanceLock lock;
-    if (!takeOver(lock)) {
+    const TakeOver taken = takeOver(lock);
+    if (taken == TakeOver::AnotherRuns) {
         MultiLanguageUtils::useLanguage(MultiLanguageUtils::getCurrentLanguage());
         QMessageBox::warning(nullptr, MultiLanguageUtils::text(TextKey::windowTitle),
                              MultiLanguageUtils::text(TextKey::anotherInstaller));
@@ -162,7 +188,8 @@ int runWindow(int argc, char** argv, const CommandLine& line) {
         delegate.applicationDidFinishLaunching();
         status = QApplication::exec();
     }
-    settleOwnRun();
+    if (taken == TakeOver::Done)
+        settleOwnRun();
     return status;
 }
 
@@ -189,8 +216,8 @@ int main(int argc, char** argv) {
     }
     if (line.noTelemetry)
         Config::turnTelemetryOff(QStringLiteral("--no-telemetry"));
-    if (!homeIsUsable()) {
-        std::fputs("lumadoc-installer: error: HOME must name an absolute folder\n", stderr);
+    if (const QString problem = homeProblem(); !problem.isEmpty()) {
+        print(stderr, "lumadoc-installer: error: " + problem + '\n');
         return SilentInstall::BadUsage;
     }
 

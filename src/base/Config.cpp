@@ -58,6 +58,7 @@ Config Config::fromEnvironment() {
     c.webBaseUrl = stripTrailingSlash(envOr("LUMADOC_WEB_BASE_URL", LUMADOC_WEB_BASE_URL));
     c.applicationsDir =
         stripTrailingSlash(envOr("LUMADOC_APPLICATIONS_DIR", defaultApplicationsDir()));
+    c.applicationsDirIsDefault = qEnvironmentVariable("LUMADOC_APPLICATIONS_DIR").isEmpty();
     c.packagePublicKey = envOr("LUMADOC_PACKAGE_PUBLIC_KEY", LUMADOC_PACKAGE_PUBLIC_KEY).trimmed();
     if (c.applicationsDir.isEmpty())
         c.applicationsDir = "/";

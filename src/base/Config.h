@@ -12,6 +12,9 @@ struct Config {
     // LUMADOC_APPLICATIONS_DIR; by default "/Applications" on macOS and
     // "$HOME/Applications" elsewhere, where no system-wide one exists.
     QString applicationsDir;
+    // No LUMADOC_APPLICATIONS_DIR: the default folder, which the installer makes
+    // when missing (a configured one that is missing is a wrong setting).
+    bool applicationsDirIsDefault = true;
     // Base64 of the raw Ed25519 key that signs package manifests; empty: none.
     QString packagePublicKey; // LUMADOC_PACKAGE_PUBLIC_KEY
     // Why telemetry is off ("DO_NOT_TRACK=1", "LUMADOC_NO_TELEMETRY=1",

@@ -1,5 +1,6 @@
 #include "base/Log.h"
 
+#include <QRegularExpression>
 #include <mutex>
 
 Q_LOGGING_CATEGORY(lcApp, "lumadoc.app")
@@ -41,8 +42,18 @@ constexpr char kEraseLine[] = "\r\033[K";
 
 } // namespace
 
+QString withoutCredentials(const QString& text) {
+    // scheme "://" userinfo "@", up to the last "@" before the path: a password may hold one.
+    static const QRegularExpression userInfo(
+        QStringLiteral("([A-Za-z][A-Za-z0-9+.-]*://)[^/?#\\s]+@"));
+    if (!text.contains('@'))
+        return text;
+    QString masked = text;
+    return masked.replace(userInfo, QStringLiteral("\\1***@"));
+}
+
 void logLine(const QLoggingCategory& category, const QString& message) {
-    QString text = message;
+    QString text = withoutCredentials(message);
     text.replace('\n', ' ');
     if (category.isInfoEnabled())
         QMessageLogger(nullptr, 0, nullptr, category.categoryName())
@@ -50,7 +61,7 @@ void logLine(const QLoggingCategory& category, const QString& message) {
     SinkState& s = sinkState();
     std::lock_guard lock(s.mutex);
     if (s.sink)
-        s.sink(message);
+        s.sink(withoutCredentials(message));
 }
 
 void logLine(const QString& message) {

@@ -1,19 +1,25 @@
 #include "base/LogFile.h"
 
 #include "base/Log.h"
+#include "base/WholeFile.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
 #include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 struct State {
     std::mutex mutex;
-    QFile file;
+    int fd = -1;
+    QString path;
     qint64 size = 0;
     bool echo = false;
     QtMessageHandler previous = nullptr;
@@ -26,46 +32,80 @@ State& state() {
     return *s;
 }
 
-// Caller holds the lock. Rewrites the file as `contents`, then appends again.
+// The log opened to append, never through a link and only when it is a
+// regular file; -1 with errno set otherwise.
+int openForAppend(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
+}
+
+// Why path may not be our log: not a regular file, or a file that does not
+// start as a log does (a document named by mistake). Empty when it may.
+QString notALog(const QString& path) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return errno == ENOENT ? QString() : systemErrorText(errno);
+    if (S_ISLNK(st.st_mode))
+        return QStringLiteral("it is a link");
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("not a regular file");
+    QFile file(path);
+    if (st.st_size > 0 && (!file.open(QIODevice::ReadOnly) ||
+                           file.read(qstrlen(LogFile::kRunMarker)) != LogFile::kRunMarker))
+        return QStringLiteral("not an installer log (it does not start with \"%1\")")
+            .arg(QLatin1String(LogFile::kRunMarker));
+    return {};
+}
+
+// Caller holds the lock. The log becomes `contents`: a new file renamed over
+// it, never the old one cut in place; then appending goes on in the new one.
 bool rewrite(State& s, const QByteArray& contents) {
-    const QString path = s.file.fileName();
-    s.file.close();
-    QSaveFile out(path);
-    out.setDirectWriteFallback(true);
-    const bool written =
-        out.open(QIODevice::WriteOnly) && out.write(contents) == contents.size() && out.commit();
-    s.file.setFileName(path);
-    if (!s.file.open(QIODevice::WriteOnly | QIODevice::Append))
+    const bool written = replaceFileWhole(s.path, contents, 0600).isEmpty();
+    if (!written)
         return false;
-    s.size = s.file.size();
-    return written;
+    const int fd = openForAppend(s.path);
+    if (fd < 0)
+        return false;
+    ::close(s.fd);
+    s.fd = fd;
+    s.size = contents.size();
+    return true;
 }
 
 void appendLine(State& s, const QByteArray& line) {
-    s.file.write(line);
-    s.file.flush();
+    for (qsizetype done = 0; done < line.size();) {
+        const ssize_t n = ::write(s.fd, line.constData() + done, size_t(line.size() - done));
+        if (n <= 0 && errno != EINTR)
+            return; // a full disk loses the line, never the earlier ones
+        done += std::max<ssize_t>(n, 0);
+    }
     s.size += line.size();
     if (s.size <= LogFile::kMaxBytes)
         return;
     // A run that alone outgrows the limit keeps its newest lines.
-    s.file.close();
-    QFile in(s.file.fileName());
+    QFile in(s.path);
     const QByteArray contents = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-    in.close();
     rewrite(s, LogFile::trimmed(contents, LogFile::kMaxRuns, LogFile::kMaxBytes * 4 / 5));
 }
 
 void handler(QtMsgType, const QMessageLogContext&, const QString& message) {
-    QByteArray line = message.toUtf8();
+    QByteArray line = withoutCredentials(message).toUtf8();
     line.replace('\n', ' ');
     line.append('\n');
     State& s = state();
     bool echo = false;
     {
         std::lock_guard lock(s.mutex);
-        if (s.file.isOpen())
+        if (s.fd >= 0)
             appendLine(s, line);
-        echo = s.echo || !s.file.isOpen();
+        echo = s.echo || s.fd < 0;
     }
     if (echo)
         writeTerminalLine(stderr, line);
@@ -102,6 +142,10 @@ bool LogFile::open(const QString& path, const QStringList& arguments, bool echo,
         error = "cannot create the folder of " + absolute;
         return false;
     }
+    if (const QString why = notALog(absolute); !why.isEmpty()) {
+        error = absolute + " is left alone: " + why;
+        return false;
+    }
     State& s = state();
     {
         std::lock_guard lock(s.mutex);
@@ -120,18 +164,21 @@ bool LogFile::open(const QString& path, const QStringList& arguments, bool echo,
             }
         }
         existing.close();
-        s.file.setFileName(absolute);
-        // Earlier runs leave this run a fifth of the room.
-        const QByteArray kept = trimmed(earlier, kMaxRuns - 1, kMaxBytes * 4 / 5);
-        const bool ok = whole && kept.size() == earlier.size()
-                            ? s.file.open(QIODevice::WriteOnly | QIODevice::Append)
-                            : rewrite(s, kept);
-        if (!ok || !s.file.isOpen()) {
-            error = "cannot write " + absolute + ": " + s.file.errorString();
-            s.file.close();
+        s.path = absolute;
+        s.fd = openForAppend(absolute);
+        if (s.fd < 0) {
+            error = "cannot write " + absolute + ": " + systemErrorText(errno);
             return false;
         }
-        s.size = s.file.size();
+        // Earlier runs leave this run a fifth of the room.
+        const QByteArray kept = trimmed(earlier, kMaxRuns - 1, kMaxBytes * 4 / 5);
+        s.size = earlier.size();
+        if ((!whole || kept.size() != earlier.size()) && !rewrite(s, kept)) {
+            error = "cannot write " + absolute;
+            ::close(s.fd);
+            s.fd = -1;
+            return false;
+        }
         s.echo = echo;
         appendLine(s, runLine(arguments).toUtf8() + '\n');
     }
@@ -147,15 +194,28 @@ void LogFile::close() {
     s.installed = false;
     s.previous = nullptr;
     std::lock_guard lock(s.mutex);
-    s.file.close();
+    if (s.fd >= 0)
+        ::close(s.fd);
+    s.fd = -1;
     s.echo = false;
 }
 
 QString LogFile::path() {
     State& s = state();
     std::lock_guard lock(s.mutex);
-    return s.file.isOpen() ? s.file.fileName() : QString();
+    return s.fd >= 0 ? s.path : QString();
 }
+
+namespace {
+// Where the whole lines that fit in maxBytes at the end of contents begin.
+qsizetype lastLinesFrom(const QByteArray& contents, qint64 maxBytes) {
+    if (contents.size() <= maxBytes)
+        return 0;
+    const qsizetype cut = contents.size() - maxBytes;
+    const qsizetype lineEnd = contents.indexOf('\n', cut - 1);
+    return lineEnd < 0 ? contents.size() : lineEnd + 1;
+}
+} // namespace
 
 QByteArray LogFile::trimmed(const QByteArray& contents, int maxRuns, qint64 maxBytes) {
     // Start of each run: a marker at the start of a line.
@@ -171,11 +231,23 @@ QByteArray LogFile::trimmed(const QByteArray& contents, int maxRuns, qint64 maxB
         from = contents.size();
     else if (starts.size() >= maxRuns) // lines before the first marker are older still
         from = starts[starts.size() - maxRuns];
-    if (contents.size() - from > maxBytes) {
-        // Whole lines only: start after the first line break in the window.
-        const qsizetype cut = contents.size() - maxBytes;
-        const qsizetype lineEnd = contents.indexOf('\n', cut - 1);
-        from = lineEnd < 0 ? contents.size() : lineEnd + 1;
+    if (contents.size() - from > maxBytes)
+        from = lastLinesFrom(contents, maxBytes);
+    // Cut inside a run: its first line stays, so the file still starts as a log.
+    if (from > 0 && from < contents.size() && !contents.mid(from).startsWith(marker)) {
+        qsizetype runStart = -1;
+        for (const qsizetype start : starts)
+            if (start < from)
+                runStart = start;
+        if (runStart >= 0) {
+            const QByteArray header =
+                contents.mid(runStart, contents.indexOf('\n', runStart) + 1 - runStart);
+            if (header.size() > maxBytes)
+                return {};
+            const qsizetype tail = lastLinesFrom(contents, maxBytes - header.size());
+            return contents.mid(tail).startsWith(marker) ? contents.mid(tail)
+                                                         : header + contents.mid(tail);
+        }
     }
     return contents.mid(from);
 }

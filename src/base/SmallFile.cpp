@@ -1,16 +1,17 @@
 #include "base/SmallFile.h"
 
+#include "base/WholeFile.h"
+
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 QString systemError() {
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return systemErrorText(errno);
 }
 } // namespace
 

@@ -8,7 +8,6 @@
 #include "install/Installer.h"
 #include "install/ProcessRunner.h"
 #include "install/ProductPaths.h"
-#include "install/RegEditer.h"
 #include "platform/RunOnMain.h"
 #include "platform/SerialQueue.h"
 #include "reporting/MacInstallReporter.h"
@@ -23,10 +22,6 @@ namespace {
 // Past this point the lower part of the progress screen shows the install.
 constexpr double kInstallPhase = 0.8;
 constexpr double kAnimationLast = 0.98;
-
-QString flag(bool on) {
-    return on ? QStringLiteral("1") : QStringLiteral("0");
-}
 
 } // namespace
 
@@ -199,10 +194,13 @@ std::optional<bool> InstallFlow::stop() {
 
 void InstallFlow::fnDownload() {
     logLine(lcFlow(), "fnDownload");
-    // Named before they exist, so a crash never leaves an unnamed download behind.
-    InstallJournal::setPhase("downloading");
-    InstallJournal::note(InstallJournal::Entry::Part, Downloader::partPath());
-    InstallJournal::note(InstallJournal::Entry::Package, Downloader::packagePath());
+    // Named before it exists, so a crash never leaves an unnamed download
+    // behind; without a journal (or the lock) nothing is downloaded at all.
+    QString problem = InstallJournal::setPhase("downloading");
+    if (problem.isEmpty())
+        problem = InstallJournal::noteMade(InstallJournal::Made::Temp);
+    if (!problem.isEmpty())
+        return refuseInstall(problem);
     auto downloader = std::make_unique<Downloader>();
     downloader->onProgress = [this](qint64 received, qint64 expected, double secondsLeft) {
         onProgress(received, expected, secondsLeft);
@@ -320,6 +318,15 @@ void InstallFlow::install(const QString& dmgPath) {
     });
 }
 
+void InstallFlow::refuseInstall(const QString& reason) {
+    logLine(lcFlow(), reason);
+    reportPlain(ENUMInstallResult::installFailed);
+    reportPoint(ENUMInstallPoint::installFail);
+    m_installFailureReason = reason;
+    m_installerStatusToChange = INSTALLER_STATUS::Install_failed;
+    setStatus(INSTALLER_STATUS::Install_failed);
+}
+
 void InstallFlow::applyInstallResult(bool ok) {
     m_installRunning = false;
     m_installerStatusToChange =
@@ -387,56 +394,6 @@ void InstallFlow::setStatus(INSTALLER_STATUS status) {
     if (m_host.finished &&
         (status == INSTALLER_STATUS::Download_failed || status == INSTALLER_STATUS::Install_failed))
         m_host.finished(status);
-}
-
-void InstallFlow::installSuccess() {
-    // Settings writes, services and the launch take a few hundred milliseconds of file
-    // and process work; they run in order on the install queue so the window keeps
-    // drawing. The choices can no longer change: the start screen is gone.
-    workQueue().post([this] {
-        recordSuccess();
-        start2Use();
-    });
-}
-
-void InstallFlow::recordSuccess() {
-    const std::optional<QString>& ini = g_commonFilePath();
-    if (!m_isOverwriteInstallation) {
-        if (ini) {
-            RegEditer::setIniValueWithGroup("product/setDefault", flag(m_isSetDefault), *ini);
-            RegEditer::setIniValueWithGroup("product/setOfdDefault",
-                                            flag(m_userProfileModel.isAssotiateOFD()), *ini);
-            if (m_isPermitInstallService)
-                RegEditer::setIniValueWithGroup("product/engageService", "1", *ini);
-        } else {
-            logLine(lcFlow(), "no settings file: the installation choices are not recorded");
-        }
-        Installer::shutDownServices();
-    }
-    Reporter& plain = Reporter::getInstance();
-    Installer::recordPackageDetail(plain.data(), m_isOverwriteInstallation);
-    reportPlain(ENUMInstallResult::installSuccess);
-    reportPlain(ENUMInstallResult::installSuccessSettings);
-
-    MacInstallReporter& points = MacInstallReporter::getInstance();
-    Installer::recordPackageDetail(points.data().baseBlock, m_isOverwriteInstallation);
-    const qint64 version = Installer::checkPackageVersion(ProductPaths().app());
-    points.modifyData([version](MacInstallReportBlock& b) { b.baseBlock.lastVer = version; });
-    reportPoint(ENUMInstallPoint::installComplete, ENUMInstallClick::none, m_isSetDefault ? 1 : 0,
-                1);
-}
-
-void InstallFlow::start2Use() {
-    if (m_isPermitInstallService)
-        Installer::resumeServices();
-    reportPoint(ENUMInstallPoint::applicationStart, ENUMInstallClick::none, m_isSetDefault ? 1 : 0,
-                1);
-    Installer::startUse();
-    onMain([this] {
-        if (m_host.finished)
-            m_host.finished(INSTALLER_STATUS::Install_success);
-        m_host.terminate();
-    });
 }
 
 void InstallFlow::onMain(std::function<void()> work) {

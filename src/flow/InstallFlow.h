@@ -127,6 +127,7 @@ private:
     void onDownloadFailed(const QString& reason); // download queue
     void recordSuccess();                         // install queue
     void applyInstallResult(bool ok);             // UI thread
+    void refuseInstall(const QString& reason);    // UI thread: no journal or lock
     void updateAnimation();
     void openLink(const QString& address);
     void reportPlain(ENUMInstallResult result, bool cover = false);

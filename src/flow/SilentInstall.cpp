@@ -231,7 +231,7 @@ void SilentInstall::finish(ExitStatus status, const QString& message) {
         printLine("lumadoc-installer: " + message);
     } else {
         // The why is in the log; say where it is.
-        QString line = "lumadoc-installer: error: " + message;
+        QString line = "lumadoc-installer: error: " + withoutCredentials(message);
         const QString log = LogFile::path();
         if (!log.isEmpty())
             line += "; details: " + log;

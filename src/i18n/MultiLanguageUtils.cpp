@@ -1,6 +1,8 @@
 #include "i18n/MultiLanguageUtils.h"
 
 #include "base/Log.h"
+#include "base/SmallFile.h"
+#include "base/WholeFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,6 +11,7 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTranslator>
 
 namespace {
@@ -83,16 +86,51 @@ bool MultiLanguageUtils::setLanguage(const QString& language) {
 }
 
 void MultiLanguageUtils::saveLanguagePreference(const QString& language) {
-    {
-        const auto settings = preferences();
-        settings->setValue(QStringLiteral("AppleTextDirection"), false);
-        settings->setValue(QStringLiteral("NSForceRightToLeftWritingDirection"), false);
-        settings->setValue(QStringLiteral("AppleLanguages"), QStringList{language});
-        settings->sync();
-        if (settings->status() != QSettings::NoError)
-            logLine(lcUi(), QStringLiteral("Could not save the interface language to %1")
-                                .arg(settings->fileName()));
+    const auto settings = preferences();
+    const QString error = writePreferences(*settings, language);
+    if (!error.isEmpty())
+        logLine(lcUi(), QStringLiteral("Could not save the interface language to %1: %2")
+                            .arg(settings->fileName(), error));
+}
+
+QString MultiLanguageUtils::writePreferences(QSettings& settings, const QString& language) {
+    const QList<std::pair<QString, QVariant>> values = {
+        {QStringLiteral("AppleTextDirection"), false},
+        {QStringLiteral("NSForceRightToLeftWritingDirection"), false},
+        {QStringLiteral("AppleLanguages"), QStringList{language}},
+    };
+#ifdef Q_OS_MACOS
+    if (!QStandardPaths::isTestModeEnabled()) {
+        // The system's defaults database, not a file of ours.
+        for (const auto& [key, value] : values)
+            settings.setValue(key, value);
+        settings.sync();
+        return settings.status() == QSettings::NoError ? QString() : QStringLiteral("not saved");
     }
+#endif
+    // A file: Qt would replace it even after a failed write. The new text is
+    // made in a private folder and checked, then put in place whole.
+    const QTemporaryDir stage;
+    if (!stage.isValid())
+        return stage.errorString();
+    const QString staged = stage.filePath(QStringLiteral("preferences.conf"));
+    {
+        QSettings copy(staged, QSettings::IniFormat);
+        for (const QString& key : settings.allKeys())
+            copy.setValue(key, settings.value(key));
+        for (const auto& [key, value] : values)
+            copy.setValue(key, value);
+    }
+    if (QSettings(staged, QSettings::IniFormat)
+            .value(QStringLiteral("AppleLanguages"))
+            .toStringList() != QStringList{language})
+        return QStringLiteral("the new preferences could not be written");
+    QString error;
+    const std::optional<QByteArray> bytes = readSmallFile(staged, error);
+    if (!bytes)
+        return error;
+    QDir().mkpath(QFileInfo(settings.fileName()).absolutePath());
+    return replaceFileWhole(settings.fileName(), *bytes);
 }
 
 bool MultiLanguageUtils::useLanguage(const QString& language) {

@@ -39,6 +39,8 @@ public:
     // The two halves of setLanguage(), for a caller that wants the texts now and the
     // preferences (a synced file write) a moment later.
     static bool useLanguage(const QString& language);
+    // Writes whole or not at all: a failure leaves the old preferences and is logged
+    // with the system's reason.
     static void saveLanguagePreference(const QString& language);
 
     // The language whose table is in use; empty when none is.
@@ -60,6 +62,10 @@ public:
     // application's defaults (com.lumadoc.LumadocInstaller on macOS), or a file
     // under the test folders while QStandardPaths' test mode is on.
     static std::unique_ptr<QSettings> preferences();
+
+private:
+    // The language choice into settings; empty, or why it is not saved.
+    static QString writePreferences(QSettings& settings, const QString& language);
 };
 
 // Shorthand for MultiLanguageUtils::text.

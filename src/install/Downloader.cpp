@@ -4,6 +4,7 @@
 #include "base/Log.h"
 #include "install/DownloadShared.h"
 #include "install/DownloadTransfer.h"
+#include "install/InstallJournal.h"
 #include "install/ProductPaths.h"
 #include "install/PropertyList.h"
 #include "platform/SerialQueue.h"
@@ -53,6 +54,9 @@ void Downloader::startDownload(const QUrl& url) {
     if (m_transfer)
         return;
     logLine(lcDownload(), "Starting download from " + url.toString());
+    // The run's own folder: nothing planted in the shared temporary folder matters.
+    if (const QString error = InstallJournal::makeTempFolder(); !error.isEmpty())
+        logLine(lcDownload(), "cannot create " + InstallJournal::tempFolder() + ": " + error);
     m_shared->onProgress = onProgress;
     m_shared->onDownloadSuccess = onDownloadSuccess;
     m_shared->onDownloadFailed = onDownloadFailed;
@@ -74,7 +78,7 @@ Downloader::Failure Downloader::failure() const {
 }
 
 QString Downloader::packagePath() {
-    return QDir(QDir::tempPath()).filePath("package.dmg");
+    return InstallJournal::tempFolder() + "/package.dmg";
 }
 
 QString Downloader::partPath() {

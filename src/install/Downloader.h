@@ -1,7 +1,7 @@
 #pragma once
-// Downloads the product's disk image into the user's temporary folder as
-// "package.dmg", reporting progress on the main thread and the outcome on the
-// download's own serial queue.
+// Downloads the product's disk image into the run's private temporary folder
+// (InstallJournal::tempFolder(), mode 0700) as "package.dmg", reporting progress on the main thread
+// and the outcome on the download's own serial queue.
 //
 // Use: set the three callbacks, then call startDownload() once. One instance
 // per attempt; it is not reused. The owner then receives
@@ -113,9 +113,9 @@ public:
     // Any thread, once onDownloadFailed has been called: why.
     Failure failure() const;
 
-    // "<temporary folder>/package.dmg" (TMPDIR on Unix).
+    // "<the run's temporary folder>/package.dmg" (under TMPDIR on Unix).
     static QString packagePath();
-    // "<temporary folder>/package.dmg.part": the body while it arrives.
+    // "<the run's temporary folder>/package.dmg.part": the body while it arrives.
     static QString partPath();
     // Bytes as whole MiB, truncated toward zero: 1048575 -> 0, 1048576 -> 1.
     static qint64 wholeMiB(qint64 bytes);

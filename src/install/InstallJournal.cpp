@@ -2,130 +2,67 @@
 
 #include "base/Globals.h"
 #include "base/Log.h"
-#include "base/SmallFile.h"
-#include "install/Installer.h"
+#include "base/WholeFile.h"
+#include "install/JournalFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QRegularExpression>
-#include <QSaveFile>
-#include <filesystem>
+#include <QUuid>
+#include <cerrno>
+#include <functional>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace InstallJournal {
 namespace {
 
-const char* key(Entry entry) {
-    switch (entry) {
-    case Entry::Part:
-        return "part";
-    case Entry::Package:
-        return "package";
-    case Entry::Staging:
+std::mutex g_refusalMutex;
+QString g_refusal;
+
+QString refusal() {
+    std::lock_guard lock(g_refusalMutex);
+    return g_refusal;
+}
+
+const char* name(Made made) {
+    switch (made) {
+    case Made::Temp:
+        return "temp";
+    case Made::Staging:
         return "staging";
-    case Entry::Mount:
-        return "mount";
-    case Entry::App:
-        return "app";
-    case Entry::NewBundle:
-        return "new";
-    case Entry::Backup:
-        return "backup";
+    case Made::Beside:
+        return "beside";
     }
     return "";
 }
 
-// Something (a folder, a file or a link, even a dangling one) is at path.
-bool occupied(const QString& path) {
-    std::error_code ec;
-    return !path.isEmpty() && std::filesystem::exists(std::filesystem::symlink_status(
-                                  QFile::encodeName(path).toStdString(), ec));
-}
-
-QJsonObject read(const QString& journal, bool& present) {
-    QString error;
-    present = QFileInfo::exists(journal) || QFileInfo(journal).isSymLink();
-    if (!present)
-        return {};
-    const std::optional<QByteArray> bytes = readSmallFile(journal, error);
-    QJsonParseError parse{};
-    const QJsonDocument doc = bytes ? QJsonDocument::fromJson(*bytes, &parse) : QJsonDocument();
-    if (!doc.isObject()) {
-        logLine(lcInstall(), "install journal " + journal + " is unreadable (" +
-                                 (bytes ? parse.errorString() : error) +
-                                 "); nothing it names is touched");
-        return {};
-    }
-    return doc.object();
-}
-
-void update(const QString& journal, const std::function<void(QJsonObject&)>& change) {
+// Changes this run's entry and replaces the journal whole.
+QString update(const QString& journal, const std::function<void(QJsonObject&)>& change) {
+    if (const QString refused = refusal(); !refused.isEmpty())
+        return refused;
     if (journal.isEmpty())
-        return;
-    bool present = false;
-    QJsonObject entries = read(journal, present);
-    change(entries);
-    QDir().mkpath(QFileInfo(journal).absolutePath());
-    QSaveFile file(journal);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(QJsonDocument(entries).toJson(QJsonDocument::Compact)) < 0 || !file.commit())
-        logLine(lcInstall(), "install journal " + journal + " not written: " + file.errorString());
-}
-
-// The journal's paths, each kept only when it has a shape the installer makes:
-// a damaged or planted journal can never steer a removal elsewhere.
-struct Named {
-    QString part, package, staging, mount, app, fresh, backup;
-};
-
-QString parentOf(const QString& path) {
-    return QFileInfo(path).absolutePath();
-}
-
-Named validated(const QJsonObject& entries) {
-    static const QRegularExpression uuid(
-        "^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$");
-    const auto value = [&](Entry entry, const std::function<bool(const QString&)>& valid) {
-        const QString path = entries.value(key(entry)).toString();
-        if (path.isEmpty())
-            return QString();
-        if (QDir::isAbsolutePath(path) && QDir::cleanPath(path) == path && valid(path))
-            return path;
-        logLine(lcInstall(), QString("install journal: ignoring %1 %2").arg(key(entry), path));
-        return QString();
-    };
-    const auto named = [](const QString& name) {
-        return [name](const QString& p) { return QFileInfo(p).fileName() == name; };
-    };
-    Named n;
-    n.part = value(Entry::Part, named("package.dmg.part"));
-    n.package = value(Entry::Package, named("package.dmg"));
-    n.app = value(Entry::App, named("Lumadoc.app"));
-    n.staging = value(Entry::Staging, [](const QString& p) {
-        return parentOf(p) == QDir::homePath() && uuid.match(QFileInfo(p).fileName()).hasMatch();
-    });
-    const QString staging = n.staging;
-    const QString appsDir = n.app.isEmpty() ? QString() : parentOf(n.app);
-    const auto inStagingOrBeside = [&](const QString& inStaging, const QString& hiddenPrefix) {
-        return [=](const QString& p) {
-            return (!staging.isEmpty() && p == staging + inStaging) ||
-                   (!appsDir.isEmpty() && parentOf(p) == appsDir &&
-                    QFileInfo(p).fileName().startsWith(hiddenPrefix));
-        };
-    };
-    n.mount = value(Entry::Mount, [&](const QString& p) {
-        return !staging.isEmpty() && p == staging + "/Lumadoc";
-    });
-    n.fresh = value(Entry::NewBundle, inStagingOrBeside("/temp/Lumadoc.app", ".Lumadoc.app.new-"));
-    n.backup = value(Entry::Backup, inStagingOrBeside("/Lumadoc.app.bak", ".Lumadoc.app.bak-"));
-    return n;
-}
-
-void removeIfThere(const QString& path) {
-    if (occupied(path))
-        Installer::removeFolder(path);
+        return QStringLiteral("cannot write the install journal: there is no settings folder");
+    const std::lock_guard lock(JournalFile::mutex());
+    std::optional<QJsonArray> runs = JournalFile::read(journal);
+    if (!runs) {
+        JournalFile::keepAside(journal);
+        runs = QJsonArray();
+    }
+    qsizetype at = 0;
+    while (at < runs->size() && (*runs)[at].toObject().value("run").toString() != runId())
+        ++at;
+    if (at == runs->size())
+        runs->append(QJsonObject{{"run", runId()}, {"phase", ""}, {"made", QJsonArray()}});
+    QJsonObject entry = (*runs)[at].toObject();
+    change(entry);
+    (*runs)[at] = entry;
+    const QString folder = QFileInfo(journal).absolutePath();
+    QDir().mkpath(folder);
+    const QString error = JournalFile::write(journal, *runs);
+    return error.isEmpty() ? QString()
+                           : "cannot write the install journal in " + folder + ": " + error;
 }
 
 } // namespace
@@ -135,51 +72,56 @@ QString defaultPath() {
     return dir ? *dir + "/install-journal.json" : QString();
 }
 
-void note(Entry entry, const QString& path, const QString& journal) {
-    update(journal, [&](QJsonObject& entries) { entries.insert(key(entry), path); });
+QString runId() {
+    static const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    return id;
 }
 
-void setPhase(const QString& phase, const QString& journal) {
-    update(journal, [&](QJsonObject& entries) { entries.insert("phase", phase); });
+QString tempFolder() {
+    return QDir::tempPath() + "/lumadoc-" + runId();
 }
 
-void settle(bool interrupted, const QString& journal) {
-    bool present = false;
-    const QJsonObject entries = journal.isEmpty() ? QJsonObject() : read(journal, present);
-    if (!present)
-        return;
-    if (interrupted)
-        logLine(lcInstall(), "An earlier install was interrupted (" +
-                                 entries.value("phase").toString("unknown phase") +
-                                 "); settling what it left");
-    const Named n = validated(entries);
+QString stagingFolder() {
+    return QDir::homePath() + '/' + runId();
+}
 
-    bool backupKept = false;
-    if (occupied(n.backup)) {
-        if (!n.app.isEmpty() && !occupied(n.app)) {
-            // Between the two renames: the new application never arrived.
-            if (Installer::mvFile(n.backup, n.app)) {
-                logLine(lcInstall(), "The previous application is back in place: " + n.app);
-            } else {
-                backupKept = true;
-                logLine(lcInstall(),
-                        "The previous application could not be restored; it is kept at " +
-                            n.backup);
-            }
-        } else {
-            // The swap completed (or never began): the application in place is whole.
-            Installer::removeFolder(n.backup);
-        }
-    }
-    removeIfThere(n.fresh);
-    if (occupied(n.mount))
-        Installer::demountDMG(n.mount);
-    if (!backupKept || !n.backup.startsWith(n.staging + '/'))
-        removeIfThere(n.staging);
-    removeIfThere(n.part);
-    removeIfThere(n.package);
-    if (!backupKept && !QFile::remove(journal))
-        logLine(lcInstall(), "install journal " + journal + " could not be removed");
+QString besideNew(const QString& applicationsDir) {
+    return applicationsDir + "/.Lumadoc.app.new-" + runId();
+}
+
+QString besideBackup(const QString& applicationsDir) {
+    return applicationsDir + "/.Lumadoc.app.bak-" + runId();
+}
+
+QString makeTempFolder() {
+    const QString path = tempFolder();
+    const QByteArray encoded = QFile::encodeName(path);
+    if (::mkdir(encoded.constData(), 0700) == 0)
+        return {};
+    if (errno != EEXIST)
+        return systemErrorText(errno);
+    // Made by an earlier attempt of this run: still this user's own real folder?
+    if (JournalFile::ownership(path, true) != JournalFile::Owner::Us)
+        return QStringLiteral("not this user's own folder");
+    return ::chmod(encoded.constData(), 0700) == 0 ? QString() : systemErrorText(errno);
+}
+
+void refuse(const QString& reason) {
+    std::lock_guard lock(g_refusalMutex);
+    g_refusal = reason;
+}
+
+QString setPhase(const QString& phase, const QString& journal) {
+    return update(journal, [&](QJsonObject& entry) { entry.insert("phase", phase); });
+}
+
+QString noteMade(Made made, const QString& journal) {
+    return update(journal, [&](QJsonObject& entry) {
+        QJsonArray list = entry.value("made").toArray();
+        if (!list.contains(QString::fromLatin1(name(made))))
+            list.append(QString::fromLatin1(name(made)));
+        entry.insert("made", list);
+    });
 }
 
 } // namespace InstallJournal

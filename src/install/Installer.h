@@ -45,7 +45,8 @@ public:
     // ---- command runner and probes --------------------------------------
     // Runs the platform shell with arguments (in practice "-c" and a line),
     // standard output and error merged. True when it started and ended with
-    // status 0; logs "task terminationStatus N" for every started command.
+    // status 0; logs "task terminationStatus N" for every started command,
+    // and what a failed one said.
     static bool executeCMD(const QStringList& arguments);
     // As above; on true, output receives what the command printed (no value
     // when it is not UTF-8). On false output is left as it was.
@@ -65,6 +66,9 @@ public:
     // Why the file at path is plainly no disk image ("0 bytes", "it starts
     // with `<!DOCTYPE html`"); empty when it may be one.
     static QString notADiskImage(const QString& path);
+    // The same as removeFolder, quietly: empty when nothing is left at path,
+    // else the system's reason ("Operation not permitted").
+    static QString removeTree(const QString& path);
     // Makes the image readable at mountPoint; true on success. keepGoing is
     // asked a few times a second while it runs; false stops it (and fails).
     static bool mountDMG(const QString& dmgPath, const QString& mountPoint,
@@ -76,9 +80,11 @@ public:
                            const SystemCommands& commands = SystemCommands::current());
 
     // ---- replacement, processes and launch ------------------------------
-    // Moves a file or folder with the shell's move; true on status 0.
+    // Moves a file or folder with the shell's move; true on status 0. On
+    // false, cause receives the system's reason as the move gave it.
     static bool mvFile(const QString& src, const QString& dst,
-                       const SystemCommands& commands = SystemCommands::current());
+                       const SystemCommands& commands = SystemCommands::current(),
+                       QString* cause = nullptr);
     // Copies a file or folder tree (links kept as links); dst must not exist.
     static bool cpFile(const QString& src, const QString& dst);
     // True while one of the product's six user-facing programs runs. Nothing
@@ -127,10 +133,12 @@ public:
     static QString installerName();
 
     // Writes the block's facts and the installation time into the settings
-    // file at g_commonFilePath() (nothing without one).
-    static void recordPackageDetail(const ReportBlock& block, bool isOverwrite);
-    static void recordPackageDetail(const ReportBlock& block, bool isOverwrite,
-                                    const std::optional<QString>& settingsPath);
+    // file at g_commonFilePath() (nothing without one). Returns the system's
+    // reason when the file could not be read or written (the keys after the
+    // failed one are not tried); empty otherwise.
+    static QString recordPackageDetail(const ReportBlock& block, bool isOverwrite);
+    static QString recordPackageDetail(const ReportBlock& block, bool isOverwrite,
+                                       const std::optional<QString>& settingsPath);
 
     // The last number of the bundle's CFBundleShortVersionString (3.2.1 gives
     // 1), or -1 when there is none. Reads XML and binary property lists.
@@ -143,16 +151,25 @@ public:
     static QString bundleProblem(const QString& appPath);
 
 private:
-    // The runner behind executeCMD: runs call, logs its status, judges it.
+    // The runner behind executeCMD: runs call, logs its status (and a failed
+    // one's output), judges it; cause receives a failure's reason. keepGoing is
+    // asked a few times a second while it runs; false stops it (and fails).
     static bool runCall(const ProgramCall& call, std::optional<QString>* output = nullptr,
-                        const std::function<bool()>& keepGoing = {});
+                        QString* cause = nullptr, const std::function<bool()>& keepGoing = {});
+    // The reason a failed tool gave, from what it said (its last line's end),
+    // else its exit status.
+    static QString toolCause(const QString& said, int status);
     // runCall with the shell of commands, "-c" and line.
     static bool runLine(const SystemCommands& commands, const QString& line,
-                        std::optional<QString>* output = nullptr,
+                        std::optional<QString>* output = nullptr, QString* cause = nullptr,
                         const std::function<bool()>& keepGoing = {});
 
     // The steps of installPackage; each false leaves the installed app untouched
     // and m_failureReason set when there is more to say.
+    bool fail(const QString& reason);
+    bool journalled(const QString& problem);
+    bool applicationsFolderUsable();
+    bool makeStaging(const QString& staging);
     bool roomFor(qint64 bytes, const QString& folder);
     // mountDMG, stopped as soon as it writes more than the image lists or
     // fills the home folder's disk.

@@ -89,20 +89,28 @@ QString Installer::notADiskImage(const QString& path) {
     return "it starts with `" + shown + '`';
 }
 
-void Installer::removeFolder(const QString& path) {
+QString Installer::removeTree(const QString& path) {
     const fs::path p = fsPath(path);
     std::error_code ec;
-    if (!fs::exists(fs::symlink_status(p, ec))) {
-        logLine(lcInstall(), QStringLiteral("文件夹不存在：") + path);
-        return;
-    }
+    if (!fs::exists(fs::symlink_status(p, ec)))
+        return {};
     if (fs::remove_all(p, ec) == static_cast<std::uintmax_t>(-1) || ec) {
         makeOwnerWritable(p);
         ec.clear();
         fs::remove_all(p, ec);
     }
-    if (ec)
-        logLine(lcInstall(), QStringLiteral("删除文件夹失败：") + errorText(ec));
+    return ec ? errorText(ec) : QString();
+}
+
+void Installer::removeFolder(const QString& path) {
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(fsPath(path), ec))) {
+        logLine(lcInstall(), QStringLiteral("文件夹不存在：") + path);
+        return;
+    }
+    const QString error = removeTree(path);
+    if (!error.isEmpty())
+        logLine(lcInstall(), QStringLiteral("删除文件夹失败：") + error);
     else
         logLine(lcInstall(), QStringLiteral("文件夹已删除：") + path);
 }
@@ -111,7 +119,7 @@ bool Installer::mountDMG(const QString& dmgPath, const QString& mountPoint,
                          const SystemCommands& commands, const std::function<bool()>& keepGoing) {
     const QString line = commands.attach(dmgPath, mountPoint);
     logLine(lcInstall(), "execute cmd " + line);
-    const bool ok = runLine(commands, line, nullptr, keepGoing);
+    const bool ok = runLine(commands, line, nullptr, nullptr, keepGoing);
     logLine(lcInstall(), ok ? "Mount command executed successfully" : "Mount command failed");
     return ok;
 }

@@ -86,18 +86,18 @@ void Installer::applyPackageName(const QString& name, ReportBlock& block) {
                            : DecimalText::parse(QStringView(numbers[3]).left(space)).value_or(1);
 }
 
-void Installer::recordPackageDetail(const ReportBlock& block, bool isOverwrite) {
-    recordPackageDetail(block, isOverwrite, g_commonFilePath());
+QString Installer::recordPackageDetail(const ReportBlock& block, bool isOverwrite) {
+    return recordPackageDetail(block, isOverwrite, g_commonFilePath());
 }
 
-void Installer::recordPackageDetail(const ReportBlock& block, bool isOverwrite,
-                                    const std::optional<QString>& settingsPath) {
+QString Installer::recordPackageDetail(const ReportBlock& block, bool isOverwrite,
+                                       const std::optional<QString>& settingsPath) {
     Pairs pairs;
     if (isOverwrite) {
         pairs.emplace_back("product/cover_install", "1");
         logLine(lcSettings(), QStringLiteral("overwrite installation with：") + textForm(pairs));
         if (!settingsPath)
-            return;
+            return {};
         pairs.emplace_back("product/cover_installtime", now());
     } else {
         pairs.emplace_back("product/version", block.version);
@@ -109,7 +109,7 @@ void Installer::recordPackageDetail(const ReportBlock& block, bool isOverwrite,
         pairs.emplace_back("product/cover_install", "0");
         logLine(lcSettings(), QStringLiteral("completely installation with：") + textForm(pairs));
         if (!settingsPath)
-            return;
+            return {};
         if (RegEditer::getIniValue("generated", "0", *settingsPath) == "0") {
             pairs.emplace_back("product/generated", "1");
             pairs.emplace_back("product/uuid", block.uuid);
@@ -117,8 +117,12 @@ void Installer::recordPackageDetail(const ReportBlock& block, bool isOverwrite,
         }
         pairs.emplace_back("product/installtime", now());
     }
+    // After the first failure the others would fail the same way.
+    QString error;
     for (const auto& [key, value] : pairs)
-        RegEditer::setIniValueWithGroup(key, value, *settingsPath);
+        if (!RegEditer::setIniValueWithGroup(key, value, *settingsPath, &error))
+            return error;
+    return {};
 }
 
 std::int64_t Installer::checkPackageVersion(const QString& appPath) {

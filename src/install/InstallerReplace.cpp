@@ -1,8 +1,11 @@
 // Installer: replacing the application, process control and launch.
 #include "install/Installer.h"
 
+#include "base/Config.h"
 #include "base/Log.h"
+#include "base/WholeFile.h"
 #include "install/InstallJournal.h"
+#include "install/JournalFile.h"
 #include "install/ProcessRunner.h"
 #include "platform/ProcessScan.h"
 
@@ -10,13 +13,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStorageInfo>
-#include <QUuid>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -88,21 +91,18 @@ bool Installer::installPackage() {
     const SystemCommands& commands = *m_commands;
     m_failureReason.clear();
     m_keptBackup.clear();
-    if (const QString problem = notADiskImage(m_dmgPath); !problem.isEmpty()) {
-        m_failureReason = "the download is not a disk image: " + problem;
-        logLine(lcInstall(), m_failureReason);
+    if (const QString problem = notADiskImage(m_dmgPath); !problem.isEmpty())
+        return fail("the download is not a disk image: " + problem);
+    const QString staging = InstallJournal::stagingFolder();
+    // Named in the journal before it exists; without a journal nothing is made.
+    if (!applicationsFolderUsable() || !journalled(InstallJournal::setPhase("installing")) ||
+        !journalled(InstallJournal::noteMade(InstallJournal::Made::Staging)) ||
+        !makeStaging(staging))
         return false;
-    }
-    const QString staging = generateRandomPath();
-    InstallJournal::setPhase("installing");
-    InstallJournal::note(InstallJournal::Entry::Staging, staging);
-    checkAndCreateFolder(staging + "/temp");
-    checkAndCreateFolder(staging);
 
     m_mountPointPath = staging + "/Lumadoc";
     logLine(lcInstall(), "mountPath " + ProcessRunner::debugForm(m_mountPointPath));
     const QString mountPoint = *m_mountPointPath;
-    InstallJournal::note(InstallJournal::Entry::Mount, mountPoint);
 
     const qint64 listed = listedBundleBytes(commands, m_dmgPath);
     const bool attached = roomFor(listed, QDir::homePath()) && attachWatched(listed, mountPoint);
@@ -129,6 +129,52 @@ bool Installer::installPackage() {
     else
         removeFolder(staging);
     return ok;
+}
+
+bool Installer::fail(const QString& reason) {
+    m_failureReason = reason;
+    logLine(lcInstall(), reason);
+    return false;
+}
+
+bool Installer::journalled(const QString& problem) {
+    return problem.isEmpty() || fail(problem);
+}
+
+bool Installer::applicationsFolderUsable() {
+    // Said before anything is made, in the system's words.
+    const QString apps = m_paths.applicationsDir();
+    const Config& config = Config::get();
+    if (config.applicationsDirIsDefault && apps == config.applicationsDir) {
+        if (const QString problem = makeFolderIfMissing(apps); !problem.isEmpty())
+            return fail("cannot create the applications folder " + apps + ": " + problem);
+    }
+    const QByteArray path = QFile::encodeName(apps);
+    struct stat st = {};
+    int error = 0;
+    if (::stat(path.constData(), &st) != 0)
+        error = errno;
+    else if (!S_ISDIR(st.st_mode))
+        error = ENOTDIR;
+    else if (::access(path.constData(), W_OK | X_OK) != 0)
+        error = errno;
+    return error == 0 || fail("cannot install into " + apps + ": " + systemErrorText(error));
+}
+
+bool Installer::makeStaging(const QString& staging) {
+    for (const QString& folder : {staging, staging + "/temp"}) {
+        // New and private; only a folder of this very run (a reinstall) is taken as it is.
+        if (::mkdir(QFile::encodeName(folder).constData(), 0700) == 0) {
+            logLine(lcInstall(), QStringLiteral("文件夹已创建：") + folder);
+            continue;
+        }
+        const int error = errno;
+        QString why = systemErrorText(error);
+        if (error == EEXIST && JournalFile::ownership(folder, true, &why) == JournalFile::Owner::Us)
+            continue;
+        return fail("cannot create the staging folder " + folder + ": " + why);
+    }
+    return true;
 }
 
 bool Installer::roomFor(qint64 bytes, const QString& folder) {
@@ -181,7 +227,6 @@ bool Installer::attachWatched(qint64 listedBytes, const QString& mountPoint) {
 
 bool Installer::copyOutOfImage(const QString& source, const QString& copy) {
     const SystemCommands& commands = *m_commands;
-    InstallJournal::note(InstallJournal::Entry::NewBundle, copy);
     // An extraction is ours to take apart: the bundle moves instead of being copied.
     bool copied = commands.attachIsPrivateCopy() && renamed(source, copy);
     if (!copied && roomFor(treeBytes(source), QDir::homePath())) {
@@ -211,43 +256,36 @@ bool Installer::swapIn(const QString& copy, const QString& staging) {
     // neither is ever a copy that a crash could cut in half.
     QString fresh = copy;
     QString backup = staging + "/Lumadoc.app.bak";
-    const QString problem = makeFolderIfMissing(appsDir);
-    if (!problem.isEmpty()) {
-        m_failureReason = "cannot create the applications folder " + appsDir + ": " + problem;
-        logLine(lcInstall(), m_failureReason);
-        return false;
-    }
-    InstallJournal::note(InstallJournal::Entry::App, app);
     if (!sameFileSystem(staging, appsDir)) {
-        const QString tag = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-        fresh = appsDir + "/.Lumadoc.app.new-" + tag;
-        backup = appsDir + "/.Lumadoc.app.bak-" + tag;
-        if (!roomFor(treeBytes(copy), appsDir))
+        fresh = InstallJournal::besideNew(appsDir);
+        backup = InstallJournal::besideBackup(appsDir);
+        if (!roomFor(treeBytes(copy), appsDir) ||
+            !journalled(InstallJournal::noteMade(InstallJournal::Made::Beside)))
             return false;
-        InstallJournal::note(InstallJournal::Entry::NewBundle, fresh);
         const ProcessRunner::Result r = ProcessRunner::run(commands.copyTree(copy, fresh));
         if (!r.succeeded()) {
-            logLine(lcInstall(), "Copy to the applications folder failed: " +
-                                     QString::fromLocal8Bit(r.output).trimmed());
+            const QString said = QString::fromLocal8Bit(r.output).trimmed();
+            logLine(lcInstall(), "Copy to the applications folder failed: " + said);
             removeFolder(fresh);
-            return false;
+            return fail("cannot copy Lumadoc into " + appsDir + ": " + toolCause(said, r.status));
         }
     }
 
     // Once begun, the swap is finished or undone, whatever stop is requested.
     const ProcessRunner::Shield shield;
-    if (ProcessRunner::stopping())
+    if (ProcessRunner::stopping() || !journalled(InstallJournal::setPhase("swapping")))
         return false;
-    InstallJournal::note(InstallJournal::Entry::Backup, backup);
-    InstallJournal::setPhase("swapping");
-    const bool moved = mvFile(app, backup, commands);
+    QString cause;
+    const bool moved = mvFile(app, backup, commands, &cause);
     // A move onto an application still in place would put the new one inside it.
     const bool appCleared = moved || !occupied(app);
     if (!appCleared)
-        logLine(lcInstall(), "The installed application could not be set aside: " + app);
-    const bool ok = appCleared && mvFile(fresh, app, commands);
+        fail("cannot replace " + app + ": " + cause);
+    const bool ok = appCleared && (mvFile(fresh, app, commands, &cause) ||
+                                   fail("cannot replace " + app + ": " + cause));
     if (ok) {
         logLine(lcInstall(), "Lumadoc installed in " + app);
+        // The swap is done; a journal that cannot say so is settled the same way.
         InstallJournal::setPhase("swapped");
         if (moved && !backup.startsWith(staging + '/'))
             removeFolder(backup);
@@ -264,10 +302,11 @@ bool Installer::swapIn(const QString& copy, const QString& staging) {
     return ok;
 }
 
-bool Installer::mvFile(const QString& src, const QString& dst, const SystemCommands& commands) {
+bool Installer::mvFile(const QString& src, const QString& dst, const SystemCommands& commands,
+                       QString* cause) {
     const QString line = commands.move(src, dst);
     logLine(lcInstall(), line);
-    const bool ok = runLine(commands, line);
+    const bool ok = runLine(commands, line, nullptr, cause);
     if (!ok)
         logLine(lcInstall(), "mvFile An error occurred");
     return ok;

@@ -1,17 +1,11 @@
 #include "install/Installer.h"
 
-#include "install/InstallJournal.h"
-
 #include "base/Globals.h"
 #include "base/Log.h"
+#include "base/WholeFile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QStandardPaths>
-#include <filesystem>
-#include <system_error>
 
 std::optional<QString> Installer::getAppDataLocationPath(const QString& appName,
                                                          const QString& /*orgName*/) {
@@ -23,31 +17,15 @@ void Installer::ensureIniFileExisted() {
     if (!productDir)
         return;
     const QString target = *productDir + "/reg/common.ini";
-    if (QFileInfo::exists(target))
+    if (QFileInfo::exists(target) || QFileInfo(target).isSymLink())
         return;
-
-    // Built in a staging folder, then copied over whatever part is missing.
-    const QString staging = generateRandomPath();
-    InstallJournal::note(InstallJournal::Entry::Staging, staging);
-    const QString stagedProduct = staging + "/Lumadoc";
-    std::error_code ec;
-    std::filesystem::create_directories(QFile::encodeName(stagedProduct + "/reg").toStdString(),
-                                        ec);
-    if (ec) {
-        logLine(lcSettings(),
-                "Error creating directory: " + QString::fromLocal8Bit(ec.message().c_str()));
-        removeFolder(staging);
+    // Made in place, new: a file that appears meanwhile (the product's own) is
+    // never overwritten, and no staging folder is needed.
+    if (!QDir().mkpath(*productDir + "/reg")) {
+        logLine(lcSettings(), "Error creating directory: " + *productDir + "/reg");
         return;
     }
-    QSaveFile file(stagedProduct + "/reg/common.ini");
-    if (!file.open(QIODevice::WriteOnly) || !file.commit())
-        logLine(lcSettings(), "Error create file: " + file.errorString());
-
-    // The data folder itself may be missing on a fresh Linux account.
-    QDir().mkpath(QFileInfo(*productDir).absolutePath());
-    if (!cpFile(stagedProduct, *productDir) &&
-        !cpFile(stagedProduct + "/reg", *productDir + "/reg"))
-        cpFile(stagedProduct + "/reg/common.ini", target);
-
-    removeFolder(staging);
+    const QString error = createFileNew(target, {});
+    if (!error.isEmpty() && !QFileInfo::exists(target))
+        logLine(lcSettings(), "Error create file: " + error);
 }

@@ -2,10 +2,10 @@
 
 #include "base/Log.h"
 #include "base/SmallFile.h"
+#include "base/WholeFile.h"
 #include "install/ProcessRunner.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace {
 bool isNewline(char16_t c) {
@@ -17,12 +17,14 @@ bool isHeader(const QString& line) {
     return line.startsWith('[') && line.endsWith(']');
 }
 
-std::optional<QString> readUtf8(const QString& path) {
-    QString error;
+std::optional<QString> readUtf8(const QString& path, QString& error) {
     const std::optional<QByteArray> bytes = readSmallFile(path, error);
     if (!bytes)
         return std::nullopt;
-    return ProcessRunner::decodeUtf8(*bytes);
+    std::optional<QString> text = ProcessRunner::decodeUtf8(*bytes);
+    if (!text)
+        error = QStringLiteral("not UTF-8 text");
+    return text;
 }
 } // namespace
 
@@ -109,27 +111,29 @@ std::optional<QString> RegEditer::firstValue(const QString& text, const QString&
     return std::nullopt;
 }
 
-void RegEditer::setIniValueWithGroup(const QString& groupAndKey, const QString& newValue,
-                                     const QString& path) {
+bool RegEditer::setIniValueWithGroup(const QString& groupAndKey, const QString& newValue,
+                                     const QString& path, QString* error) {
+    QString reason;
     const auto name = splitGroupKey(groupAndKey);
     if (!name) {
         logLine(lcSettings(), "Invalid format for groupName/key");
-        return;
+        return true; // a caller's slip, not the file's
     }
-    const std::optional<QString> text = readUtf8(path);
+    const std::optional<QString> text = readUtf8(path, reason);
     if (!text) {
         logLine(lcSettings(), "Failed to read the file");
-        return;
-    }
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(withValue(*text, name->first, name->second, newValue).toUtf8());
-        if (file.commit()) {
+    } else {
+        reason =
+            replaceFileWhole(path, withValue(*text, name->first, name->second, newValue).toUtf8());
+        if (reason.isEmpty()) {
             logLine(lcSettings(), "File updated successfully");
-            return;
+            return true;
         }
+        logLine(lcSettings(), "Failed to write the file: " + reason);
     }
-    logLine(lcSettings(), "Failed to write the file: " + file.errorString());
+    if (error)
+        *error = reason;
+    return false;
 }
 
 QString RegEditer::getIniValueWithGroup(const QString& groupAndKey, const QString& defaultValue,
@@ -139,7 +143,8 @@ QString RegEditer::getIniValueWithGroup(const QString& groupAndKey, const QStrin
         logLine(lcSettings(), "Invalid format for groupName/key");
         return defaultValue;
     }
-    const std::optional<QString> text = readUtf8(filePath);
+    QString error;
+    const std::optional<QString> text = readUtf8(filePath, error);
     if (!text) {
         logLine(lcSettings(), "Failed to read the file");
         return defaultValue;

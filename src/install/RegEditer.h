@@ -6,8 +6,8 @@
 //
 // Reading splits lines at every newline character on its own (LF, CR, VT, FF,
 // NEL, LS, PS: a CRLF gives an empty line between); writing joins them with
-// LF and adds none at the end. Each write rewrites the whole file atomically,
-// so a failed write leaves the previous file intact.
+// LF and adds none at the end. Each write replaces the whole file once its
+// bytes are on the disk, so a failed write leaves the previous file intact.
 
 #include <QString>
 #include <QStringList>
@@ -22,8 +22,10 @@ public:
     // missing one becomes the group's last line (before the next header), a
     // missing group is appended with its entry. Does nothing (and logs) for a
     // malformed name or a file that cannot be read as UTF-8; never creates it.
-    static void setIniValueWithGroup(const QString& groupAndKey, const QString& newValue,
-                                     const QString& path);
+    // False, with the system's reason in error, when the file could not be
+    // read or written (a malformed name is only logged).
+    static bool setIniValueWithGroup(const QString& groupAndKey, const QString& newValue,
+                                     const QString& path, QString* error = nullptr);
     // The value of key in group: what follows the line's last "=". The default
     // for a malformed name, an unreadable file or a missing entry.
     static QString getIniValueWithGroup(const QString& groupAndKey, const QString& defaultValue,

@@ -1,12 +1,11 @@
 #include "platform/InstanceLock.h"
 
-#include "base/Log.h"
+#include "base/WholeFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -16,23 +15,22 @@ InstanceLock::~InstanceLock() {
         ::close(m_fd);
 }
 
-bool InstanceLock::acquire(const QString& path) {
+InstanceLock::Outcome InstanceLock::acquire(const QString& path) {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
-        logLine(lcApp(), "installer lock " + path +
-                             " unavailable: " + QString::fromLocal8Bit(std::strerror(errno)));
-        return true;
+        m_error = systemErrorText(errno);
+        return Outcome::Failed;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const bool held = errno == EWOULDBLOCK;
+        const int error = errno;
         ::close(fd);
-        if (held)
-            return false;
-        logLine(lcApp(), "installer lock " + path +
-                             " unavailable: " + QString::fromLocal8Bit(std::strerror(errno)));
-        return true;
+        if (error == EWOULDBLOCK)
+            return Outcome::Held;
+        m_error = systemErrorText(error);
+        return Outcome::Failed;
     }
     m_fd = fd;
-    return true;
+    return Outcome::Taken;
 }

@@ -18,7 +18,7 @@ std::function<void(const QString&)>& logSink() {
 }
 
 void write(int priority, const QString& message) {
-    const QString line = "[QvRekol] " + message;
+    const QString line = "[QvRekol] " + withoutCredentials(message);
     QByteArray bytes = line.toUtf8();
     bytes.replace('\n', ' ');
     std::lock_guard lock(logMutex());

@@ -43,9 +43,11 @@ TEST(LogFile, TrimmedKeepsTheLastRunsAndWholeLines) {
         {runs({"1", "2"}), 0, 1000, ""},
         // A marker inside a line starts no run.
         {"x === 1\n=== 2\n", 1, 1000, "=== 2\n"},
-        // Bytes: whole lines from the end, even inside one run.
-        {"=== 1\naaaa\nbbbb\ncccc\n", 5, 10, "bbbb\ncccc\n"},
-        {"=== 1\naaaa\nbbbb\ncccc\n", 5, 9, "cccc\n"},
+        // Bytes: whole lines from the end, even inside one run, whose first
+        // line stays so the file still starts as a log.
+        {"=== 1\naaaa\nbbbb\ncccc\n", 5, 16, "=== 1\nbbbb\ncccc\n"},
+        {"=== 1\naaaa\nbbbb\ncccc\n", 5, 15, "=== 1\ncccc\n"},
+        {"=== 1\naaaa\n=== 2\nbbbb\ncccc\n", 5, 16, "=== 2\nbbbb\ncccc\n"},
         {"no marker\nat all\n", 1, 1000, "no marker\nat all\n"},
         {"", 5, 1000, ""},
     };

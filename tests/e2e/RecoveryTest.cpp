@@ -157,7 +157,13 @@ TEST(Recovery, ASecondInstallerLeavesAtOnceAndTheFirstFinishes) {
     first.setProcessEnvironment(scenario.environment());
     first.start(kInstaller, {"--silent"});
     ASSERT_TRUE(QTest::qWaitFor(
-        [] { return QFileInfo::exists(sandbox::tempDir() + "/package.dmg.part"); }, 20000));
+        [] {
+            return !QDir(sandbox::tempDir())
+                        .entryList({"lumadoc-*"}, QDir::Dirs)
+                        .filter(QRegularExpression("^lumadoc-[0-9A-F-]{36}$"))
+                        .isEmpty();
+        },
+        20000));
     for (const QStringList& args : {QStringList{"--silent"}, QStringList{"--silent"}}) {
         QElapsedTimer clock;
         clock.start();
@@ -192,6 +198,21 @@ TEST(Recovery, AHostileHomeTemporaryFolderOrDataFileNeverStrandsTheUser) {
         EXPECT_TRUE(QDir(cwd.path()).isEmpty());
     }
     EXPECT_FALSE(QFileInfo::exists(sandbox::dataDir() + "/Lumadoc"));
+
+    // A home whose name is no text in this locale: refused, never written
+    // under a name decoded and encoded again.
+    const ProgramRun latin1 = runProgram("/bin/sh",
+                                         {"-c",
+                                          "mkdir \"$1/h$(printf '\\351')me\" && "
+                                          "HOME=\"$1/h$(printf '\\351')me\" exec \"$2\" --silent",
+                                          "sh", sandbox::root(), kInstaller},
+                                         scenario.environment(), cwd.path());
+    EXPECT_EQ(latin1.status, SilentInstall::BadUsage);
+    EXPECT_TRUE(latin1.err.contains("HOME is not a valid file name in this locale"))
+        << latin1.err.toStdString();
+    // The home itself, and no sibling named after a lossy decoding.
+    EXPECT_EQ(QDir(sandbox::root()).entryList({"h*me"}, QDir::Dirs | QDir::NoDotAndDotDot).size(),
+              1);
 
     // A missing temporary folder falls back to /tmp; FIFOs and folders in place
     // of the settings and data files are passed over, without a hang.

@@ -221,6 +221,26 @@ TEST(InstallFlow, PlainReportsCarryTheWrittenFlagsAndAFailedInstallCanBeReinstal
     }
 }
 
+TEST(InstallFlow, WithoutItsJournalNothingIsDownloadedAndTheInstallFailedScreenSaysWhy) {
+    InstallScenario scenario;
+    ASSERT_TRUE(scenario.serveProduct());
+    scenario.applyToThisProcess();
+    const QString journal = sandbox::dataDir() + "/Lumadoc/install-journal.json";
+    ASSERT_TRUE(QDir().mkpath(journal + "/in-the-way"));
+    HostLog log;
+    InstallFlow flow(hostFor(log), manualTicks());
+    flow.pressInstall();
+    ASSERT_TRUE(
+        waitFor([&] { return flow.installerStatus() != INSTALLER_STATUS::Prepare_to_download; }));
+    EXPECT_TRUE(
+        waitFor([&] { return flow.installerStatus() == INSTALLER_STATUS::Install_failed; }));
+    EXPECT_EQ(flow.installFailureReason(), "cannot write the install journal in " +
+                                               sandbox::dataDir() + "/Lumadoc: Is a directory");
+    for (const QJsonObject& request : scenario.server().requests())
+        EXPECT_FALSE(request["target"].toString().contains("/dl/"));
+    QDir(journal).removeRecursively();
+}
+
 TEST(InstallFlow, DefaultsTickEverySecondAndPauseTwoSecondsBeforeTheRetry) {
     const InstallFlow::Options defaults;
     EXPECT_EQ(defaults.animationInterval, 1s);

@@ -88,22 +88,6 @@ const QStringList kRealImageTree = {
     "cb01ff5c8f50371270ba3e8db1c1f555101a9c52aa6d5a941ba9474377512f59",
 };
 
-// A tmpfs of `megabytes` at dir for the test's lifetime; false where this
-// process may not mount (not root, or in a container that forbids it).
-struct Tmpfs {
-    QString dir;
-    bool mounted = false;
-    Tmpfs(const QString& at, int megabytes)
-        : dir(at) {
-        QDir().mkpath(dir);
-        mounted = mountTmpfs(dir, megabytes);
-    }
-    ~Tmpfs() {
-        if (mounted)
-            unmountTmpfs(dir);
-    }
-};
-
 // Fails the move that sets the installed application aside, or the one that
 // puts the new one in place together with the one that would put the old back.
 class MoveFails : public LinuxCommands {

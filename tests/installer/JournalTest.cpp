@@ -1,9 +1,10 @@
-// Settling what an interrupted install left, from the journal alone.
+// Settling what an interrupted install left, from the journal's run alone.
 #include "TestFolders.h"
 #include "install/InstallJournal.h"
 #include "support/Files.h"
 
 #include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUuid>
@@ -11,83 +12,76 @@
 #include <gtest/gtest.h>
 
 namespace {
-QString newStagingName() {
-    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-}
-
 QString journalPath(const TestFolders& folders) {
     return folders.dataDir() + "/Lumadoc/install-journal.json";
+}
+
+// Moves the bundle that FakeProduct wrote under `from` to `to`.
+void placeApp(const QString& from, const QString& to) {
+    QDir().mkpath(QFileInfo(to).absolutePath());
+    QDir().rename(from + "/Lumadoc.app", to);
 }
 } // namespace
 
 TEST(InstallJournal, SettlingLeavesAWholeApplicationAndNothingElse) {
     struct Case {
         const char* name;
-        // Lays out what a crash left; returns the journal's entries.
-        std::function<QJsonObject(const TestFolders&, const QString& staging)> crash;
+        QStringList made;
+        // Lays out what a crash left, given the run's staging folder and
+        // where the copies beside the applications go (".Lumadoc.app.<x>-<id>").
+        std::function<void(const TestFolders&, const QString& staging, const QString& beside)>
+            crash;
         const char* expected; // the version of the whole application after settling
-    };
-    const auto entries = [](const QString& app, const QString& staging, const QString& fresh,
-                            const QString& backup, const QString& tmp) {
-        return QJsonObject{{"phase", "swapping"},
-                           {"app", app},
-                           {"staging", staging},
-                           {"mount", staging + "/Lumadoc"},
-                           {"new", fresh},
-                           {"backup", backup},
-                           {"part", tmp + "/package.dmg.part"},
-                           {"package", tmp + "/package.dmg"}};
     };
     const Case cases[] = {
         {"between the two renames",
-         [&](const TestFolders& f, const QString& s) {
-             FakeProduct::write(s, productOptions("1.0"));
-             QDir().rename(s + "/Lumadoc.app", s + "/Lumadoc.app.bak");
+         {"temp", "staging"},
+         [](const TestFolders& f, const QString& s, const QString&) {
+             FakeProduct::write(f.root() + "/old", productOptions("1.0"));
+             placeApp(f.root() + "/old", s + "/Lumadoc.app.bak");
              FakeProduct::write(s + "/temp", productOptions("2.0"));
-             return entries(f.apps() + "/Lumadoc.app", s, s + "/temp/Lumadoc.app",
-                            s + "/Lumadoc.app.bak", f.root());
          },
          "1.0"},
         {"after the swap",
-         [&](const TestFolders& f, const QString& s) {
+         {"temp", "staging"},
+         [](const TestFolders& f, const QString& s, const QString&) {
              FakeProduct::write(f.apps(), productOptions("2.0"));
-             FakeProduct::write(s, productOptions("1.0"));
-             QDir().rename(s + "/Lumadoc.app", s + "/Lumadoc.app.bak");
+             FakeProduct::write(f.root() + "/old", productOptions("1.0"));
+             placeApp(f.root() + "/old", s + "/Lumadoc.app.bak");
              QDir().mkpath(s + "/Lumadoc/Lumadoc.app/Contents");
-             return entries(f.apps() + "/Lumadoc.app", s, s + "/temp/Lumadoc.app",
-                            s + "/Lumadoc.app.bak", f.root());
          },
          "2.0"},
         {"during the copy beside the applications",
-         [&](const TestFolders& f, const QString& s) {
+         {"temp", "staging", "beside"},
+         [](const TestFolders& f, const QString& s, const QString& beside) {
              FakeProduct::write(f.apps(), productOptions("1.0"));
-             QDir().mkpath(f.apps() + "/.Lumadoc.app.new-X/Contents");
+             QDir().mkpath(beside.arg("new") + "/Contents");
              QDir().mkpath(s + "/temp");
-             return entries(f.apps() + "/Lumadoc.app", s, f.apps() + "/.Lumadoc.app.new-X",
-                            f.apps() + "/.Lumadoc.app.bak-X", f.root());
          },
          "1.0"},
         {"between the renames beside the applications",
-         [&](const TestFolders& f, const QString& s) {
+         {"staging", "beside"},
+         [](const TestFolders& f, const QString&, const QString& beside) {
              FakeProduct::write(f.root() + "/old", productOptions("1.0"));
-             QDir().rename(f.root() + "/old/Lumadoc.app", f.apps() + "/.Lumadoc.app.bak-X");
+             placeApp(f.root() + "/old", beside.arg("bak"));
              FakeProduct::write(f.root() + "/new", productOptions("2.0"));
-             QDir().rename(f.root() + "/new/Lumadoc.app", f.apps() + "/.Lumadoc.app.new-X");
-             QDir().mkpath(s);
-             return entries(f.apps() + "/Lumadoc.app", s, f.apps() + "/.Lumadoc.app.new-X",
-                            f.apps() + "/.Lumadoc.app.bak-X", f.root());
+             placeApp(f.root() + "/new", beside.arg("new"));
          },
          "1.0"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TestFolders folders;
-        const QString staging = folders.home() + '/' + newStagingName();
+        const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+        const QString staging = folders.home() + '/' + id;
         QDir().mkpath(staging);
-        writeFile(folders.root() + "/package.dmg", "image");
-        writeFile(folders.root() + "/package.dmg.part", "ima");
-        const QJsonObject journal = c.crash(folders, staging);
-        writeFile(journalPath(folders), QJsonDocument(journal).toJson());
+        const QString temp = QDir::tempPath() + "/lumadoc-" + id;
+        writeFile(temp + "/package.dmg.part", "ima");
+        c.crash(folders, staging, folders.apps() + "/.Lumadoc.app.%1-" + id);
+        const QJsonObject run{
+            {"run", id}, {"phase", "swapping"}, {"made", QJsonArray::fromStringList(c.made)}};
+        writeFile(journalPath(folders),
+                  QJsonDocument(QJsonObject{{"runs", QJsonArray{run}}}).toJson());
         const QString expected = folders.root() + "/expected";
         FakeProduct::write(expected, productOptions(c.expected));
 
@@ -99,41 +93,8 @@ TEST(InstallJournal, SettlingLeavesAWholeApplicationAndNothingElse) {
             QStringList({"Lumadoc.app"}));
         EXPECT_TRUE(folders.homeEntries().isEmpty())
             << folders.homeEntries().join(' ').toStdString();
-        EXPECT_FALSE(QFileInfo::exists(folders.root() + "/package.dmg"));
-        EXPECT_FALSE(QFileInfo::exists(folders.root() + "/package.dmg.part"));
+        EXPECT_EQ(QFileInfo::exists(temp), !c.made.contains("temp"));
         EXPECT_FALSE(QFileInfo::exists(journalPath(folders)));
-    }
-}
-
-TEST(InstallJournal, APlantedOrDamagedJournalRemovesNothing) {
-    TestFolders folders;
-    ASSERT_FALSE(FakeProduct::write(folders.apps(), productOptions("1.0")).isEmpty());
-    const QString keep = writeFile(folders.home() + "/Documents/keep.pdf", "%PDF");
-    const QString uuidNamed = writeFile(folders.root() + '/' + newStagingName() + "/x", "x");
-    QDir().mkpath(QFileInfo(journalPath(folders)).absolutePath());
-    const QStringList before = snapshotTree(folders.root()).keys();
-    const QStringList journals = {
-        QJsonDocument(QJsonObject{{"staging", folders.home()},
-                                  {"backup", folders.home() + "/Documents"},
-                                  {"new", folders.apps() + "/Lumadoc.app"},
-                                  {"part", keep},
-                                  {"mount", folders.home() + "/Documents"},
-                                  {"package", folders.apps()}})
-            .toJson(),
-        // A staging-shaped folder outside home, and a path that climbs out.
-        QJsonDocument(QJsonObject{{"staging", QFileInfo(uuidNamed).absolutePath()},
-                                  {"app", folders.apps() + "/../Lumadoc.app"},
-                                  {"backup", folders.home() + "/../Applications/Lumadoc.app"}})
-            .toJson(),
-        "{ not json",
-        "[\"a list\"]",
-    };
-    for (const QString& journal : journals) {
-        SCOPED_TRACE(journal.toStdString());
-        writeFile(journalPath(folders), journal.toUtf8());
-        InstallJournal::settle(true);
-        EXPECT_FALSE(QFileInfo::exists(journalPath(folders)));
-        EXPECT_EQ(snapshotTree(folders.root()).keys().join('\n').toStdString(),
-                  before.join('\n').toStdString());
+        QDir(temp).removeRecursively();
     }
 }

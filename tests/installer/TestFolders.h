@@ -11,8 +11,8 @@
 #include <QTemporaryDir>
 
 // Points HOME (and XDG_DATA_HOME) at a fresh folder named homeName inside a
-// temporary folder, with an applications folder beside it; restores both on
-// destruction.
+// temporary folder, and the configured applications folder at one beside it;
+// restores them on destruction.
 class TestFolders {
 public:
     explicit TestFolders(const QString& homeName = QStringLiteral("home"));
@@ -37,6 +37,7 @@ private:
     QString m_apps;
     QByteArray m_oldHome;
     QByteArray m_oldDataHome;
+    QByteArray m_oldApps;
 };
 
 // Fake product options of a version, recording its starts in `marker` when given.

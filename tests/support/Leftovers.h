@@ -1,6 +1,6 @@
 #pragma once
 // What an installer run left of its own in the sandbox: entries in home (the
-// settings and preference folders aside), package files in the temporary folder, the install
+// settings and preference folders aside), package files and download folders in the temporary folder, the install
 // journal, and anything beside Lumadoc.app in the applications folder.
 
 #include "support/Sandbox.h"
@@ -21,7 +21,8 @@ inline QStringList leftovers() {
         if (name != ".local" && name != ".config") // settings and the window's preferences
             out << "home/" + name;
     for (const QString& name :
-         QDir(sandbox::tempDir()).entryList({"package.dmg*"}, QDir::Files | QDir::Hidden))
+         QDir(sandbox::tempDir())
+             .entryList({"package.dmg*", "lumadoc-*"}, QDir::AllEntries | QDir::Hidden | QDir::System))
         out << "tmp/" + name;
     if (QFileInfo::exists(installJournalPath()))
         out << "journal";

@@ -1,8 +1,12 @@
 #include "i18n/MultiLanguageUtils.h"
 #include "i18n/TextKeys.h"
+#include "support/Files.h"
+#include "support/LinuxTools.h"
+#include "support/LogCapture.h"
 #include "support/Sandbox.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTranslator>
 #include <gtest/gtest.h>
 
@@ -103,6 +107,21 @@ TEST(MultiLanguageUtils, WithoutATableKeysShowAsThemselves) {
     EXPECT_EQ(MultiLanguageUtils::preferences()->value("AppleLanguages").toStringList(),
               QStringList{"fr"});
     EXPECT_FALSE(MultiLanguageUtils::setLanguage(QStringLiteral("../i18n/de")));
+}
+
+TEST(MultiLanguageUtils, PreferencesOnAFullDiskKeepTheirBytes) {
+    const QString file = MultiLanguageUtils::preferences()->fileName();
+    Tmpfs disk(QFileInfo(file).absolutePath(), 1);
+    if (!disk.mounted)
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+    const QByteArray earlier = "[General]\nAppleLanguages=de\nmine=kept\n";
+    ASSERT_FALSE(writeFile(file, earlier).isEmpty());
+    fillUp(disk.dir);
+    LogCapture log;
+    MultiLanguageUtils::saveLanguagePreference(QStringLiteral("en"));
+    EXPECT_EQ(readFile(file), earlier);
+    EXPECT_EQ(log.lines().filter("No space left on device").size(), 1)
+        << log.lines().join('\n').toStdString();
 }
 
 // A table whose remaining-time entry lost a placeholder.
