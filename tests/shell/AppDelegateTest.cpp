@@ -5,6 +5,8 @@
 #include "app/WindowPlacement.h"
 #include "base/Globals.h"
 #include "fakeproduct/FakeProduct.h"
+#include "install/ProductPaths.h"
+#include "platform/ProcessScan.h"
 #include "support/DevServer.h"
 #include "support/Files.h"
 #include "support/LinuxTools.h"
@@ -373,6 +375,8 @@ TEST_F(AppDelegateTest, OverwriteInstallationHasNoToggleAndARunningProductRaises
     product.setWorkingDirectory(macos);
     product.start("/bin/sh", {"./docreader", "-from=5", "--verbose"});
     ASSERT_TRUE(product.waitForStarted());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [] { return !processesRunning(ProductPaths().userPrograms()).isEmpty(); }, 5000));
     struct Cleanup {
         QProcess& product;
         QString app;

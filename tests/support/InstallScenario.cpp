@@ -5,6 +5,7 @@
 #include "reporting/MacInstallReporter.h"
 #include "reporting/Reporter.h"
 #include "reporting/SharedInstance.h"
+#include "support/Files.h"
 #include "support/Sandbox.h"
 
 #include <QDir>
@@ -14,12 +15,6 @@
 #include <algorithm>
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
-}
 
 const char* kPointNames[] = {"nonePoint",       "showInterface",    "installNow",   "downloadStart",
                              "downloadFail",    "downloadComplete", "installStart", "installFail",
