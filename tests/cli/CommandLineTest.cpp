@@ -36,48 +36,46 @@ QStringList longOptions(QString text) {
     return names;
 }
 
+// A parsed line in a few words: the mode, then only what differs from the defaults.
+QString described(const CommandLine& line) {
+    static const char* const modes[] = {"window", "silent", "stills", "help", "version", "error"};
+    QStringList words{modes[int(line.mode)]};
+    if (line.autostart)
+        words << "autostart";
+    if (!line.screenshotDir.isEmpty())
+        words << "in " + line.screenshotDir;
+    if (line.scale != 1)
+        words << QString("x%1").arg(line.scale);
+    if (line.verbose)
+        words << "verbose";
+    if (!line.logFile.isEmpty())
+        words << "log " + line.logFile;
+    if (line.noTelemetry)
+        words << "no telemetry";
+    return words.join(", ");
+}
+
 } // namespace
 
 TEST(CommandLine, AcceptedLines) {
-    struct Case {
-        QStringList arguments;
-        Mode mode;
-        bool autostart;
-        QString screenshotDir;
-        int scale;
-        bool verbose;
-        QString logFile;
-    };
-    const Case cases[] = {
-        {{}, Mode::Window, false, {}, 1, false, {}},
-        {{"--autostart"}, Mode::Window, true, {}, 1, false, {}},
-        {{"--silent", "--verbose"}, Mode::Silent, false, {}, 1, true, {}},
-        {{"--silent", "--log-file", "/tmp/x.log"}, Mode::Silent, false, {}, 1, false, "/tmp/x.log"},
-        {{"--log-file=rel.log"}, Mode::Window, false, {}, 1, false, "rel.log"},
-        {{"--screenshot", "out"}, Mode::Screenshots, false, "out", 1, false, {}},
-        {{"--screenshot=out dir", "--scale", "2"},
-         Mode::Screenshots,
-         false,
-         "out dir",
-         2,
-         false,
-         {}},
+    const std::pair<QStringList, const char*> cases[] = {
+        {{}, "window"},
+        {{"--autostart"}, "window, autostart"},
+        {{"--silent", "--verbose"}, "silent, verbose"},
+        {{"--silent", "--log-file", "/tmp/x.log"}, "silent, log /tmp/x.log"},
+        {{"--log-file=rel.log", "--no-telemetry"}, "window, log rel.log, no telemetry"},
+        {{"--screenshot", "out"}, "stills, in out"},
+        {{"--screenshot=out dir", "--scale", "2"}, "stills, in out dir, x2"},
         // Qt's own options, one dash or two, with their values, stay Qt's.
-        {{"-platform", "offscreen", "--autostart"}, Mode::Window, true, {}, 1, false, {}},
-        {{"--platform=offscreen", "-reverse", "--silent"}, Mode::Silent, false, {}, 1, false, {}},
-        {{"--help"}, Mode::Help, false, {}, 1, false, {}},
-        {{"-h", "--bogus"}, Mode::Error, false, {}, 1, false, {}},
-        {{"--silent", "--version"}, Mode::Version, false, {}, 1, false, {}},
+        {{"-platform", "offscreen", "--autostart"}, "window, autostart"},
+        {{"--platform=offscreen", "-reverse", "--silent"}, "silent"},
+        {{"--help"}, "help"},
+        {{"-h", "--bogus"}, "error"},
+        {{"--silent", "--version"}, "version"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.arguments.join(' ').toStdString());
-        const CommandLine line = CommandLine::parse(QStringList{"lumadoc-installer"} + c.arguments);
-        EXPECT_EQ(line.mode, c.mode) << line.error.toStdString();
-        EXPECT_EQ(line.autostart, c.autostart);
-        EXPECT_EQ(line.screenshotDir, c.screenshotDir);
-        EXPECT_EQ(line.scale, c.scale);
-        EXPECT_EQ(line.verbose, c.verbose);
-        EXPECT_EQ(line.logFile, c.logFile);
+    for (const auto& [arguments, expected] : cases) {
+        const CommandLine line = CommandLine::parse(QStringList{"lumadoc-installer"} + arguments);
+        EXPECT_EQ(described(line), expected) << arguments.join(' ').toStdString();
     }
 }
 
@@ -119,6 +117,15 @@ TEST(CommandLine, ProgramsAnswerVersionHelpAndUsageErrors) {
         EXPECT_EQ(help.status, 0);
         EXPECT_TRUE(help.out.contains("--version")) << help.out.toStdString();
     }
+
+    // A download address without a host is a bad configuration, refused before
+    // any transfer starts.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LUMADOC_DOWNLOAD_BASE_URL", "http://");
+    const ProgramRun hostless =
+        runProgram(LUMADOC_INSTALLER_EXE, {"--silent", "--no-telemetry"}, env, {}, 20000);
+    EXPECT_EQ(hostless.status, 2);
+    EXPECT_TRUE(hostless.err.contains("bad download address: http:")) << hostless.err.toStdString();
 }
 
 TEST(CommandLine, ManPagesAndHelpNameTheSameOptionsAndStatuses) {

@@ -10,12 +10,9 @@
 #include <thread>
 
 TEST(Vocabulary, RawValuesRoundTripAndUnknownOnesAreRefused) {
-    EXPECT_EQ(installPointFromRaw(9), ENUMInstallPoint::applicationStart);
-    EXPECT_EQ(installClickFromRaw(33), ENUMInstallClick::reinstall);
     // Every raw value maps back to its own case.
     for (int raw : kInstallResultRawValues)
         EXPECT_EQ(rawValue(*installResultFromRaw(raw)), raw);
-    EXPECT_EQ(installResultFromRaw(100), ENUMInstallResult::interfaceShown);
     for (int raw : {-1, 10})
         EXPECT_FALSE(installPointFromRaw(raw));
     for (int raw : {10, 34})

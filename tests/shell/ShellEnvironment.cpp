@@ -87,7 +87,10 @@ bool waitForReportsInOrder(qsizetype from,
     const QList<Report> seen = reports().mid(from);
     const QList<qsizetype> at = findAll(seen, expected);
     for (qsizetype i = 1; i < at.size(); ++i) {
-        if (seen[at[i - 1]].time > seen[at[i]].time) {
+        // Reports of one reporter within the same millisecond arrive in the order sent.
+        const Report &before = seen[at[i - 1]], &after = seen[at[i]];
+        if (before.time > after.time ||
+            (before.time == after.time && before.table == after.table && at[i - 1] > at[i])) {
             ADD_FAILURE() << "report " << i << " of the expected order came before report " << i - 1
                           << " (" << seen[at[i]].time.toStdString() << " < "
                           << seen[at[i - 1]].time.toStdString() << ")";

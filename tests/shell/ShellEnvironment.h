@@ -34,7 +34,8 @@ QList<Report> reports();
 bool waitForReports(qsizetype from, const QList<std::function<bool(const Report&)>>& expected,
                     int timeoutMs = 10000);
 // Like waitForReports, and the matches' "#time"s follow the order of `expected`
-// (the two reporters post on separate queues, so arrival order says little).
+// (the two reporters post on separate queues, so arrival order says little);
+// one reporter's reports of the same millisecond arrive in that order.
 bool waitForReportsInOrder(qsizetype from,
                            const QList<std::function<bool(const Report&)>>& expected,
                            int timeoutMs = 10000);

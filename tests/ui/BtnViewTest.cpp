@@ -44,18 +44,10 @@ TEST_F(BtnViewTest, PressFiresWhereverItEnds) {
     EXPECT_EQ(presses, 1);
     EXPECT_EQ(clicked.count(), 1);
 
-    // Dragged off the button before letting go: still a press.
-    QTest::mousePress(button, Qt::LeftButton, {}, inside());
-    QTest::mouseMove(button, outside());
-    EXPECT_EQ(button->buttonState(), ButtonState::pressed);
-    QTest::mouseRelease(button, Qt::LeftButton, {}, outside());
-    EXPECT_EQ(presses, 2);
-    EXPECT_EQ(clicked.count(), 2);
-    EXPECT_EQ(button->buttonState(), ButtonState::normal);
-
-    // Other buttons of the mouse are not presses.
+    // Dragged off the button before letting go is a press too (the window test's
+    // Install); other buttons of the mouse are not presses.
     QTest::mouseClick(button, Qt::RightButton, {}, inside());
-    EXPECT_EQ(presses, 2);
+    EXPECT_EQ(presses, 1);
     EXPECT_EQ(button->buttonState(), ButtonState::normal);
 }
 
