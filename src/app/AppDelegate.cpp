@@ -46,7 +46,9 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     createWindow();
     placeWindow();
-    // Until the flow exists there is nothing to act on, nor the facts to report with.
+    // Every event passes here once: the window's and the view's, the user's input
+    // (nothing to act on, nor the facts to report with, until the flow exists)
+    // and the system's quit.
     qApp->installEventFilter(this);
     m_window->show();
     m_window->raise();
@@ -59,7 +61,7 @@ void AppDelegate::createFlow() {
         return;
     MultiLanguageUtils::saveLanguagePreference(m_language);
     InstallFlow::Host host;
-    host.terminate = [] { QCoreApplication::quit(); };
+    host.terminate = [this] { endApplication(); };
     host.resizeWindowTo = [this](int width, int height) {
         if (m_window)
             m_window->setFixedSize(width, height);
@@ -79,7 +81,6 @@ void AppDelegate::createFlow() {
     });
     if (m_view)
         m_view->bind(*m_flow);
-    qApp->removeEventFilter(this);
     if (m_options.autostart)
         m_flow->pressInstall();
 }
@@ -89,14 +90,12 @@ void AppDelegate::createWindow() {
                                         Qt::WindowMinimizeButtonHint);
     m_window->setWindowTitle(tr_(TextKey::windowTitle));
     m_view = new ContentView(m_window);
-    m_view->installEventFilter(this);
     // Install is where a keyboard or screen-reader user starts.
     m_view->startScreen()->installButton()->setFocus(Qt::OtherFocusReason);
     auto* layout = new QVBoxLayout(m_window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
     m_window->setFixedSize(WindowPlacement::kWindowSize);
-    m_window->installEventFilter(this);
     m_window->winId(); // the native window, for the title bar
     TitleBarStyle::apply(m_window);
     TitleBarStyle::setContentSize(m_window, WindowPlacement::kWindowSize);
@@ -157,8 +156,17 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
             },
             Qt::QueuedConnection);
     }
-    // Qt's quit closes every window first, without a spontaneous event: that is
-    // the application ending, never the user's request.
+    if (watched == qApp && event->type() == QEvent::Quit && !m_ending && m_flow) {
+        // A quit the application did not ask for is the user's request to close.
+        if (!windowShouldClose()) {
+            event->ignore();
+            return true;
+        }
+        m_ending = applicationShouldTerminateAfterLastWindowClosed();
+        return false;
+    }
+    // Qt's quit closes every window first, without a spontaneous event: that
+    // request was judged above, or is the application's own.
     if (watched == m_window && event->type() == QEvent::Close && event->spontaneous()) {
         if (!windowShouldClose()) {
             event->ignore();
@@ -169,7 +177,7 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
             this,
             [this] {
                 if (applicationShouldTerminateAfterLastWindowClosed())
-                    QCoreApplication::quit();
+                    endApplication();
             },
             Qt::QueuedConnection);
     }
@@ -247,7 +255,7 @@ void AppDelegate::confirmClose() {
     closePanel();
     reportQuit();
     reportExit(ENUMInstallClick::closeConfirmed, 2);
-    QCoreApplication::quit();
+    endApplication();
 }
 
 void AppDelegate::cancelClose() {
@@ -263,4 +271,9 @@ bool AppDelegate::applicationShouldTerminateAfterLastWindowClosed() {
 
 void AppDelegate::applicationWillTerminate() {
     SilentInstall::flushReports();
+}
+
+void AppDelegate::endApplication() {
+    m_ending = true;
+    QCoreApplication::quit();
 }

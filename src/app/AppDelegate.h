@@ -13,9 +13,10 @@
 // (result 2 and reason 1 for an overwrite installation, else result 3 and reason 2).
 // Before the flow exists (the first frame), presses, keys and close requests are
 // ignored. The panel goes away by itself when the status leaves Downloading.
-// Only the user's close requests (the platform's, spontaneous) are judged here:
-// the application's own endings (success, disagree, "Close anyway") and any
-// other quit close the windows without asking and without reports of their own.
+// Only the user's requests are judged here: the close button (a spontaneous
+// close) and a quit the application did not ask for (the menu's or the Dock's
+// Quit, a logout). The application's own endings (success, disagree, "Close
+// anyway") close the windows without asking and without reports of their own.
 //
 // UI thread only. The panel is modal but never blocks the caller: it is shown
 // and its buttons act when pressed.
@@ -89,6 +90,8 @@ private:
     void closePanel();
     void reportQuit(); // plain result 2 (overwrite installation) or 3
     void reportExit(ENUMInstallClick click, qint64 result);
+    // The application's own ending: quits, and the windows close unjudged.
+    void endApplication();
 
     Options m_options;
     QString m_language;
@@ -96,4 +99,5 @@ private:
     ContentView* m_view = nullptr; // owned by the window
     QPointer<QWidget> m_window;
     QPointer<QWidget> m_confirmCloseAlert;
+    bool m_ending = false;
 };

@@ -122,6 +122,11 @@ protected:
         QCloseEvent close;
         QCoreApplication::sendEvent(window()->windowHandle(), &close);
     }
+    // The system's quit (the menu's or the Dock's Quit, a logout): the user's close too.
+    static void systemQuits() {
+        QEvent quit(QEvent::Quit);
+        QCoreApplication::sendEvent(qApp, &quit);
+    }
 
     std::unique_ptr<AppDelegate> delegate;
     qsizetype mark = 0;
@@ -232,7 +237,7 @@ TEST_F(AppDelegateTest, ClosingWhileDownloadingAsksFirstUntilTheDownloadEnds) {
     EXPECT_EQ(flow().installerStatus(), INSTALLER_STATUS::Downloading);
 
     // The download ends (twice: the automatic retry) while a new panel is open: it goes.
-    userCloses();
+    systemQuits();
     ASSERT_NE(delegate->confirmCloseAlert(), nullptr);
     stalling.reset();
     ASSERT_TRUE(waitForStatus(INSTALLER_STATUS::Download_failed));
@@ -348,6 +353,9 @@ TEST_F(AppDelegateTest, ClosingWhileInstallingMinimisesAndTheFailureOffersReinst
     userCloses();
     EXPECT_TRUE(window()->isMinimized());
     EXPECT_EQ(delegate->confirmCloseAlert(), nullptr);
+    window()->showNormal();
+    systemQuits();
+    EXPECT_TRUE(window()->isMinimized());
     window()->showNormal();
 
     ASSERT_TRUE(waitForStatus(INSTALLER_STATUS::Install_failed));
