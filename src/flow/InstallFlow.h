@@ -27,6 +27,9 @@ class SerialQueue;
 class InstallFlow : public QObject {
     Q_OBJECT
 public:
+    // Past this point the lower part of the progress screen shows the install.
+    static constexpr double kInstallPhase = 0.8;
+
     // What the flow asks of its host (the window, or the silent runner).
     struct Host {
         std::function<void()> terminate;                // end the application
