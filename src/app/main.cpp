@@ -6,6 +6,7 @@
 #include "base/Globals.h"
 #include "base/Log.h"
 #include "base/LogFile.h"
+#include "base/PhaseClock.h"
 #include "flow/SilentInstall.h"
 #include "i18n/MultiLanguageUtils.h"
 #include "i18n/TextKeys.h"
@@ -105,6 +106,7 @@ int runSilent(int argc, char** argv, const CommandLine& line) {
     }
     SilentInstall::flushReports(true);
     settleOwnRun();
+    PhaseClock::mark("exit");
     return status;
 }
 
@@ -157,6 +159,7 @@ int runWindow(int argc, char** argv, const CommandLine& line) {
         status = QApplication::exec();
     }
     settleOwnRun();
+    PhaseClock::mark("exit");
     return status;
 }
 

@@ -3,6 +3,7 @@
 #include "base/Config.h"
 #include "base/Globals.h"
 #include "base/Log.h"
+#include "base/PhaseClock.h"
 #include "install/Downloader.h"
 #include "install/InstallJournal.h"
 #include "install/Installer.h"
@@ -107,6 +108,8 @@ void InstallFlow::pressInstall() {
         m_checkingUsage)
         return;
     m_checkingUsage = true;
+    if (!m_options.silent)
+        PhaseClock::mark("start-screen");
     reportPoint(ENUMInstallPoint::installNow);
     // Looking for the product's processes takes tens of milliseconds: not on the UI thread.
     workQueue().post([this] {
@@ -199,6 +202,8 @@ std::optional<bool> InstallFlow::stop() {
 
 void InstallFlow::fnDownload() {
     logLine(lcFlow(), "fnDownload");
+    if (m_downloaders.empty())
+        PhaseClock::mark("startup");
     // Named before they exist, so a crash never leaves an unnamed download behind.
     InstallJournal::setPhase("downloading");
     InstallJournal::note(InstallJournal::Entry::Part, Downloader::partPath());
@@ -310,6 +315,7 @@ void InstallFlow::install(const QString& dmgPath) {
         // The image served its purpose; after a failure it waits for the
         // reinstall link and goes when the installer ends.
         Installer::removeFolder(dmgPath);
+        PhaseClock::mark("cleanup");
     } else if (!ProcessRunner::stopping()) { // a stop is no failure to report
         reportPlain(ENUMInstallResult::installFailed);
         reportPoint(ENUMInstallPoint::installFail);
@@ -379,6 +385,9 @@ void InstallFlow::setStatus(INSTALLER_STATUS status) {
     // Which screen the user saw, for support.
     logLine(lcFlow(), QStringLiteral("status ") + QLatin1String(statusName(status)));
     m_installerStatus = status;
+    if (m_options.animate &&
+        (status == INSTALLER_STATUS::Install_success || status == INSTALLER_STATUS::Install_failed))
+        PhaseClock::mark("animation");
     notify();
     Q_EMIT statusChanged(status);
     if (status == INSTALLER_STATUS::Install_success)
@@ -424,6 +433,7 @@ void InstallFlow::recordSuccess() {
     points.modifyData([version](MacInstallReportBlock& b) { b.baseBlock.lastVer = version; });
     reportPoint(ENUMInstallPoint::installComplete, ENUMInstallClick::none, m_isSetDefault ? 1 : 0,
                 1);
+    PhaseClock::mark("settings");
 }
 
 void InstallFlow::start2Use() {
@@ -432,6 +442,7 @@ void InstallFlow::start2Use() {
     reportPoint(ENUMInstallPoint::applicationStart, ENUMInstallClick::none, m_isSetDefault ? 1 : 0,
                 1);
     Installer::startUse();
+    PhaseClock::mark("launch");
     onMain([this] {
         if (m_host.finished)
             m_host.finished(INSTALLER_STATUS::Install_success);

@@ -2,6 +2,7 @@
 #include "install/Installer.h"
 
 #include "base/Log.h"
+#include "base/PhaseClock.h"
 #include "install/InstallJournal.h"
 #include "install/ProcessRunner.h"
 #include "platform/ProcessScan.h"
@@ -87,6 +88,7 @@ bool Installer::installPackage() {
 
     const qint64 listed = listedBundleBytes(commands, m_dmgPath);
     const bool attached = roomFor(listed, QDir::homePath()) && attachWatched(listed, mountPoint);
+    PhaseClock::mark("extract");
     // A failed attach may still have brought the bundle out (7-Zip's warnings);
     // one refused, stopped or cut short for its size has not.
     if (!attached && (!m_failureReason.isEmpty() || ProcessRunner::stopping() ||
@@ -97,7 +99,12 @@ bool Installer::installPackage() {
     }
 
     const QString copy = staging + "/temp/Lumadoc.app";
-    bool ok = copyOutOfImage(mountPoint + "/Lumadoc.app", copy) && swapIn(copy, staging);
+    bool ok = copyOutOfImage(mountPoint + "/Lumadoc.app", copy);
+    PhaseClock::mark("check");
+    if (ok) {
+        ok = swapIn(copy, staging);
+        PhaseClock::mark("swap");
+    }
 
     // Only clean-up from here on, which a stop request must not cut short.
     const ProcessRunner::Shield shield;
