@@ -1,10 +1,12 @@
 #include "platform/LinuxCommands.h"
 
+#include "platform/ProcessScan.h"
+
 namespace {
 // Matches anywhere in a command line, so "/bin/sh <program>" counts too. The
 // first character goes in brackets ("[/]home/…"): the pattern then never
 // matches its own text, so no probe's command line, ours or another
-// installer's of any user, passes for the product. -A skips our ancestors too.
+// installer's of any user, passes for the product.
 QString pgrepLine(const QStringList& programs) {
     QStringList parts;
     for (const QString& p : programs) {
@@ -13,7 +15,17 @@ QString pgrepLine(const QStringList& programs) {
                       ? SystemCommands::regexLiteral(p)
                       : '[' + p.front() + ']' + rest);
     }
-    return "pgrep -A -lf " + SystemCommands::quote(parts.join('|'));
+    return "pgrep -lf " + SystemCommands::quote(parts.join('|'));
+}
+
+// Then this installer and its ancestors are skipped: a script that started us
+// may name the product on its command line. (pgrep -A does the same, but
+// reads the whole process table once per process: 20 ms or more a probe.)
+QString skippingOurLineage(const QString& action) {
+    QString skip = QStringLiteral(" ");
+    for (const qint64 pid : lineageOfThisProcess())
+        skip += QString::number(pid) + ' ';
+    return " | awk -v skip='" + skip + "' 'index(skip, \" \" $1 \" \") == 0 " + action + "'";
 }
 
 // Both patterns match one top-level component only: the bundle at the image's
@@ -67,11 +79,12 @@ QString LinuxCommands::move(const QString& src, const QString& dst) const {
 }
 
 QString LinuxCommands::findRunning(const QStringList& programs) const {
-    return pgrepLine(programs);
+    // Fails, as pgrep does, when nothing is left.
+    return pgrepLine(programs) + skippingOurLineage("{print; n++} END {exit n == 0}");
 }
 
 QString LinuxCommands::stopRunning(const QStringList& programs) const {
-    return pgrepLine(programs) + " | awk '{print $1}' | xargs -r kill";
+    return pgrepLine(programs) + skippingOurLineage("{print $1}") + " | xargs -r kill";
 }
 
 QString LinuxCommands::startInBackground(const QString& program, const QString& argument) const {

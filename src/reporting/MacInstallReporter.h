@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class MacInstallReporter : public BaseReporter {
 public:
@@ -36,8 +37,9 @@ public:
     void setPublicData();
 
     // Any thread; returns once the post is queued. A point of nonePoint sends
-    // the last real point reported instead. Probes the processor and reads the
-    // OS version on the calling thread.
+    // the last real point reported instead. The first report probes the
+    // processor and reads the OS version on the calling thread; later ones
+    // reuse both (a process never changes processor).
     void report(ENUMInstallPoint point, ENUMInstallClick click, std::int64_t isdefview,
                 std::int64_t result, std::int64_t reason, bool force);
 
@@ -46,4 +48,5 @@ public:
 private:
     std::unique_ptr<QvRekolClient> mClient;
     MacInstallReportBlock m_block;
+    std::optional<qint64> m_chip; // the processor probe's answer, once asked
 };
