@@ -412,11 +412,12 @@ void InstallFlow::recordSuccess() {
     const std::optional<QString>& ini = g_commonFilePath();
     if (!m_isOverwriteInstallation) {
         if (ini) {
-            RegEditer::setIniValueWithGroup("product/setDefault", flag(m_isSetDefault), *ini);
-            RegEditer::setIniValueWithGroup("product/setOfdDefault",
-                                            flag(m_userProfileModel.isAssotiateOFD()), *ini);
+            std::vector<std::pair<QString, QString>> choices = {
+                {"product/setDefault", flag(m_isSetDefault)},
+                {"product/setOfdDefault", flag(m_userProfileModel.isAssotiateOFD())}};
             if (m_isPermitInstallService)
-                RegEditer::setIniValueWithGroup("product/engageService", "1", *ini);
+                choices.emplace_back("product/engageService", "1");
+            RegEditer::setIniValuesWithGroup(choices, *ini);
         } else {
             logLine(lcFlow(), "no settings file: the installation choices are not recorded");
         }

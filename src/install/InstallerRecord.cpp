@@ -117,8 +117,7 @@ void Installer::recordPackageDetail(const ReportBlock& block, bool isOverwrite,
         }
         pairs.emplace_back("product/installtime", now());
     }
-    for (const auto& [key, value] : pairs)
-        RegEditer::setIniValueWithGroup(key, value, *settingsPath);
+    RegEditer::setIniValuesWithGroup(pairs, *settingsPath);
 }
 
 std::int64_t Installer::checkPackageVersion(const QString& appPath) {

@@ -111,19 +111,31 @@ std::optional<QString> RegEditer::firstValue(const QString& text, const QString&
 
 void RegEditer::setIniValueWithGroup(const QString& groupAndKey, const QString& newValue,
                                      const QString& path) {
-    const auto name = splitGroupKey(groupAndKey);
-    if (!name) {
-        logLine(lcSettings(), "Invalid format for groupName/key");
-        return;
+    setIniValuesWithGroup({{groupAndKey, newValue}}, path);
+}
+
+void RegEditer::setIniValuesWithGroup(const std::vector<std::pair<QString, QString>>& entries,
+                                      const QString& path) {
+    for (const auto& [groupAndKey, value] : entries) {
+        if (!splitGroupKey(groupAndKey)) {
+            logLine(lcSettings(), "Invalid format for groupName/key");
+            return;
+        }
     }
-    const std::optional<QString> text = readUtf8(path);
+    std::optional<QString> text = readUtf8(path);
     if (!text) {
         logLine(lcSettings(), "Failed to read the file");
         return;
     }
+    for (const auto& [groupAndKey, value] : entries) {
+        const auto name = splitGroupKey(groupAndKey);
+        text = withValue(*text, name->first, name->second, value);
+    }
+    // Each write is flushed to the disk before it replaces the file: one for
+    // the whole record, not one per entry.
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly)) {
-        file.write(withValue(*text, name->first, name->second, newValue).toUtf8());
+        file.write(text->toUtf8());
         if (file.commit()) {
             logLine(lcSettings(), "File updated successfully");
             return;

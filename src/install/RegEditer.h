@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <optional>
 #include <utility>
+#include <vector>
 
 class RegEditer {
 public:
@@ -24,6 +25,10 @@ public:
     // malformed name or a file that cannot be read as UTF-8; never creates it.
     static void setIniValueWithGroup(const QString& groupAndKey, const QString& newValue,
                                      const QString& path);
+    // The same for several entries, in order, with one read and one atomic
+    // write: all of them are stored or none. A malformed name stores none.
+    static void setIniValuesWithGroup(const std::vector<std::pair<QString, QString>>& entries,
+                                      const QString& path);
     // The value of key in group: what follows the line's last "=". The default
     // for a malformed name, an unreadable file or a missing entry.
     static QString getIniValueWithGroup(const QString& groupAndKey, const QString& defaultValue,

@@ -52,8 +52,10 @@ TEST(RegEditer, RefusesMalformedNamesAndMissingOrInvalidFiles) {
         RegEditer::setIniValueWithGroup(name, "x", path);
         EXPECT_EQ(RegEditer::getIniValueWithGroup(name, "def", path), "def") << name;
     }
+    // Several entries at once: one malformed name stores none of them.
+    RegEditer::setIniValuesWithGroup({{"product/k", "2"}, {"product", "x"}}, path);
     EXPECT_EQ(readFile(path), QByteArray("[product]\nk=1"));
-    EXPECT_EQ(log.lines().count("Invalid format for groupName/key"), 6);
+    EXPECT_EQ(log.lines().count("Invalid format for groupName/key"), 7);
 
     log.clear();
     RegEditer::setIniValueWithGroup("product/k", "2", dir.path() + "/missing.ini");
