@@ -222,7 +222,8 @@ bool Installer::swapIn(const QString& copy, const QString& staging) {
         return false;
     InstallJournal::note(InstallJournal::Entry::Backup, backup);
     InstallJournal::setPhase("swapping");
-    const bool moved = mvFile(app, backup, commands);
+    // A fresh install has nothing to set aside: no move (a shell and mv) to fail.
+    const bool moved = occupied(app) && mvFile(app, backup, commands);
     // A move onto an application still in place would put the new one inside it.
     const bool appCleared = moved || !occupied(app);
     if (!appCleared)
