@@ -311,19 +311,22 @@ void InstallFlow::install(const QString& dmgPath) {
     Installer installer(dmgPath);
     const bool ok = installer.installPackage();
     m_installed = ok;
-    if (ok) {
-        // The image served its purpose; after a failure it waits for the
-        // reinstall link and goes when the installer ends.
-        Installer::removeFolder(dmgPath);
-        PhaseClock::mark("cleanup");
-    } else if (!ProcessRunner::stopping()) { // a stop is no failure to report
+    if (!ok && !ProcessRunner::stopping()) { // a stop is no failure to report
         reportPlain(ENUMInstallResult::installFailed);
         reportPoint(ENUMInstallPoint::installFail);
     }
+    PhaseClock::mark("cleanup");
     onMain([this, ok, reason = installer.failureReason()] {
         m_installFailureReason = reason;
         applyInstallResult(ok);
     });
+    // The image served its purpose. Unlinking hundreds of MiB still in the
+    // page cache takes tens of milliseconds: it happens here while the success
+    // path runs on the install queue, and the queue's end waits for it. After
+    // a failure the image waits for the reinstall link and goes when the
+    // installer ends.
+    if (ok)
+        Installer::removeFolder(dmgPath);
 }
 
 void InstallFlow::applyInstallResult(bool ok) {
