@@ -205,9 +205,9 @@ void InstallFlow::fnDownload() {
     if (m_downloaders.empty())
         PhaseClock::mark("startup");
     // Named before they exist, so a crash never leaves an unnamed download behind.
-    InstallJournal::setPhase("downloading");
-    InstallJournal::note(InstallJournal::Entry::Part, Downloader::partPath());
-    InstallJournal::note(InstallJournal::Entry::Package, Downloader::packagePath());
+    InstallJournal::record({{InstallJournal::Entry::Part, Downloader::partPath()},
+                            {InstallJournal::Entry::Package, Downloader::packagePath()}},
+                           "downloading");
     auto downloader = std::make_unique<Downloader>();
     downloader->onProgress = [this](qint64 received, qint64 expected, double secondsLeft) {
         onProgress(received, expected, secondsLeft);

@@ -136,11 +136,21 @@ QString defaultPath() {
 }
 
 void note(Entry entry, const QString& path, const QString& journal) {
-    update(journal, [&](QJsonObject& entries) { entries.insert(key(entry), path); });
+    record({{entry, path}}, {}, journal);
 }
 
 void setPhase(const QString& phase, const QString& journal) {
-    update(journal, [&](QJsonObject& entries) { entries.insert("phase", phase); });
+    record({}, phase, journal);
+}
+
+void record(std::initializer_list<std::pair<Entry, QString>> entries, const QString& phase,
+            const QString& journal) {
+    update(journal, [&](QJsonObject& object) {
+        for (const auto& [entry, path] : entries)
+            object.insert(key(entry), path);
+        if (!phase.isEmpty())
+            object.insert("phase", phase);
+    });
 }
 
 void settle(bool interrupted, const QString& journal) {

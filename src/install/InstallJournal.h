@@ -8,6 +8,8 @@
 // the shapes the installer makes are honoured.
 
 #include <QString>
+#include <initializer_list>
+#include <utility>
 
 namespace InstallJournal {
 
@@ -22,6 +24,11 @@ QString defaultPath();
 void note(Entry entry, const QString& path, const QString& journal = defaultPath());
 // Records the install's phase, for the log of a later recovery.
 void setPhase(const QString& phase, const QString& journal = defaultPath());
+// Records several paths and, unless it is empty, the phase with one atomic
+// rewrite instead of one each: every rewrite waits for the disk, and with
+// hundreds of MiB just written that wait grows.
+void record(std::initializer_list<std::pair<Entry, QString>> entries, const QString& phase = {},
+            const QString& journal = defaultPath());
 
 // Makes the application whole (the new one when it was completely in place,
 // else the previous one back) and removes everything the journal names, then

@@ -76,15 +76,17 @@ bool Installer::installPackage() {
         return false;
     }
     const QString staging = generateRandomPath();
-    InstallJournal::setPhase("installing");
-    InstallJournal::note(InstallJournal::Entry::Staging, staging);
+    m_mountPointPath = staging + "/Lumadoc";
+    const QString mountPoint = *m_mountPointPath;
+    const QString copy = staging + "/temp/Lumadoc.app";
+    // Everything this step may make, named before any of it exists.
+    InstallJournal::record({{InstallJournal::Entry::Staging, staging},
+                            {InstallJournal::Entry::Mount, mountPoint},
+                            {InstallJournal::Entry::NewBundle, copy}},
+                           "installing");
     checkAndCreateFolder(staging + "/temp");
     checkAndCreateFolder(staging);
-
-    m_mountPointPath = staging + "/Lumadoc";
     logLine(lcInstall(), "mountPath " + ProcessRunner::debugForm(m_mountPointPath));
-    const QString mountPoint = *m_mountPointPath;
-    InstallJournal::note(InstallJournal::Entry::Mount, mountPoint);
 
     const qint64 listed = listedBundleBytes(commands, m_dmgPath);
     const bool attached = roomFor(listed, QDir::homePath()) && attachWatched(listed, mountPoint);
@@ -98,7 +100,6 @@ bool Installer::installPackage() {
         return false;
     }
 
-    const QString copy = staging + "/temp/Lumadoc.app";
     bool ok = copyOutOfImage(mountPoint + "/Lumadoc.app", copy);
     PhaseClock::mark("check");
     if (ok) {
@@ -169,7 +170,6 @@ bool Installer::attachWatched(qint64 listedBytes, const QString& mountPoint) {
 
 bool Installer::copyOutOfImage(const QString& source, const QString& copy) {
     const SystemCommands& commands = *m_commands;
-    InstallJournal::note(InstallJournal::Entry::NewBundle, copy);
     // An extraction is ours to take apart: the bundle moves instead of being copied.
     bool copied = commands.attachIsPrivateCopy() && renamed(source, copy);
     if (!copied && roomFor(treeBytes(source), QDir::homePath())) {
@@ -199,14 +199,14 @@ bool Installer::swapIn(const QString& copy, const QString& staging) {
     // neither is ever a copy that a crash could cut in half.
     QString fresh = copy;
     QString backup = staging + "/Lumadoc.app.bak";
-    InstallJournal::note(InstallJournal::Entry::App, app);
     if (!sameFileSystem(staging, appsDir)) {
         const QString tag = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
         fresh = appsDir + "/.Lumadoc.app.new-" + tag;
         backup = appsDir + "/.Lumadoc.app.bak-" + tag;
         if (!roomFor(treeBytes(copy), appsDir))
             return false;
-        InstallJournal::note(InstallJournal::Entry::NewBundle, fresh);
+        InstallJournal::record(
+            {{InstallJournal::Entry::App, app}, {InstallJournal::Entry::NewBundle, fresh}});
         const ProcessRunner::Result r = ProcessRunner::run(commands.copyTree(copy, fresh));
         if (!r.succeeded()) {
             logLine(lcInstall(), "Copy to the applications folder failed: " +
@@ -220,8 +220,8 @@ bool Installer::swapIn(const QString& copy, const QString& staging) {
     const ProcessRunner::Shield shield;
     if (ProcessRunner::stopping())
         return false;
-    InstallJournal::note(InstallJournal::Entry::Backup, backup);
-    InstallJournal::setPhase("swapping");
+    InstallJournal::record(
+        {{InstallJournal::Entry::App, app}, {InstallJournal::Entry::Backup, backup}}, "swapping");
     // A fresh install has nothing to set aside: no move (a shell and mv) to fail.
     const bool moved = occupied(app) && mvFile(app, backup, commands);
     // A move onto an application still in place would put the new one inside it.
