@@ -7,7 +7,7 @@ namespace {
 // first character goes in brackets ("[/]home/…"): the pattern then never
 // matches its own text, so no probe's command line, ours or another
 // installer's of any user, passes for the product.
-QString pgrepLine(const QStringList& programs) {
+QString pattern(const QStringList& programs) {
     QStringList parts;
     for (const QString& p : programs) {
         const QString rest = SystemCommands::regexLiteral(p.mid(1));
@@ -15,17 +15,18 @@ QString pgrepLine(const QStringList& programs) {
                       ? SystemCommands::regexLiteral(p)
                       : '[' + p.front() + ']' + rest);
     }
-    return "pgrep -lf " + SystemCommands::quote(parts.join('|'));
+    return SystemCommands::quote(parts.join('|'));
 }
 
-// Then this installer and its ancestors are skipped: a script that started us
-// may name the product on its command line. (pgrep -A does the same, but
-// reads the whole process table once per process: 20 ms or more a probe.)
-QString skippingOurLineage(const QString& action) {
-    QString skip = QStringLiteral(" ");
+// This installer and its ancestors are skipped, by the shell itself: a script
+// that started us may name the product on its command line. (pgrep -A does
+// the same but reads the whole process table once per process, 20 ms and
+// more a probe; awk and xargs would be two more programs to start.)
+QString ourLineage() {
+    QString pids = QStringLiteral("' ");
     for (const qint64 pid : lineageOfThisProcess())
-        skip += QString::number(pid) + ' ';
-    return " | awk -v skip='" + skip + "' 'index(skip, \" \" $1 \" \") == 0 " + action + "'";
+        pids += QString::number(pid) + ' ';
+    return pids + '\'';
 }
 
 // Both patterns match one top-level component only: the bundle at the image's
@@ -79,12 +80,16 @@ QString LinuxCommands::move(const QString& src, const QString& dst) const {
 }
 
 QString LinuxCommands::findRunning(const QStringList& programs) const {
-    // Fails, as pgrep does, when nothing is left.
-    return pgrepLine(programs) + skippingOurLineage("{print; n++} END {exit n == 0}");
+    // Lists "<pid> <command line>" and fails, as pgrep does, when nothing is left.
+    return "pgrep -lf " + pattern(programs) + " | { n=1; while read -r pid rest; do case " +
+           ourLineage() +
+           " in *\" $pid \"*) ;; *) printf '%s %s\\n' \"$pid\" \"$rest\"; n=0 ;; esac; done; "
+           "exit $n; }";
 }
 
 QString LinuxCommands::stopRunning(const QStringList& programs) const {
-    return pgrepLine(programs) + skippingOurLineage("{print $1}") + " | xargs -r kill";
+    return "for pid in $(pgrep -f " + pattern(programs) + "); do case " + ourLineage() +
+           " in *\" $pid \"*) ;; *) kill \"$pid\" ;; esac; done";
 }
 
 QString LinuxCommands::startInBackground(const QString& program, const QString& argument) const {
