@@ -52,6 +52,9 @@ public:
     static bool executeCMD(const QStringList& arguments, std::optional<QString>& output);
     // The processor kind, asked anew on every call; unknown when the probe fails.
     static OS_TYPE checkOSArch();
+    // checkOSArch's last answer in this process, asking once when there is
+    // none: a process never changes processor.
+    static OS_TYPE knownOSArch();
 
     // ---- staging folders and disk images --------------------------------
     // "<home>/<new upper-case UUID>"; not created.

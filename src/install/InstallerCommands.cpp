@@ -3,6 +3,8 @@
 #include "install/Installer.h"
 #include "install/ProcessRunner.h"
 
+#include <atomic>
+
 bool Installer::runCall(const ProgramCall& call, std::optional<QString>* output,
                         const std::function<bool()>& keepGoing) {
     const ProcessRunner::Result r =
@@ -30,20 +32,35 @@ bool Installer::executeCMD(const QStringList& arguments, std::optional<QString>&
     return runCall({SystemCommands::current().shell(), arguments}, &output);
 }
 
+namespace {
+// checkOSArch's last answer (an OS_TYPE), -1 before the first.
+std::atomic<int> g_lastArch{-1};
+
+OS_TYPE remembered(OS_TYPE type) {
+    g_lastArch = static_cast<int>(type);
+    return type;
+}
+} // namespace
+
 OS_TYPE Installer::checkOSArch() {
     std::optional<QString> output;
     executeCMD({"-c", SystemCommands::current().processorProbe()}, output);
     logLine(lcInstall(), "Check OS version " + ProcessRunner::debugForm(output));
     if (!output)
-        return OS_TYPE::unknown;
+        return remembered(OS_TYPE::unknown);
     // Linux names the 64-bit ARM processor aarch64.
     if (output->contains("arm64") || output->contains("aarch64")) {
         logLine(lcInstall(), "choose version arm");
-        return OS_TYPE::arm;
+        return remembered(OS_TYPE::arm);
     }
     if (output->contains("x86")) {
         logLine(lcInstall(), "choose version x86");
-        return OS_TYPE::x86;
+        return remembered(OS_TYPE::x86);
     }
-    return OS_TYPE::unknown;
+    return remembered(OS_TYPE::unknown);
+}
+
+OS_TYPE Installer::knownOSArch() {
+    const int last = g_lastArch;
+    return last < 0 ? checkOSArch() : static_cast<OS_TYPE>(last);
 }

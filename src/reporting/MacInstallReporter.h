@@ -10,7 +10,6 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <optional>
 
 class MacInstallReporter : public BaseReporter {
 public:
@@ -37,9 +36,9 @@ public:
     void setPublicData();
 
     // Any thread; returns once the post is queued. A point of nonePoint sends
-    // the last real point reported instead. The first report probes the
-    // processor and reads the OS version on the calling thread; later ones
-    // reuse both (a process never changes processor).
+    // the last real point reported instead. Takes the processor from the
+    // process's last probe (probing when there was none) and reads the OS
+    // version once, on the calling thread.
     void report(ENUMInstallPoint point, ENUMInstallClick click, std::int64_t isdefview,
                 std::int64_t result, std::int64_t reason, bool force);
 
@@ -48,5 +47,4 @@ public:
 private:
     std::unique_ptr<QvRekolClient> mClient;
     MacInstallReportBlock m_block;
-    std::optional<qint64> m_chip; // the processor probe's answer, once asked
 };
