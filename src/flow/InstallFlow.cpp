@@ -36,10 +36,6 @@ InstallFlow::InstallFlow(Host host, Options options)
     , m_options(options) {
     m_animationTimer.setInterval(m_options.animationInterval);
     connect(&m_animationTimer, &QTimer::timeout, this, &InstallFlow::animationTick);
-    // Without a window the press follows at once: the in-use check runs on
-    // the install queue while the rest of the creation runs here.
-    if (m_options.silent)
-        workQueue().post([this] { m_runningAtStart = Installer::checkIfUsingNow(); });
 
     const OS_TYPE arch = Installer::checkOSArch();
     downloadUrl =
@@ -117,8 +113,7 @@ void InstallFlow::pressInstall() {
     reportPoint(ENUMInstallPoint::installNow);
     // Looking for the product's processes takes tens of milliseconds: not on the UI thread.
     workQueue().post([this] {
-        const std::optional<bool> early = std::exchange(m_runningAtStart, std::nullopt);
-        const bool running = early ? *early : Installer::checkIfUsingNow();
+        const bool running = Installer::checkIfUsingNow();
         onMain([this, running] {
             m_checkingUsage = false;
             if (running) {

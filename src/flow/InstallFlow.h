@@ -161,7 +161,6 @@ private:
     std::atomic<bool> m_installed{false}; // an install returned true
     bool m_installRunning = false; // UI thread's view: an install has started and not returned
     bool m_checkingUsage = false;  // the install press is being checked against running processes
-    std::optional<bool> m_runningAtStart; // install queue only: the silent run's early check
     QTimer m_animationTimer;
     std::vector<std::unique_ptr<Downloader>> m_downloaders; // one per attempt, kept to the end
     std::unique_ptr<SerialQueue> m_workQueue;
