@@ -6,8 +6,8 @@
 #include <mutex>
 #include <optional>
 #ifdef __linux__
-#include <QByteArray>
-#include <QFile>
+#include "base/ProcStat.h"
+
 #include <ctime>
 #include <unistd.h>
 #endif
@@ -23,12 +23,7 @@ const Clock::time_point g_loaded = Clock::now();
 // steps); no value where that is not known.
 std::optional<Clock::duration> sinceProcessStart() {
 #ifdef __linux__
-    QFile stat(QStringLiteral("/proc/self/stat"));
-    if (!stat.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray line = stat.readAll();
-    // Field 22, counted after the command name, which may hold blanks.
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    const QList<QByteArray> fields = procStatFields(::getpid());
     const long ticks = ::sysconf(_SC_CLK_TCK);
     timespec now{};
     if (fields.size() < 20 || ticks <= 0 || ::clock_gettime(CLOCK_BOOTTIME, &now) != 0)

@@ -1,5 +1,7 @@
 #include "platform/ProcessScan.h"
 
+#include "base/ProcStat.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -70,13 +72,8 @@ QList<qint64> processesRunning(const QStringList& programs) {
 QList<qint64> lineageOfThisProcess() {
     QList<qint64> lineage{::getpid()};
 #ifdef Q_OS_LINUX
-    // The parent is the second field after the command name, which may hold blanks.
     while (lineage.last() > 1 && lineage.size() < 4096) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(lineage.last()));
-        if (!stat.open(QIODevice::ReadOnly))
-            break;
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        const QList<QByteArray> fields = procStatFields(lineage.last());
         const qint64 parent = fields.size() > 1 ? fields[1].toLongLong() : 0;
         if (parent <= 0)
             break;
