@@ -6,6 +6,7 @@
 #include "base/Globals.h"
 #include "base/Log.h"
 #include "base/LogFile.h"
+#include "base/PhaseClock.h"
 #include "flow/SilentInstall.h"
 #include "i18n/MultiLanguageUtils.h"
 #include "i18n/TextKeys.h"
@@ -136,6 +137,7 @@ int runSilent(int argc, char** argv, const CommandLine& line) {
     SilentInstall::flushReports(true);
     if (taken == TakeOver::Done)
         settleOwnRun();
+    PhaseClock::mark("exit");
     return status;
 }
 
@@ -190,6 +192,7 @@ int runWindow(int argc, char** argv, const CommandLine& line) {
     }
     if (taken == TakeOver::Done)
         settleOwnRun();
+    PhaseClock::mark("exit");
     return status;
 }
 

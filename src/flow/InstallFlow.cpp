@@ -3,6 +3,7 @@
 #include "base/Config.h"
 #include "base/Globals.h"
 #include "base/Log.h"
+#include "base/PhaseClock.h"
 #include "install/Downloader.h"
 #include "install/InstallJournal.h"
 #include "install/Installer.h"
@@ -98,6 +99,8 @@ void InstallFlow::pressInstall() {
         m_checkingUsage)
         return;
     m_checkingUsage = true;
+    if (!m_options.silent)
+        PhaseClock::mark("start-screen");
     reportPoint(ENUMInstallPoint::installNow);
     // Looking for the product's processes takes tens of milliseconds: not on the UI thread.
     workQueue().post([this] {
@@ -192,18 +195,22 @@ void InstallFlow::install(const QString& dmgPath) {
     Installer installer(dmgPath);
     const bool ok = installer.installPackage();
     m_installed = ok;
-    if (ok) {
-        // The image served its purpose; after a failure it waits for the
-        // reinstall link and goes when the installer ends.
-        Installer::removeFolder(dmgPath);
-    } else if (!ProcessRunner::stopping()) { // a stop is no failure to report
+    if (!ok && !ProcessRunner::stopping()) { // a stop is no failure to report
         reportPlain(ENUMInstallResult::installFailed);
         reportPoint(ENUMInstallPoint::installFail);
     }
+    PhaseClock::mark("cleanup");
     onMain([this, ok, reason = installer.failureReason()] {
         m_installFailureReason = reason;
         applyInstallResult(ok);
     });
+    // The image served its purpose. Unlinking hundreds of MiB still in the
+    // page cache takes tens of milliseconds: it happens here while the success
+    // path runs on the install queue, and the queue's end waits for it. After
+    // a failure the image waits for the reinstall link and goes when the
+    // installer ends.
+    if (ok)
+        Installer::removeFolder(dmgPath);
 }
 
 void InstallFlow::refuseInstall(const QString& reason) {
@@ -274,6 +281,9 @@ void InstallFlow::setStatus(INSTALLER_STATUS status) {
     // Which screen the user saw, for support.
     logLine(lcFlow(), QStringLiteral("status ") + QLatin1String(statusName(status)));
     m_installerStatus = status;
+    if (m_options.animate &&
+        (status == INSTALLER_STATUS::Install_success || status == INSTALLER_STATUS::Install_failed))
+        PhaseClock::mark("animation");
     notify();
     Q_EMIT statusChanged(status);
     if (status == INSTALLER_STATUS::Install_success)

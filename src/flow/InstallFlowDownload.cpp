@@ -3,6 +3,7 @@
 
 #include "base/Globals.h"
 #include "base/Log.h"
+#include "base/PhaseClock.h"
 #include "install/Downloader.h"
 #include "install/InstallJournal.h"
 #include "platform/RunOnMain.h"
@@ -13,6 +14,8 @@
 
 void InstallFlow::fnDownload() {
     logLine(lcFlow(), "fnDownload");
+    if (m_downloaders.empty())
+        PhaseClock::mark("startup");
     // Named before it exists, so a crash never leaves an unnamed download
     // behind; without a journal (or the lock) nothing is downloaded at all.
     QString problem = InstallJournal::setPhase("downloading");

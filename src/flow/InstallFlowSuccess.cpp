@@ -3,6 +3,7 @@
 
 #include "base/Globals.h"
 #include "base/Log.h"
+#include "base/PhaseClock.h"
 #include "install/Installer.h"
 #include "install/ProductPaths.h"
 #include "install/RegEditer.h"
@@ -64,6 +65,7 @@ void InstallFlow::recordSuccess() {
     points.modifyData([version](MacInstallReportBlock& b) { b.baseBlock.lastVer = version; });
     reportPoint(ENUMInstallPoint::installComplete, ENUMInstallClick::none, m_isSetDefault ? 1 : 0,
                 1);
+    PhaseClock::mark("settings");
 }
 
 void InstallFlow::start2Use() {
@@ -72,6 +74,7 @@ void InstallFlow::start2Use() {
     reportPoint(ENUMInstallPoint::applicationStart, ENUMInstallClick::none, m_isSetDefault ? 1 : 0,
                 1);
     Installer::startUse();
+    PhaseClock::mark("launch");
     onMain([this] {
         if (m_host.finished)
             m_host.finished(INSTALLER_STATUS::Install_success);

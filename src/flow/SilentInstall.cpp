@@ -3,6 +3,7 @@
 #include "base/Globals.h"
 #include "base/Log.h"
 #include "base/LogFile.h"
+#include "base/PhaseClock.h"
 #include "flow/InstallFlow.h"
 #include "install/ProductPaths.h"
 #include "install/PropertyList.h"
@@ -143,6 +144,7 @@ void SilentInstall::flushReports(bool announce) {
         printLine(QStringLiteral("sending the last reports…"));
     plainDone.wait();
     pointsDone.wait();
+    PhaseClock::mark("reports");
 }
 
 void SilentInstall::showProgress() {

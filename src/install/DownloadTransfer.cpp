@@ -1,6 +1,7 @@
 #include "install/DownloadTransfer.h"
 
 #include "base/Log.h"
+#include "base/PhaseClock.h"
 #include "install/DownloadReplies.h"
 #include "install/Downloader.h"
 #include "platform/RunOnMain.h"
@@ -273,6 +274,7 @@ void DownloadTransfer::onFinished() {
             return; // started again from zero
     }
     m_finished = true;
+    PhaseClock::mark("download");
     m_speedTimer.stop();
     postProgress();
     m_reply->deleteLater();
@@ -301,6 +303,7 @@ void DownloadTransfer::onFinished() {
     const QString destination = Downloader::packagePath();
     if (!moveIntoPlace(destination))
         return fail(networkFailure("the package could not be put in place"), true);
+    PhaseClock::mark("verify");
     if (!m_shared->cancelled && m_shared->onDownloadSuccess)
         m_shared->onDownloadSuccess(destination);
     m_activity.end();

@@ -53,6 +53,9 @@ public:
     static bool executeCMD(const QStringList& arguments, std::optional<QString>& output);
     // The processor kind, asked anew on every call; unknown when the probe fails.
     static OS_TYPE checkOSArch(const SystemCommands& commands = SystemCommands::current());
+    // This machine's processor kind, probed once per process: a process never
+    // changes processor, and the reports ask on the install queue too.
+    static OS_TYPE knownOSArch();
 
     // ---- staging folders and disk images --------------------------------
     // "<home>/<new upper-case UUID>"; not created.

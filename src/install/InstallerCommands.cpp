@@ -69,3 +69,8 @@ OS_TYPE Installer::checkOSArch(const SystemCommands& commands) {
     }
     return OS_TYPE::unknown;
 }
+
+OS_TYPE Installer::knownOSArch() {
+    static const OS_TYPE known = checkOSArch();
+    return known;
+}

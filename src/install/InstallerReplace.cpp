@@ -3,6 +3,7 @@
 
 #include "base/Config.h"
 #include "base/Log.h"
+#include "base/PhaseClock.h"
 #include "base/WholeFile.h"
 #include "install/InstallJournal.h"
 #include "install/JournalFile.h"
@@ -106,6 +107,7 @@ bool Installer::installPackage() {
 
     const qint64 listed = listedBundleBytes(commands, m_dmgPath);
     const bool attached = roomFor(listed, QDir::homePath()) && attachWatched(listed, mountPoint);
+    PhaseClock::mark("extract");
     // A failed attach may still have brought the bundle out (7-Zip's warnings);
     // one refused, stopped or cut short for its size has not.
     if (!attached && (!m_failureReason.isEmpty() || ProcessRunner::stopping() ||
@@ -116,7 +118,12 @@ bool Installer::installPackage() {
     }
 
     const QString copy = staging + "/temp/Lumadoc.app";
-    bool ok = copyOutOfImage(mountPoint + "/Lumadoc.app", copy) && swapIn(copy, staging);
+    bool ok = copyOutOfImage(mountPoint + "/Lumadoc.app", copy);
+    PhaseClock::mark("check");
+    if (ok) {
+        ok = swapIn(copy, staging);
+        PhaseClock::mark("swap");
+    }
 
     // Only clean-up from here on, which a stop request must not cut short.
     const ProcessRunner::Shield shield;
@@ -276,7 +283,8 @@ bool Installer::swapIn(const QString& copy, const QString& staging) {
     if (ProcessRunner::stopping() || !journalled(InstallJournal::setPhase("swapping")))
         return false;
     QString cause;
-    const bool moved = mvFile(app, backup, commands, &cause);
+    // A fresh install has nothing to set aside: no move (a shell and mv) to fail.
+    const bool moved = occupied(app) && mvFile(app, backup, commands, &cause);
     // A move onto an application still in place would put the new one inside it.
     const bool appCleared = moved || !occupied(app);
     if (!appCleared)

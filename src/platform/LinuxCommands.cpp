@@ -1,11 +1,13 @@
 #include "platform/LinuxCommands.h"
 
+#include "platform/ProcessScan.h"
+
 namespace {
 // Matches anywhere in a command line, so "/bin/sh <program>" counts too. The
 // first character goes in brackets ("[/]home/…"): the pattern then never
 // matches its own text, so no probe's command line, ours or another
-// installer's of any user, passes for the product. -A skips our ancestors too.
-QString pgrepLine(const QStringList& programs) {
+// installer's of any user, passes for the product.
+QString pattern(const QStringList& programs) {
     QStringList parts;
     for (const QString& p : programs) {
         const QString rest = SystemCommands::regexLiteral(p.mid(1));
@@ -13,7 +15,18 @@ QString pgrepLine(const QStringList& programs) {
                       ? SystemCommands::regexLiteral(p)
                       : '[' + p.front() + ']' + rest);
     }
-    return "pgrep -A -lf " + SystemCommands::quote(parts.join('|'));
+    return SystemCommands::quote(parts.join('|'));
+}
+
+// This installer and its ancestors are skipped, by the shell itself: a script
+// that started us may name the product on its command line. (pgrep -A does
+// the same but reads the whole process table once per process, 20 ms and
+// more a probe; awk and xargs would be two more programs to start.)
+QString ourLineage() {
+    QString pids = QStringLiteral("' ");
+    for (const qint64 pid : lineageOfThisProcess())
+        pids += QString::number(pid) + ' ';
+    return pids + '\'';
 }
 
 // Both patterns match one top-level component only: the bundle at the image's
@@ -67,11 +80,16 @@ QString LinuxCommands::move(const QString& src, const QString& dst) const {
 }
 
 QString LinuxCommands::findRunning(const QStringList& programs) const {
-    return pgrepLine(programs);
+    // Lists "<pid> <command line>" and fails, as pgrep does, when nothing is left.
+    return "pgrep -lf " + pattern(programs) + " | { n=1; while read -r pid rest; do case " +
+           ourLineage() +
+           " in *\" $pid \"*) ;; *) printf '%s %s\\n' \"$pid\" \"$rest\"; n=0 ;; esac; done; "
+           "exit $n; }";
 }
 
 QString LinuxCommands::stopRunning(const QStringList& programs) const {
-    return pgrepLine(programs) + " | awk '{print $1}' | xargs -r kill";
+    return "for pid in $(pgrep -f " + pattern(programs) + "); do case " + ourLineage() +
+           " in *\" $pid \"*) ;; *) kill \"$pid\" ;; esac; done";
 }
 
 QString LinuxCommands::startInBackground(const QString& program, const QString& argument) const {

@@ -1,5 +1,7 @@
 #include "platform/ProcessScan.h"
 
+#include "base/ProcStat.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -65,4 +67,18 @@ QList<qint64> processesRunning(const QStringList& programs) {
     Q_UNUSED(programs);
 #endif
     return found;
+}
+
+QList<qint64> lineageOfThisProcess() {
+    QList<qint64> lineage{::getpid()};
+#ifdef Q_OS_LINUX
+    while (lineage.last() > 1 && lineage.size() < 4096) {
+        const QList<QByteArray> fields = procStatFields(lineage.last());
+        const qint64 parent = fields.size() > 1 ? fields[1].toLongLong() : 0;
+        if (parent <= 0)
+            break;
+        lineage << parent;
+    }
+#endif
+    return lineage;
 }

@@ -12,3 +12,7 @@
 // programs once links are resolved. Processes of other users that cannot be
 // read are skipped.
 QList<qint64> processesRunning(const QStringList& programs);
+
+// This process and its ancestors up to the first one, nearest first; only this
+// process where the kernel does not say.
+QList<qint64> lineageOfThisProcess();

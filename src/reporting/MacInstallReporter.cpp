@@ -70,7 +70,9 @@ void MacInstallReporter::report(ENUMInstallPoint point, ENUMInstallClick click,
         point = m_block.installPoint;
 
     m_properties["os"] = qint64(MacOSVersion::getMainOsVersion());
-    m_properties["chip"] = chipCode(Installer::checkOSArch());
+    // A probe starts a shell and uname on the caller's thread, the install
+    // queue among them: the flow's own answer, not a probe per report.
+    m_properties["chip"] = chipCode(Installer::knownOSArch());
     m_properties["product_id"] = qint64(502);
     m_properties["point"] = qint64(rawValue(point));
     m_properties["click"] = qint64(rawValue(click));

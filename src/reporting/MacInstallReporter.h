@@ -37,8 +37,9 @@ public:
     void setPublicData();
 
     // Any thread; returns once the post is queued. A point of nonePoint sends
-    // the last real point reported instead. Probes the processor and reads the
-    // OS version on the calling thread.
+    // the last real point reported instead. Takes the processor from the
+    // process's last probe (probing when there was none) and reads the OS
+    // version once, on the calling thread.
     void report(ENUMInstallPoint point, ENUMInstallClick click, std::int64_t isdefview,
                 std::int64_t result, std::int64_t reason, bool force);
 

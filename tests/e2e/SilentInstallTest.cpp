@@ -7,6 +7,7 @@
 #include "support/Files.h"
 #include "support/InstallScenario.h"
 #include "support/LinuxTools.h"
+#include "support/ProgramRun.h"
 #include "support/Sandbox.h"
 #include "support/TreeSnapshot.h"
 
@@ -120,6 +121,14 @@ TEST(SilentInstall, FreshInstallLaunchesTheProductAndReportsEveryStep) {
     for (const char* system : {"fnDownload", "Starting download from", "[QvRekol]",
                                "report vexa_tools_install start", "mWaitGroup.leave()"})
         EXPECT_TRUE(run.log.contains(system)) << system;
+    // Where the time went: each phase once, in the order they follow one another.
+    QStringList phases;
+    static const QRegularExpression phaseLine("^phase ([a-z-]+) \\d+ ms$",
+                                              QRegularExpression::MultilineOption);
+    for (auto it = phaseLine.globalMatch(run.log); it.hasNext();)
+        phases << it.next().captured(1);
+    EXPECT_EQ(phases, QStringList({"startup", "download", "verify", "extract", "check", "swap",
+                                   "cleanup", "settings", "launch", "reports", "exit"}));
 
     // The protection service may record its start first.
     const auto launched = [&] {
@@ -280,6 +289,19 @@ TEST(SilentInstall, ARunningProductStopsTheInstallWithItsReason) {
     const QStringList got = scenario.labels();
     EXPECT_EQ(got.count("installNow"), 1);
     EXPECT_EQ(got.count("downloadStart"), 0);
+}
+
+TEST(SilentInstall, AScriptThatNamesTheProductIsNotTheProductRunning) {
+    SKIP_WITHOUT_LINUX_TOOLS();
+    InstallScenario scenario;
+    ASSERT_TRUE(scenario.serveProduct());
+    const QString app = scenario.installPrevious("1.0.0");
+    // The installer's parent shell holds the reader's path on its command line.
+    const ProgramRun run = runProgram("/bin/sh",
+                                      {"-c", "\"$0\" --silent; status=$?; : \"$1\"; exit $status",
+                                       LUMADOC_INSTALLER_EXE, app + "/Contents/MacOS/docreader"},
+                                      scenario.environment(), {}, 90000);
+    EXPECT_EQ(run.status, SilentInstall::Installed) << run.err.toStdString();
 }
 
 TEST(SilentInstall, ADeadOrHangingTelemetryServerChangesNothingButTheLog) {

@@ -77,9 +77,9 @@ TEST(SystemCommands, LinuxLinesQuotePathsAndEscapePatterns) {
                     .startsWith("7zz x -y -snl -sns- -o'/h/o'\\''k/Lumadoc' -- '-x.dmg' "
                                 "'Lumadoc.app' '*/Lumadoc.app' && "));
     EXPECT_EQ(linux.move("/a b", "-c"), "mv -T -- '/a b' '-c'");
-    EXPECT_EQ(linux.findRunning({"/A (1)/Lumadoc.app/x+y", "/b"}),
-              "pgrep -A -lf '[/]A \\(1\\)/Lumadoc.app/x\\+y|[/]b'");
-    EXPECT_TRUE(linux.stopRunning({"/b"}).endsWith("| awk '{print $1}' | xargs -r kill"));
+    EXPECT_TRUE(linux.findRunning({"/A (1)/Lumadoc.app/x+y", "/b"})
+                    .startsWith("pgrep -lf '[/]A \\(1\\)/Lumadoc.app/x\\+y|[/]b' | "));
+    EXPECT_TRUE(linux.stopRunning({"/b"}).startsWith("for pid in $(pgrep -f '[/]b'); do "));
     const ProgramCall launch = linux.launch("/A/Lumadoc.app", "docreader");
     EXPECT_EQ(launch.program, "/A/Lumadoc.app/Contents/MacOS/docreader");
     EXPECT_EQ(launch.arguments, QStringList({"-from=5"}));
