@@ -4,12 +4,14 @@
 #include "platform/MacCommands.h"
 
 const SystemCommands& SystemCommands::current() {
+    // Never destroyed: threads still ending at exit (a reporter's, the install
+    // queue's) may ask for it after static destructors have begun.
 #ifdef Q_OS_MACOS
-    static const MacCommands commands;
+    static const SystemCommands* const commands = new MacCommands;
 #else
-    static const LinuxCommands commands;
+    static const SystemCommands* const commands = new LinuxCommands;
 #endif
-    return commands;
+    return *commands;
 }
 
 QString SystemCommands::quote(const QString& text) {
