@@ -282,14 +282,6 @@ struct SigningKey {
     }
 };
 
-QList<QJsonObject> packageRequests(const DevServer& server) {
-    QList<QJsonObject> found;
-    for (const QJsonObject& request : server.requests())
-        if (request["target"].toString().endsWith(".dmg"))
-            found << request;
-    return found;
-}
-
 } // namespace
 
 TEST(Downloader, FetchesTheManifestOnlyWithAKeyAndRefusesABadOne) {
@@ -392,8 +384,8 @@ TEST(Downloader, ARetryContinuesTheCutPartOrStartsAgainFromZero) {
         // A retry asks for the rest from the part's end, tied to the same file;
         // after a 416 the next one asks for all of it.
         ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return packageRequests(server).size() == c.statuses.size(); }, 5000));
-        const QList<QJsonObject> requests = packageRequests(server);
+            [&] { return server.packageRequests().size() == c.statuses.size(); }, 5000));
+        const QList<QJsonObject> requests = server.packageRequests();
         qint64 sent = 0;
         for (qsizetype i = 0; i < requests.size(); ++i) {
             const bool resumes = i > 0 && c.statuses[i - 1] == 200;

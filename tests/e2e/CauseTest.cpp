@@ -50,14 +50,6 @@ InstallerRun runSilent(const QProcessEnvironment& env, const std::function<void(
     return run;
 }
 
-QList<QJsonObject> packageRequests(const DevServer& server) {
-    QList<QJsonObject> found;
-    for (const QJsonObject& request : server.requests())
-        if (request["target"].toString().endsWith(".dmg"))
-            found << request;
-    return found;
-}
-
 // A gzip stream named Lumadoc.app that expands to `bytes` zeros while its
 // trailer, which 7-Zip lists, says 1 MiB.
 QByteArray gzipBomb(qint64 bytes) {
@@ -100,7 +92,7 @@ TEST(Cause, AResumedDownloadNeverSplicesTwoFiles) {
 
         bool swapped = !c.replaced;
         const InstallerRun run = runSilent(scenario.environment(), {}, [&](const QProcess&) {
-            if (swapped || packageRequests(scenario.server()).isEmpty())
+            if (swapped || scenario.server().packageRequests().isEmpty())
                 return;
             // Between the cut and the retry, two seconds later.
             for (const char* image : {"/lumadoc_x86_64.dmg", "/lumadoc_arm64.dmg"})
@@ -112,7 +104,7 @@ TEST(Cause, AResumedDownloadNeverSplicesTwoFiles) {
         EXPECT_TRUE(run.log.contains("starting again from zero")) << run.log.toStdString();
         EXPECT_EQ(snapshotTree(sandbox::applicationsDir() + "/Lumadoc.app"),
                   snapshotTree(scenario.servedApp(c.replaced ? "3.3.0" : "3.2.1")));
-        const QList<QJsonObject> requests = packageRequests(scenario.server());
+        const QList<QJsonObject> requests = scenario.server().packageRequests();
         ASSERT_FALSE(requests.isEmpty());
         EXPECT_EQ(requests.last()["range"].toString(), "");
     }

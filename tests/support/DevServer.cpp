@@ -103,3 +103,11 @@ QString DevServer::makeKeyPair(const QString& dir) {
 bool DevServer::waitForTelemetry(int count, int timeoutMs) const {
     return QTest::qWaitFor([&] { return telemetry().size() >= count; }, timeoutMs);
 }
+
+QList<QJsonObject> DevServer::packageRequests() const {
+    QList<QJsonObject> found;
+    for (const QJsonObject& request : requests())
+        if (request["target"].toString().endsWith(".dmg"))
+            found << request;
+    return found;
+}

@@ -42,6 +42,8 @@ public:
     // Requests answered so far: {"method", "target", "range", "ifRange",
     // "status", "sent"}; a package body's entry comes once it has been sent.
     QList<QJsonObject> requests() const;
+    // requests() of the disk images only (no manifests or signatures).
+    QList<QJsonObject> packageRequests() const;
 
     // Runs "lumadoc-devserver keygen <dir>": the private key's path is
     // <dir>/package-key.pem; returns the public key's base64 (empty on failure).
