@@ -31,16 +31,14 @@ void InstallFlow::recordSuccess() {
     const std::optional<QString>& ini = g_commonFilePath();
     // The first write that fails says why; the install still counts.
     QString failure;
-    const auto set = [&](const char* key, const QString& value) {
-        if (failure.isEmpty())
-            RegEditer::setIniValueWithGroup(key, value, *ini, &failure);
-    };
     if (!m_isOverwriteInstallation) {
         if (ini) {
-            set("product/setDefault", flag(m_isSetDefault));
-            set("product/setOfdDefault", flag(m_userProfileModel.isAssotiateOFD()));
+            RegEditer::Entries choices{
+                {"product/setDefault", flag(m_isSetDefault)},
+                {"product/setOfdDefault", flag(m_userProfileModel.isAssotiateOFD())}};
             if (m_isPermitInstallService)
-                set("product/engageService", "1");
+                choices.emplace_back("product/engageService", "1");
+            RegEditer::setIniValuesWithGroup(choices, *ini, &failure);
         } else {
             logLine(lcFlow(), "no settings file: the installation choices are not recorded");
         }

@@ -19,7 +19,7 @@
 QString Installer::strUUid;
 
 namespace {
-using Pairs = std::vector<std::pair<QString, QString>>;
+using Pairs = RegEditer::Entries;
 
 QString textForm(const Pairs& pairs) {
     QStringList items;
@@ -117,12 +117,10 @@ QString Installer::recordPackageDetail(const ReportBlock& block, bool isOverwrit
         }
         pairs.emplace_back("product/installtime", now());
     }
-    // After the first failure the others would fail the same way.
+    // One write: the record is whole or, after a failure, the previous one.
     QString error;
-    for (const auto& [key, value] : pairs)
-        if (!RegEditer::setIniValueWithGroup(key, value, *settingsPath, &error))
-            return error;
-    return {};
+    RegEditer::setIniValuesWithGroup(pairs, *settingsPath, &error);
+    return error;
 }
 
 std::int64_t Installer::checkPackageVersion(const QString& appPath) {

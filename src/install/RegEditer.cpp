@@ -113,18 +113,29 @@ std::optional<QString> RegEditer::firstValue(const QString& text, const QString&
 
 bool RegEditer::setIniValueWithGroup(const QString& groupAndKey, const QString& newValue,
                                      const QString& path, QString* error) {
-    QString reason;
-    const auto name = splitGroupKey(groupAndKey);
-    if (!name) {
-        logLine(lcSettings(), "Invalid format for groupName/key");
-        return true; // a caller's slip, not the file's
+    return setIniValuesWithGroup({{groupAndKey, newValue}}, path, error);
+}
+
+bool RegEditer::setIniValuesWithGroup(const Entries& entries, const QString& path, QString* error) {
+    bool anyNamed = false;
+    for (const auto& entry : entries) {
+        const bool named = splitGroupKey(entry.first).has_value();
+        if (!named)
+            logLine(lcSettings(), "Invalid format for groupName/key");
+        anyNamed = anyNamed || named;
     }
+    if (!anyNamed)
+        return true; // a caller's slip, not the file's
+    QString reason;
     const std::optional<QString> text = readUtf8(path, reason);
     if (!text) {
         logLine(lcSettings(), "Failed to read the file");
     } else {
-        reason =
-            replaceFileWhole(path, withValue(*text, name->first, name->second, newValue).toUtf8());
+        QString updated = *text;
+        for (const auto& [groupAndKey, value] : entries)
+            if (const auto name = splitGroupKey(groupAndKey))
+                updated = withValue(updated, name->first, name->second, value);
+        reason = replaceFileWhole(path, updated.toUtf8());
         if (reason.isEmpty()) {
             logLine(lcSettings(), "File updated successfully");
             return true;

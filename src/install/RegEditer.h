@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <optional>
 #include <utility>
+#include <vector>
 
 class RegEditer {
 public:
@@ -26,6 +27,11 @@ public:
     // read or written (a malformed name is only logged).
     static bool setIniValueWithGroup(const QString& groupAndKey, const QString& newValue,
                                      const QString& path, QString* error = nullptr);
+    // Several settings ("group/key", value) in one write, in order: the file
+    // holds all of them or, after a failure, none.
+    using Entries = std::vector<std::pair<QString, QString>>;
+    static bool setIniValuesWithGroup(const Entries& entries, const QString& path,
+                                      QString* error = nullptr);
     // The value of key in group: what follows the line's last "=". The default
     // for a malformed name, an unreadable file or a missing entry.
     static QString getIniValueWithGroup(const QString& groupAndKey, const QString& defaultValue,
