@@ -96,20 +96,28 @@ add_custom_target(lumadoc_package_files ALL DEPENDS ${_outputs})
 
 # A program of a component. Stripped (cpack, install --strip) the way Debian
 # strips, without the compilers' .comment and .note sections.
-function(lumadoc_install_program target component)
-  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${component})
+function(lumadoc_strip_installed file component)
   install(CODE "
     if(CMAKE_INSTALL_DO_STRIP)
       execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
-        --remove-section=.note
-        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${target}\"
+        --remove-section=.note \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${file}\"
         COMMAND_ERROR_IS_FATAL ANY)
     endif()" COMPONENT ${component})
+endfunction()
+
+function(lumadoc_install_program target component)
+  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${component})
+  lumadoc_strip_installed(${CMAKE_INSTALL_BINDIR}/${target} ${component})
   install(FILES ${_gen}/gz/${target}.1.gz
     DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${component})
 endfunction()
 
 lumadoc_install_program(lumadoc-installer installer)
+# The window's module, where the installer looks for it (../lib/lumadoc-installer).
+install(TARGETS lumadoc-installer-window
+  LIBRARY DESTINATION lib/lumadoc-installer COMPONENT installer
+  PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+lumadoc_strip_installed(lib/lumadoc-installer/lumadoc-installer-window.so installer)
 lumadoc_install_program(lumadoc-devserver devtools)
 lumadoc_install_program(lumadoc-fakeproduct devtools)
 

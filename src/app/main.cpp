@@ -1,71 +1,30 @@
-#include "app/AppDelegate.h"
 #include "app/CommandLine.h"
 #include "app/LaunchArguments.h"
-#include "app/Screenshots.h"
+#include "app/RunStart.h"
 #include "base/Config.h"
-#include "base/Globals.h"
 #include "base/Log.h"
 #include "base/LogFile.h"
 #include "base/PhaseClock.h"
 #include "flow/SilentInstall.h"
 #include "i18n/MultiLanguageUtils.h"
-#include "i18n/TextKeys.h"
-#include "install/InstallJournal.h"
-#include "install/ProcessRunner.h"
 #include "platform/InstanceLock.h"
 #include "platform/StopSignals.h"
 #include "reporting/BaseReporter.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QIcon>
-#include <QMessageBox>
-#include <QTemporaryDir>
 #include <cstdio>
-#include <memory>
+
+#ifdef LUMADOC_WINDOW_MODULE
+#include <dlfcn.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
-void print(std::FILE* stream, const QString& text) {
-    std::fputs(text.toUtf8().constData(), stream);
-    std::fflush(stream);
-}
-
-// One installer at a time: the lock is held until the process ends. Then what
-// earlier installs left is settled, before any report or download. A lock
-// that cannot be taken at all lets no install start (nor any settling: another
-// installer may be at work).
-enum class TakeOver { Done, AnotherRuns, NoLock };
-
-TakeOver takeOver(InstanceLock& lock) {
-    const std::optional<QString> settings = appDataLocation("Lumadoc");
-    const QString path = settings ? *settings + "/installer.lock" : QString();
-    const InstanceLock::Outcome outcome =
-        settings ? lock.acquire(path) : InstanceLock::Outcome::Failed;
-    if (outcome == InstanceLock::Outcome::Held)
-        return TakeOver::AnotherRuns;
-    if (outcome == InstanceLock::Outcome::Failed) {
-        const QString reason = settings
-                                   ? "cannot take the installer lock " + path + ": " + lock.error()
-                                   : QStringLiteral("cannot take the installer lock: "
-                                                    "there is no settings folder");
-        logLine(lcApp(), reason);
-        InstallJournal::refuse(reason);
-        return TakeOver::NoLock;
-    }
-    InstallJournal::settle(true);
-    return TakeOver::Done;
-}
-
-// What this run made goes, also after a stop request: the clean-up's own
-// tools must run then.
-void settleOwnRun() {
-    const ProcessRunner::Shield shield;
-    InstallJournal::settle(false);
-}
+using RunStart::print;
+using RunStart::TakeOver;
 
 // The home folder steers the settings, the staging folders and the log: without
 // an absolute one, anything written would land in / or the current folder. A
@@ -91,39 +50,17 @@ void useUsableTempFolder() {
     }
 }
 
-// Telemetry needs both data files; a binary copied without them says so once
-// (on standard error, and in the log) instead of failing report by report.
-// Turned off by the user, it says so once in the log.
-void checkTelemetry(bool verbose) {
-    const Config& config = Config::get();
-    if (!config.telemetryOffBy.isEmpty()) {
-        logLine(lcApp(),
-                "telemetry off (" + config.telemetryOffBy + "): no reports are sent or kept");
-        return;
-    }
-    for (const char* name : {"qctrl.dat", "qfmt.dat"}) {
-        if (QFileInfo(config.resourcePath(QString::fromLatin1(name))).isFile())
-            continue;
-        const QString line = QStringLiteral("telemetry disabled: %1 not found in %2")
-                                 .arg(QString::fromLatin1(name), config.resourceDir);
-        logLine(lcApp(), line);
-        if (!verbose && !LogFile::path().isEmpty())
-            print(stderr, line + '\n');
-        return;
-    }
-}
-
 int runSilent(int argc, char** argv, const CommandLine& line) {
     QCoreApplication app(argc, argv);
     InstanceLock lock;
-    const TakeOver taken = takeOver(lock);
+    const TakeOver taken = RunStart::takeOver(lock);
     if (taken == TakeOver::AnotherRuns) {
         const QString log = LogFile::path();
         print(stderr, "lumadoc-installer: error: another Lumadoc installer is running" +
                           (log.isEmpty() ? QString() : "; details: " + log) + '\n');
         return SilentInstall::AnotherInstaller;
     }
-    checkTelemetry(line.verbose);
+    RunStart::checkTelemetry(line.verbose);
     // No texts to show, but the reports name the user's language.
     BaseReporter::setCurrentLanguage(MultiLanguageUtils::getCurrentLanguage());
     StopSignals stopSignals;
@@ -136,65 +73,39 @@ int runSilent(int argc, char** argv, const CommandLine& line) {
     }
     SilentInstall::flushReports(true);
     if (taken == TakeOver::Done)
-        settleOwnRun();
+        RunStart::settleOwnRun();
     PhaseClock::mark("exit");
     return status;
 }
 
-int runScreenshots(int argc, char** argv, const CommandLine& line) {
-    QTemporaryDir scratch;
-    if (!scratch.isValid()) {
-        print(stderr, "lumadoc-installer: error: no temporary folder for --screenshot\n");
-        return 1;
-    }
-    Screenshots::isolate(scratch.path());
-    // Drawn off screen, the same on every desktop.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (line.scale != 1)
-        qputenv("QT_SCALE_FACTOR", QByteArray::number(line.scale));
-    QApplication app(argc, argv);
-    const qsizetype expected = Screenshots::stills().size() * Screenshots::languages().size();
-    const int written = Screenshots::writeAll(line.screenshotDir);
-    AppDelegate::applicationWillTerminate();
-    return written == expected ? 0 : 1;
-}
+using WindowEntry = int (*)(int, char**, const CommandLine&);
 
-int runWindow(int argc, char** argv, const CommandLine& line) {
-    QApplication app(argc, argv);
-    // The desktop entry's name ties the window to its icon and launcher.
-    QGuiApplication::setDesktopFileName(QStringLiteral("com.lumadoc.Installer"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/AppIcon.svg")));
-    InstanceLock lock;
-    const TakeOver taken = takeOver(lock);
-    if (taken == TakeOver::AnotherRuns) {
-        MultiLanguageUtils::useLanguage(MultiLanguageUtils::getCurrentLanguage());
-        QMessageBox::warning(nullptr, MultiLanguageUtils::text(TextKey::windowTitle),
-                             MultiLanguageUtils::text(TextKey::anotherInstaller));
-        return SilentInstall::AnotherInstaller;
+#ifdef LUMADOC_WINDOW_MODULE
+// The window's module, beside the executable as the build and the packages
+// place it; nothing when it cannot be loaded, with the reason.
+WindowEntry loadWindow(QString& error) {
+    char self[4096];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) {
+        error = QStringLiteral("cannot find the installer's own file");
+        return nullptr;
     }
-    checkTelemetry(line.verbose);
-    StopSignals stopSignals;
-    int status = 0;
-    {
-        AppDelegate::Options options;
-        options.autostart = line.autostart;
-        AppDelegate delegate(options);
-        // Like a close without questions, except on the success path.
-        QObject::connect(&stopSignals, &StopSignals::received, &delegate, [&delegate](int signal) {
-            if (InstallFlow* flow = delegate.flow(); flow && !flow->stop())
-                return;
-            logLine(lcApp(), QStringLiteral("stopped by signal %1").arg(signal));
-            QApplication::exit(StopSignals::exitStatus(signal));
-        });
-        delegate.applicationDidFinishLaunching();
-        status = QApplication::exec();
+    self[length] = '\0';
+    const QString path =
+        QFileInfo(QFile::decodeName(self)).path() + QStringLiteral("/" LUMADOC_WINDOW_MODULE);
+    void* module = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
+    void* entry = module ? dlsym(module, "lumadocRunWindow") : nullptr;
+    if (!entry) {
+        error = "cannot load the window: " + QString::fromLocal8Bit(dlerror());
+        return nullptr;
     }
-    if (taken == TakeOver::Done)
-        settleOwnRun();
-    PhaseClock::mark("exit");
-    return status;
+    return reinterpret_cast<WindowEntry>(entry);
 }
+#else
+WindowEntry loadWindow(QString&) {
+    return &lumadocRunWindow;
+}
+#endif
 
 } // namespace
 
@@ -237,11 +148,15 @@ int main(int argc, char** argv) {
     case CommandLine::Mode::Silent:
         status = runSilent(argc, argv, line);
         break;
-    case CommandLine::Mode::Screenshots:
-        status = runScreenshots(argc, argv, line);
-        break;
     default:
-        status = runWindow(argc, argv, line);
+        QString error;
+        if (const WindowEntry runWindow = loadWindow(error)) {
+            status = runWindow(argc, argv, line);
+        } else {
+            logLine(lcApp(), error);
+            print(stderr, "lumadoc-installer: error: " + error + '\n');
+            status = 1;
+        }
         break;
     }
     // The log file stays open: lines written while the process ends still belong in it.

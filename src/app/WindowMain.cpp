@@ -1,0 +1,82 @@
+#include "app/AppDelegate.h"
+#include "app/CommandLine.h"
+#include "app/RunStart.h"
+#include "app/Screenshots.h"
+#include "base/Log.h"
+#include "base/PhaseClock.h"
+#include "flow/InstallFlow.h"
+#include "flow/SilentInstall.h"
+#include "i18n/MultiLanguageUtils.h"
+#include "i18n/TextKeys.h"
+#include "platform/InstanceLock.h"
+#include "platform/StopSignals.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QMessageBox>
+#include <QTemporaryDir>
+
+namespace {
+
+int runScreenshots(int argc, char** argv, const CommandLine& line) {
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) {
+        RunStart::print(stderr, "lumadoc-installer: error: no temporary folder for --screenshot\n");
+        return 1;
+    }
+    Screenshots::isolate(scratch.path());
+    // Drawn off screen, the same on every desktop.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (line.scale != 1)
+        qputenv("QT_SCALE_FACTOR", QByteArray::number(line.scale));
+    QApplication app(argc, argv);
+    const qsizetype expected = Screenshots::stills().size() * Screenshots::languages().size();
+    const int written = Screenshots::writeAll(line.screenshotDir);
+    AppDelegate::applicationWillTerminate();
+    return written == expected ? 0 : 1;
+}
+
+int runWindow(int argc, char** argv, const CommandLine& line) {
+    QApplication app(argc, argv);
+    // The desktop entry's name ties the window to its icon and launcher.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.lumadoc.Installer"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/AppIcon.svg")));
+    InstanceLock lock;
+    const RunStart::TakeOver taken = RunStart::takeOver(lock);
+    if (taken == RunStart::TakeOver::AnotherRuns) {
+        MultiLanguageUtils::useLanguage(MultiLanguageUtils::getCurrentLanguage());
+        QMessageBox::warning(nullptr, MultiLanguageUtils::text(TextKey::windowTitle),
+                             MultiLanguageUtils::text(TextKey::anotherInstaller));
+        return SilentInstall::AnotherInstaller;
+    }
+    RunStart::checkTelemetry(line.verbose);
+    StopSignals stopSignals;
+    int status = 0;
+    {
+        AppDelegate::Options options;
+        options.autostart = line.autostart;
+        AppDelegate delegate(options);
+        // Like a close without questions, except on the success path.
+        QObject::connect(&stopSignals, &StopSignals::received, &delegate, [&delegate](int signal) {
+            if (InstallFlow* flow = delegate.flow(); flow && !flow->stop())
+                return;
+            logLine(lcApp(), QStringLiteral("stopped by signal %1").arg(signal));
+            QApplication::exit(StopSignals::exitStatus(signal));
+        });
+        delegate.applicationDidFinishLaunching();
+        status = QApplication::exec();
+    }
+    if (taken == RunStart::TakeOver::Done)
+        RunStart::settleOwnRun();
+    PhaseClock::mark("exit");
+    return status;
+}
+
+} // namespace
+
+extern "C" int lumadocRunWindow(int argc, char** argv, const CommandLine& line) {
+    return line.mode == CommandLine::Mode::Screenshots ? runScreenshots(argc, argv, line)
+                                                       : runWindow(argc, argv, line);
+}
