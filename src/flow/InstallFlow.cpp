@@ -28,7 +28,7 @@ InstallFlow::InstallFlow(Host host, Options options)
     m_animationTimer.setInterval(m_options.animationInterval);
     connect(&m_animationTimer, &QTimer::timeout, this, &InstallFlow::animationTick);
 
-    const OS_TYPE arch = Installer::checkOSArch();
+    const OS_TYPE arch = Installer::knownOSArch();
     downloadUrl =
         Config::get().downloadBaseUrl +
         (arch == OS_TYPE::arm ? "/mac/dl/lumadoc_arm64.dmg" : "/mac/dl/lumadoc_x86_64.dmg");
