@@ -113,11 +113,11 @@ function(lumadoc_install_program target component)
 endfunction()
 
 lumadoc_install_program(lumadoc-installer installer)
-# The window's module, where the installer looks for it (../lib/lumadoc-installer).
+# The window's module, where the installer looks for it (../${LUMADOC_MODULE_DIR}).
 install(TARGETS lumadoc-installer-window
-  LIBRARY DESTINATION lib/lumadoc-installer COMPONENT installer
+  LIBRARY DESTINATION ${LUMADOC_MODULE_DIR} COMPONENT installer
   PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
-lumadoc_strip_installed(lib/lumadoc-installer/lumadoc-installer-window.so installer)
+lumadoc_strip_installed(${LUMADOC_MODULE_DIR}/lumadoc-installer-window.so installer)
 lumadoc_install_program(lumadoc-devserver devtools)
 lumadoc_install_program(lumadoc-fakeproduct devtools)
 

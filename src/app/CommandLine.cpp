@@ -21,7 +21,7 @@ constexpr char kEpilog[] = R"(
 Exit statuses:
   0  Lumadoc was installed and started (--screenshot: every picture was written)
   1  --screenshot could not write every picture, or the window's module
-     (../lib/lumadoc-installer) is missing: reinstall the installer
+     (../lib/<multiarch>/lumadoc-installer) is missing: reinstall the installer
   2  bad command line or configuration (for example an unreadable download address)
   3  Lumadoc is running; quit it and run the installer again
   4  the download failed (after one automatic retry)

@@ -26,12 +26,12 @@ else()
   add_library(lumadoc-installer-window MODULE ${CMAKE_CURRENT_LIST_DIR}/WindowMain.cpp)
   target_link_libraries(lumadoc-installer-window PRIVATE lumadoc_window)
   set_target_properties(lumadoc-installer-window PROPERTIES PREFIX ""
-    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib/lumadoc-installer)
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/${LUMADOC_MODULE_DIR})
   target_link_libraries(lumadoc-installer PRIVATE
     "$<LINK_LIBRARY:WHOLE_ARCHIVE,lumadoc_core>" ${CMAKE_DL_LIBS})
   set_target_properties(lumadoc-installer PROPERTIES ENABLE_EXPORTS ON)
   target_compile_definitions(lumadoc-installer PRIVATE
-    LUMADOC_WINDOW_MODULE="../lib/lumadoc-installer/lumadoc-installer-window.so")
+    LUMADOC_WINDOW_MODULE="../${LUMADOC_MODULE_DIR}/lumadoc-installer-window.so")
   add_dependencies(lumadoc-installer lumadoc-installer-window)
   set(_window_target lumadoc-installer-window)
 endif()
