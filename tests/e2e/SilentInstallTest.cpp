@@ -78,6 +78,7 @@ TEST(SilentInstall, InstallsLaunchesTheProductAndReportsEveryStep) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        QDir(sandbox::dataDir() + "/Lumadoc").removeRecursively();
         InstallScenario scenario;
         ASSERT_TRUE(scenario.serveProduct("3.2.1"));
         QProcessEnvironment env = scenario.environment();
