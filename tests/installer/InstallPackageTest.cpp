@@ -58,35 +58,26 @@ QStringList treeListing(const QString& root) {
 }
 
 // The bundle in the real image, as its maker describes it.
+// clang-format off
 const QStringList kRealImageTree = {
-    "Contents d 755",
-    "Contents/Frameworks d 755",
-    "Contents/Frameworks/Core.framework d 755",
+    "Contents d 755", "Contents/Frameworks d 755", "Contents/Frameworks/Core.framework d 755",
     "Contents/Frameworks/Core.framework/Core l Versions/Current/Core",
     "Contents/Frameworks/Core.framework/Versions d 755",
     "Contents/Frameworks/Core.framework/Versions/A d 755",
     "Contents/Frameworks/Core.framework/Versions/A/Core f 644 "
     "0068a31884eb221e6f69560c4755ba508c8578566ba4ca5c870087e3be8dc31f",
-    "Contents/Frameworks/Core.framework/Versions/Current l A",
-    "Contents/Helpers d 755",
-    "Contents/Helpers/lmhelper.app d 755",
-    "Contents/Helpers/lmhelper.app/Contents d 755",
+    "Contents/Frameworks/Core.framework/Versions/Current l A", "Contents/Helpers d 755",
+    "Contents/Helpers/lmhelper.app d 755", "Contents/Helpers/lmhelper.app/Contents d 755",
     "Contents/Helpers/lmhelper.app/Contents/MacOS d 755",
-    "Contents/Helpers/lmhelper.app/Contents/MacOS/lmhelper f 755",
-    "Contents/Info.plist f 644",
-    "Contents/MacOS d 755",
-    "Contents/MacOS/docconverter f 755",
-    "Contents/MacOS/doccore f 755",
-    "Contents/MacOS/docreader f 755",
-    "Contents/MacOS/lmconvert f 755",
-    "Contents/MacOS/lmguard f 755",
-    "Contents/MacOS/memberui f 755",
-    "Contents/MacOS_SymLink l MacOS",
-    "Contents/PkgInfo f 644",
-    "Contents/Resources d 755",
+    "Contents/Helpers/lmhelper.app/Contents/MacOS/lmhelper f 755", "Contents/Info.plist f 644",
+    "Contents/MacOS d 755", "Contents/MacOS/docconverter f 755", "Contents/MacOS/doccore f 755",
+    "Contents/MacOS/docreader f 755", "Contents/MacOS/lmconvert f 755",
+    "Contents/MacOS/lmguard f 755", "Contents/MacOS/memberui f 755",
+    "Contents/MacOS_SymLink l MacOS", "Contents/PkgInfo f 644", "Contents/Resources d 755",
     "Contents/Resources/payload.bin f 644 "
     "cb01ff5c8f50371270ba3e8db1c1f555101a9c52aa6d5a941ba9474377512f59",
 };
+// clang-format on
 
 // Fails the move that sets the installed application aside, or the one that
 // puts the new one in place together with the one that would put the old back.
