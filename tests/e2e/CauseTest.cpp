@@ -2,53 +2,20 @@
 // download never splices two files, an extraction never fills the disk, and
 // each failure's line names its cause.
 #include "flow/SilentInstall.h"
-#include "install/ProductPaths.h"
-#include "platform/LinuxCommands.h"
-#include "support/Files.h"
 #include "support/InstallScenario.h"
 #include "support/Leftovers.h"
 #include "support/LinuxTools.h"
-#include "support/Sandbox.h"
+#include "support/ProgramRun.h"
 #include "support/TreeSnapshot.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QTest>
 #include <cstdio>
-#include <functional>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <sys/resource.h>
 
 namespace {
-
-struct InstallerRun {
-    int status = -1;
-    QString err;
-    QString log; // this run's part of the log file
-};
-
-InstallerRun runSilent(const QProcessEnvironment& env, const std::function<void()>& inChild = {},
-                       const std::function<void(const QProcess&)>& whileRunning = {}) {
-    QProcess installer;
-    installer.setProcessEnvironment(env);
-    if (inChild)
-        installer.setChildProcessModifier(inChild);
-    installer.start(LUMADOC_INSTALLER_EXE, {"--silent"});
-    InstallerRun run;
-    if (!installer.waitForStarted())
-        return run;
-    while (!installer.waitForFinished(50))
-        if (whileRunning)
-            whileRunning(installer);
-    run.status = installer.exitStatus() == QProcess::NormalExit ? installer.exitCode() : -1;
-    run.err = QString::fromUtf8(installer.readAllStandardError());
-    const QString log =
-        QString::fromUtf8(readFile(sandbox::home() + "/.local/state/lumadoc/installer.log"));
-    run.log = log.mid(log.lastIndexOf("=== "));
-    return run;
-}
 
 // A gzip stream named Lumadoc.app that expands to `bytes` zeros while its
 // trailer, which 7-Zip lists, says 1 MiB.
@@ -69,18 +36,23 @@ QByteArray gzipBomb(qint64 bytes) {
 
 } // namespace
 
-TEST(Cause, AResumedDownloadNeverSplicesTwoFiles) {
+TEST(Cause, AResumedDownloadContinuesOnlyTheSameFile) {
     SKIP_WITHOUT_LINUX_TOOLS();
     struct Case {
-        const char* rangeReply;
-        bool replaced; // the file on the server changes between the two requests
+        const char* rangeReply;  // nullptr: the server keeps to the range asked for
+        bool replaced;           // the file on the server changes between the two requests
+        const char* noTelemetry; // a variable set to 1 that turns telemetry off, or nullptr
     };
     for (const Case& c :
-         {Case{"ignore-if-range", true}, Case{"no-validator", false}, Case{"wrong-start", false}}) {
-        SCOPED_TRACE(c.rangeReply);
-        QDir(sandbox::applicationsDir() + "/Lumadoc.app").removeRecursively();
-        InstallScenario scenario(
-            {"--fail-first", "1", "--drop-after", "1500000", "--range-reply", c.rangeReply});
+         {Case{nullptr, false, "DO_NOT_TRACK"},
+          Case{"ignore-if-range", true, "LUMADOC_NO_TELEMETRY"},
+          Case{"no-validator", false, nullptr}, Case{"wrong-start", false, nullptr}}) {
+        SCOPED_TRACE(c.rangeReply ? c.rangeReply : "resumed");
+        QDir(installedApp()).removeRecursively();
+        QStringList options = {"--fail-first", "1", "--drop-after", "1500000"};
+        if (c.rangeReply)
+            options << "--range-reply" << c.rangeReply;
+        InstallScenario scenario(options);
         const QString dir = scenario.server().packageDir();
         const QString held = sandbox::root() + "/held";
         QDir(held).removeRecursively();
@@ -91,7 +63,7 @@ TEST(Cause, AResumedDownloadNeverSplicesTwoFiles) {
         ASSERT_TRUE(scenario.serveProduct("3.2.1", 3 * 1024 * 1024));
 
         bool swapped = !c.replaced;
-        const InstallerRun run = runSilent(scenario.environment(), {}, [&](const QProcess&) {
+        const auto swapBeforeTheRetry = [&](QProcess&, const QString&) {
             if (swapped || scenario.server().packageRequests().isEmpty())
                 return;
             // Between the cut and the retry, two seconds later.
@@ -99,14 +71,30 @@ TEST(Cause, AResumedDownloadNeverSplicesTwoFiles) {
                 std::rename(QFile::encodeName(held + image).constData(),
                             QFile::encodeName(dir + image).constData());
             swapped = true;
-        });
+        };
+        QProcessEnvironment env = scenario.environment();
+        if (c.noTelemetry)
+            env.insert(c.noTelemetry, "1");
+        const ProgramRun run = runInstaller(env, {"--silent"}, {{}, swapBeforeTheRetry});
         ASSERT_EQ(run.status, SilentInstall::Installed) << run.err.toStdString();
-        EXPECT_TRUE(run.log.contains("starting again from zero")) << run.log.toStdString();
-        EXPECT_EQ(snapshotTree(sandbox::applicationsDir() + "/Lumadoc.app"),
+        stopProduct();
+        if (c.noTelemetry) {
+            EXPECT_TRUE(scenario.telemetryOff(run, QString(c.noTelemetry) + "=1"));
+        }
+        // The installed tree is the product's, byte for byte.
+        EXPECT_EQ(snapshotTree(installedApp()),
                   snapshotTree(scenario.servedApp(c.replaced ? "3.3.0" : "3.2.1")));
         const QList<QJsonObject> requests = scenario.server().packageRequests();
-        ASSERT_FALSE(requests.isEmpty());
-        EXPECT_EQ(requests.last()["range"].toString(), "");
+        ASSERT_GE(requests.size(), 2);
+        if (c.rangeReply) {
+            EXPECT_TRUE(run.log.contains("starting again from zero")) << run.log.toStdString();
+            EXPECT_EQ(requests.last()["range"].toString(), "");
+            continue;
+        }
+        // The retry asks for the rest: from the first byte the cut kept from it.
+        EXPECT_TRUE(run.log.contains("Resuming download at byte")) << run.log.toStdString();
+        EXPECT_EQ(requests.last()["range"].toString(),
+                  QString("bytes=%1-").arg(requests.first()["sent"].toInteger()));
     }
 }
 
@@ -121,7 +109,8 @@ TEST(Cause, EachFailureNamesItsCause) {
         std::function<void(InstallScenario&, QProcessEnvironment&)> setUp;
         std::function<void()> inChild;
         int status;
-        QString cause; // a pattern on standard error
+        QString cause;            // a pattern on standard error
+        QStringList reports = {}; // sent once each, with no result 1
     };
     const QList<Case> cases = {
         {"an empty package",
@@ -138,6 +127,13 @@ TEST(Cause, EachFailureNamesItsCause) {
          {},
          SilentInstall::InstallFailed,
          "the download is not a disk image: it starts with `<!DOCTYPE html`;"},
+        {"bytes that are no image",
+         {},
+         [](InstallScenario& s, QProcessEnvironment&) { s.serveRaw(QByteArray(2 << 20, '\x5a')); },
+         {},
+         SilentInstall::InstallFailed,
+         "the installation failed",
+         {"result 25", "installFail"}},
         {"a disk bomb",
          {},
          [](InstallScenario& s, QProcessEnvironment&) { s.serveRaw(gzipBomb(512 << 20)); },
@@ -175,28 +171,19 @@ TEST(Cause, EachFailureNamesItsCause) {
         const auto before = snapshotTree(previous);
         QProcessEnvironment env = scenario.environment();
         c.setUp(scenario, env);
-        const InstallerRun run = runSilent(env, c.inChild);
+        const ProgramRun run = runInstaller(env, {"--silent"}, {c.inChild, {}});
         EXPECT_EQ(run.status, c.status) << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(QRegularExpression(c.cause))) << run.err.toStdString();
         EXPECT_EQ(snapshotTree(previous), before);
         EXPECT_EQ(leftovers().join(", ").toStdString(), "");
+        if (c.reports.isEmpty())
+            continue;
+        ASSERT_TRUE(scenario.server().waitForTelemetry(8, 10000));
+        const QStringList got = scenario.labels();
+        for (const QString& label : c.reports)
+            EXPECT_EQ(got.count(label), 1) << label.toStdString();
+        EXPECT_EQ(got.count("result 1"), 0);
     }
     if (smallDisk)
         unmountTmpfs(smallTmp);
-}
-
-TEST(Cause, AnotherInstallersProbeIsNotTheProduct) {
-    SKIP_WITHOUT_LINUX_TOOLS();
-    InstallScenario scenario;
-    ASSERT_TRUE(scenario.serveProduct());
-    // Another installer looking for the product at this very moment.
-    const QString probe =
-        LinuxCommands().findRunning(ProductPaths(sandbox::applicationsDir()).userPrograms());
-    QProcess other;
-    other.start("/bin/sh", {"-c", probe + "; sleep 60"});
-    ASSERT_TRUE(other.waitForStarted());
-    const InstallerRun run = runSilent(scenario.environment());
-    other.kill();
-    other.waitForFinished();
-    EXPECT_EQ(run.status, SilentInstall::Installed) << run.err.toStdString();
 }

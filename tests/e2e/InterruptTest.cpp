@@ -5,6 +5,7 @@
 #include "support/InstallScenario.h"
 #include "support/Leftovers.h"
 #include "support/LinuxTools.h"
+#include "support/ProgramRun.h"
 #include "support/Sandbox.h"
 #include "support/TreeSnapshot.h"
 
@@ -19,10 +20,6 @@
 #include <iostream>
 
 namespace {
-
-QString app() {
-    return sandbox::applicationsDir() + "/Lumadoc.app";
-}
 
 // Every process below pid (as /proc/<pid>/stat links them), zombies aside.
 QList<qint64> descendants(qint64 pid) {
@@ -115,10 +112,10 @@ TEST(Interrupt, ASignalEndsTheRunCleanlyWhateverItIsDoing) {
 
     for (const Moment& m : moments) {
         SCOPED_TRACE(m.name);
-        QProcess::execute("pkill", {"-KILL", "-f", sandbox::applicationsDir() + "/"});
-        QDir(app()).removeRecursively();
+        stopProduct();
+        QDir(installedApp()).removeRecursively();
         scenario.installPrevious("1.0.0");
-        const auto before = snapshotTree(app());
+        const auto before = snapshotTree(installedApp());
 
         QProcess installer;
         installer.setProcessEnvironment(scenario.environment());
@@ -153,7 +150,7 @@ TEST(Interrupt, ASignalEndsTheRunCleanlyWhateverItIsDoing) {
             EXPECT_TRUE(err.endsWith(m.line)) << err.toStdString();
         }
         if (m.status != 0) {
-            EXPECT_EQ(snapshotTree(app()), before);
+            EXPECT_EQ(snapshotTree(installedApp()), before);
         }
         // No tool of the run outlives it, and nothing it made stays.
         QThread::msleep(200);
@@ -163,7 +160,7 @@ TEST(Interrupt, ASignalEndsTheRunCleanlyWhateverItIsDoing) {
                 << "process " << child << " outlived the installer";
         EXPECT_EQ(leftovers().join(", ").toStdString(), "");
     }
-    QProcess::execute("pkill", {"-KILL", "-f", sandbox::applicationsDir() + "/"});
+    stopProduct();
     if (ownFileSystem)
         unmountTmpfs(sandbox::applicationsDir());
 }

@@ -19,10 +19,8 @@
 
 namespace {
 
-const QString kInstaller = QStringLiteral(LUMADOC_INSTALLER_EXE);
-
 QString app() {
-    return sandbox::applicationsDir() + "/Lumadoc.app";
+    return installedApp();
 }
 QString settingsFolder() {
     return sandbox::dataDir() + "/Lumadoc";
@@ -33,12 +31,8 @@ QString journal() {
 QString newRunId() {
     return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
 }
-QString lastRun(const QString& logPath) {
-    const QString text = QString::fromUtf8(readFile(logPath));
-    return text.mid(text.lastIndexOf("=== "));
-}
 QString defaultLog() {
-    return sandbox::home() + "/.local/state/lumadoc/installer.log";
+    return installerLogPath();
 }
 
 // A document of the user's: a few MiB of lines, none of them a log's.
@@ -62,7 +56,7 @@ std::string userEntries() {
 
 // Puts the previous application back as it was and clears the settings folder.
 void resetTo(InstallScenario& scenario, const QMap<QString, QString>& oldTree) {
-    QProcess::execute("pkill", {"-KILL", "-f", sandbox::applicationsDir() + "/"});
+    stopProduct();
     if (snapshotTree(app()) != oldTree) {
         QDir(app()).removeRecursively();
         scenario.installPrevious("1.0.0");
@@ -127,25 +121,31 @@ TEST(UserFiles, NoJournalOrLockStopsBeforeTheApplicationAndFullSettingsKeepTheir
         if (disk)
             fillUp(c.mountAt);
         c.plant();
-        const ProgramRun run = runProgram(kInstaller, {"--silent"}, scenario.environment());
+        const ProgramRun run = runInstaller(scenario.environment());
         EXPECT_EQ(run.status, c.status) << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(c.says)) << run.err.toStdString();
         EXPECT_EQ(snapshotTree(app()), c.status == SilentInstall::Installed ? newTree : oldTree);
         EXPECT_EQ(readFile(ini), userSettings);
         EXPECT_FALSE(QFileInfo::exists(elsewhere));
         if (c.status == SilentInstall::Installed) {
-            EXPECT_TRUE(lastRun(defaultLog()).contains(c.says));
+            EXPECT_TRUE(run.log.contains(c.says));
         }
     }
     resetTo(scenario, oldTree);
 }
 
-TEST(UserFiles, PlantedLinksAndDocumentsAreNeverWrittenThrough) {
+TEST(UserFiles, PlantedLinksDocumentsAndCredentialsAreNeverWrittenThrough) {
     SKIP_WITHOUT_LINUX_TOOLS();
     InstallScenario scenario;
     ASSERT_TRUE(scenario.serveProduct("3.2.1"));
     const QString thesis = writeFile(sandbox::home() + "/thesis.txt", document());
     const QString tmp = sandbox::tempDir();
+    // Credentials in the addresses never reach the log or the terminal.
+    const QString control = scenario.resourceDir() + "/qctrl.dat";
+    writeFile(control, readFile(control).replace("://", "://lumadoc:s3cr3t-pw@"));
+    QProcessEnvironment env = scenario.environment();
+    env.insert("LUMADOC_DOWNLOAD_BASE_URL",
+               QString(scenario.server().baseUrl()).replace("://", "://lumadoc:s3cr3t-pw@"));
     struct Case {
         const char* name;
         std::function<void()> plant;
@@ -171,7 +171,7 @@ TEST(UserFiles, PlantedLinksAndDocumentsAreNeverWrittenThrough) {
         SCOPED_TRACE(c.name);
         c.plant();
         const ProgramRun run =
-            runProgram(kInstaller, QStringList{"--silent"} + c.arguments, scenario.environment());
+            runInstaller(env, QStringList{"--silent", "--verbose"} + c.arguments);
         EXPECT_EQ(run.status, SilentInstall::Installed) << run.err.toStdString();
         EXPECT_EQ(readFile(thesis), document());
         for (const QString& link : links) {
@@ -180,7 +180,10 @@ TEST(UserFiles, PlantedLinksAndDocumentsAreNeverWrittenThrough) {
                 << link.toStdString() << " -> " << info.symLinkTarget().toStdString();
             QFile::remove(link);
         }
-        QProcess::execute("pkill", {"-KILL", "-f", sandbox::applicationsDir() + "/"});
+        for (const QString& text : {run.log, run.err, run.out})
+            EXPECT_FALSE(text.contains("s3cr3t-pw")) << text.toStdString();
+        EXPECT_TRUE(run.err.contains("http://***@127.0.0.1:")) << run.err.toStdString();
+        stopProduct();
     }
 }
 
@@ -247,7 +250,7 @@ TEST(UserFiles, AJournalLeadsOnlyToWhatItsRunMadeAndADamagedOneStrandsNothing) {
         const QByteArray bytes = c.plant();
         ASSERT_FALSE(writeFile(journal(), bytes).isEmpty());
         const std::string homeBefore = userEntries();
-        const ProgramRun run = runProgram(kInstaller, {"--silent"}, down);
+        const ProgramRun run = runInstaller(down);
         EXPECT_EQ(run.status, SilentInstall::DownloadFailed) << run.err.toStdString();
         EXPECT_EQ(snapshotTree(documents), userDocuments);
         EXPECT_TRUE(QFileInfo(sandbox::home() + '/' + planted).isSymLink() ||
@@ -281,7 +284,7 @@ TEST(UserFiles, ABackupThatCannotBeRemovedKeepsItsRunInTheJournal) {
     const QString locked = writeFile(app() + "/Contents/Resources/locked", "x");
     if (!setImmutable(locked, true))
         GTEST_SKIP() << "cannot make a file immutable here";
-    const ProgramRun run = runProgram(kInstaller, {"--silent"}, scenario.environment());
+    const ProgramRun run = runInstaller(scenario.environment());
     EXPECT_EQ(run.status, SilentInstall::Installed) << run.err.toStdString();
     EXPECT_EQ(snapshotTree(app()), snapshotTree(scenario.servedApp()));
     const QStringList staging = QDir(sandbox::home()).entryList({"*-*-*-*-*"}, QDir::Dirs);
@@ -294,29 +297,11 @@ TEST(UserFiles, ABackupThatCannotBeRemovedKeepsItsRunInTheJournal) {
     // Still there at the next start; gone, with its run, once it can go.
     QProcessEnvironment down = scenario.environment();
     down.insert("LUMADOC_DOWNLOAD_BASE_URL", "http://127.0.0.1:9");
-    EXPECT_TRUE(runProgram(kInstaller, {"--silent"}, down).err.contains("could not remove"));
+    EXPECT_TRUE(runInstaller(down).err.contains("could not remove"));
     EXPECT_TRUE(QFileInfo::exists(journal()));
     setImmutable(backup + "/Contents/Resources/locked", false);
-    EXPECT_FALSE(runProgram(kInstaller, {"--silent"}, down).err.contains("could not remove"));
+    EXPECT_FALSE(runInstaller(down).err.contains("could not remove"));
     EXPECT_FALSE(QFileInfo::exists(sandbox::home() + '/' + staging[0]));
     EXPECT_FALSE(QFileInfo::exists(journal()));
-    QProcess::execute("pkill", {"-KILL", "-f", sandbox::applicationsDir() + "/"});
-}
-
-TEST(UserFiles, CredentialsInAddressesNeverReachTheLog) {
-    SKIP_WITHOUT_LINUX_TOOLS();
-    InstallScenario scenario;
-    ASSERT_TRUE(scenario.serveProduct());
-    const QString control = scenario.resourceDir() + "/qctrl.dat";
-    writeFile(control, readFile(control).replace("://", "://lumadoc:s3cr3t-pw@"));
-    QProcessEnvironment env = scenario.environment();
-    env.insert("LUMADOC_DOWNLOAD_BASE_URL",
-               QString(scenario.server().baseUrl()).replace("://", "://lumadoc:s3cr3t-pw@"));
-    const ProgramRun run = runProgram(kInstaller, {"--silent", "--verbose"}, env);
-    EXPECT_EQ(run.status, SilentInstall::Installed) << run.err.toStdString();
-    const QString log = lastRun(defaultLog());
-    EXPECT_TRUE(log.contains("http://***@127.0.0.1:")) << log.toStdString();
-    for (const QString& text : {log, run.err, run.out})
-        EXPECT_FALSE(text.contains("s3cr3t-pw")) << text.toStdString();
-    QProcess::execute("pkill", {"-KILL", "-f", sandbox::applicationsDir() + "/"});
+    stopProduct();
 }

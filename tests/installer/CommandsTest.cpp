@@ -4,6 +4,7 @@
 #include "install/ProcessRunner.h"
 #include "platform/LinuxCommands.h"
 #include "platform/MacCommands.h"
+#include "support/Files.h"
 #include "support/LogCapture.h"
 
 #include <QFile>
@@ -22,11 +23,8 @@ class FakeTool {
 public:
     FakeTool(const QString& name, const QString& body)
         : m_oldPath(qgetenv("PATH")) {
-        QFile script(m_dir.path() + '/' + name);
-        script.open(QIODevice::WriteOnly);
-        script.write(("#!/bin/sh\n" + body + "\n").toUtf8());
-        script.close();
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(writeFile(m_dir.path() + '/' + name, ("#!/bin/sh\n" + body).toUtf8()),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("PATH", QFile::encodeName(m_dir.path()) + ':' + m_oldPath);
     }
     ~FakeTool() { qputenv("PATH", m_oldPath); }

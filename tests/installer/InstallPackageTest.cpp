@@ -58,35 +58,26 @@ QStringList treeListing(const QString& root) {
 }
 
 // The bundle in the real image, as its maker describes it.
+// clang-format off
 const QStringList kRealImageTree = {
-    "Contents d 755",
-    "Contents/Frameworks d 755",
-    "Contents/Frameworks/Core.framework d 755",
+    "Contents d 755", "Contents/Frameworks d 755", "Contents/Frameworks/Core.framework d 755",
     "Contents/Frameworks/Core.framework/Core l Versions/Current/Core",
     "Contents/Frameworks/Core.framework/Versions d 755",
     "Contents/Frameworks/Core.framework/Versions/A d 755",
     "Contents/Frameworks/Core.framework/Versions/A/Core f 644 "
     "0068a31884eb221e6f69560c4755ba508c8578566ba4ca5c870087e3be8dc31f",
-    "Contents/Frameworks/Core.framework/Versions/Current l A",
-    "Contents/Helpers d 755",
-    "Contents/Helpers/lmhelper.app d 755",
-    "Contents/Helpers/lmhelper.app/Contents d 755",
+    "Contents/Frameworks/Core.framework/Versions/Current l A", "Contents/Helpers d 755",
+    "Contents/Helpers/lmhelper.app d 755", "Contents/Helpers/lmhelper.app/Contents d 755",
     "Contents/Helpers/lmhelper.app/Contents/MacOS d 755",
-    "Contents/Helpers/lmhelper.app/Contents/MacOS/lmhelper f 755",
-    "Contents/Info.plist f 644",
-    "Contents/MacOS d 755",
-    "Contents/MacOS/docconverter f 755",
-    "Contents/MacOS/doccore f 755",
-    "Contents/MacOS/docreader f 755",
-    "Contents/MacOS/lmconvert f 755",
-    "Contents/MacOS/lmguard f 755",
-    "Contents/MacOS/memberui f 755",
-    "Contents/MacOS_SymLink l MacOS",
-    "Contents/PkgInfo f 644",
-    "Contents/Resources d 755",
+    "Contents/Helpers/lmhelper.app/Contents/MacOS/lmhelper f 755", "Contents/Info.plist f 644",
+    "Contents/MacOS d 755", "Contents/MacOS/docconverter f 755", "Contents/MacOS/doccore f 755",
+    "Contents/MacOS/docreader f 755", "Contents/MacOS/lmconvert f 755",
+    "Contents/MacOS/lmguard f 755", "Contents/MacOS/memberui f 755",
+    "Contents/MacOS_SymLink l MacOS", "Contents/PkgInfo f 644", "Contents/Resources d 755",
     "Contents/Resources/payload.bin f 644 "
     "cb01ff5c8f50371270ba3e8db1c1f555101a9c52aa6d5a941ba9474377512f59",
 };
+// clang-format on
 
 // Fails the move that sets the installed application aside, or the one that
 // puts the new one in place together with the one that would put the old back.
@@ -146,7 +137,7 @@ TEST(InstallPackage, RealHfsImagesInstallTheBundleUnderTheirVolumeFolder) {
     EXPECT_TRUE(folders.homeEntries().isEmpty());
 }
 
-TEST(InstallPackage, ImagesWithoutAUsableBundleLeaveTheApplicationAlone) {
+TEST(InstallPackage, BadImagesFailAndLeaveTheApplicationAlone) {
     SKIP_WITHOUT_LINUX_TOOLS();
     TestFolders folders;
     const ProductPaths paths(folders.apps());
@@ -161,37 +152,54 @@ TEST(InstallPackage, ImagesWithoutAUsableBundleLeaveTheApplicationAlone) {
         return FakeProduct::makeDiskImage(src, path) ? path : QString();
     };
     const QString macos = "/Lumadoc.app/Contents/MacOS/";
-    const QStringList images = {
-        image("file", [](const QString& src) { writeFile(src + "/Lumadoc.app", "#!/bin/sh\n"); }),
-        image("link",
-              [&](const QString& src) {
-                  FakeProduct::write(src + "/real", productOptions("2.0"));
-                  QFile::link("real/Lumadoc.app", src + "/Lumadoc.app");
-              }),
-        image("no-program",
-              [&](const QString& src) {
-                  FakeProduct::write(src, productOptions("2.0"));
-                  QFile::remove(src + macos + "docreader");
-              }),
-        image("not-executable",
-              [&](const QString& src) {
-                  FakeProduct::write(src, productOptions("2.0"));
-                  QFile::setPermissions(src + macos + "docreader", QFile::ReadOwner);
-              }),
-        image("no-plist",
-              [&](const QString& src) {
-                  FakeProduct::write(src, productOptions("2.0"));
-                  QFile::remove(src + "/Lumadoc.app/Contents/Info.plist");
-              }),
+    const QByteArray good = readFile(makeProductImage(folders.root(), "2.0"));
+    ASSERT_FALSE(good.isEmpty());
+    const QString unusable = "the disk image holds no usable";
+    const std::pair<QString, QString> images[] = {
+        {image("file", [](const QString& src) { writeFile(src + "/Lumadoc.app", "#!/bin/sh\n"); }),
+         unusable},
+        {image("link",
+               [&](const QString& src) {
+                   FakeProduct::write(src + "/real", productOptions("2.0"));
+                   QFile::link("real/Lumadoc.app", src + "/Lumadoc.app");
+               }),
+         unusable},
+        {image("no-program",
+               [&](const QString& src) {
+                   FakeProduct::write(src, productOptions("2.0"));
+                   QFile::remove(src + macos + "docreader");
+               }),
+         unusable},
+        {image("not-executable",
+               [&](const QString& src) {
+                   FakeProduct::write(src, productOptions("2.0"));
+                   QFile::setPermissions(src + macos + "docreader", QFile::ReadOwner);
+               }),
+         unusable},
+        {image("no-plist",
+               [&](const QString& src) {
+                   FakeProduct::write(src, productOptions("2.0"));
+                   QFile::remove(src + "/Lumadoc.app/Contents/Info.plist");
+               }),
+         unusable},
+        {image("no-app",
+               [](const QString& src) { QDir().mkpath(src + "/Something.app/Contents"); }),
+         {}},
+        // The download broke off half way; an error page saved by the downloader; none.
+        {writeFile(folders.root() + "/truncated.dmg", good.left(good.size() / 2)), {}},
+        {writeFile(folders.root() + "/page.dmg", "<html><body>502 Bad Gateway</body></html>\n"),
+         {}},
+        {folders.root() + "/missing.dmg", {}},
     };
-    for (const QString& path : images) {
+    for (const auto& [path, reason] : images) {
+        SCOPED_TRACE(path.toStdString());
         ASSERT_FALSE(path.isEmpty());
         Installer installer(path, paths);
-        EXPECT_FALSE(installer.installPackage()) << path.toStdString();
-        EXPECT_TRUE(installer.failureReason().startsWith("the disk image holds no usable"))
+        EXPECT_FALSE(installer.installPackage());
+        EXPECT_TRUE(installer.failureReason().startsWith(reason))
             << installer.failureReason().toStdString();
-        EXPECT_EQ(snapshotTree(paths.app()), before) << path.toStdString();
-        EXPECT_TRUE(folders.homeEntries().isEmpty()) << path.toStdString();
+        EXPECT_EQ(snapshotTree(paths.app()), before);
+        EXPECT_TRUE(folders.homeEntries().isEmpty());
     }
 }
 
@@ -231,34 +239,15 @@ TEST(InstallPackage, ApplicationsOnTheirOwnFileSystemSwapThereOrRefuseWithoutRoo
     EXPECT_TRUE(folders.homeEntries().isEmpty());
 }
 
-TEST(InstallPackage, BadImagesFailAndLeaveThePreviousApplicationUntouched) {
+TEST(InstallPackage, FailedMovesNeverMergeOrLoseThePreviousApplication) {
     SKIP_WITHOUT_LINUX_TOOLS();
     TestFolders folders;
     const ProductPaths paths(folders.apps());
     ASSERT_FALSE(FakeProduct::write(folders.apps(), productOptions("1.0")).isEmpty());
     const auto before = snapshotTree(paths.app());
 
-    // An image without Lumadoc.app.
-    QDir().mkpath(folders.root() + "/other/Something.app/Contents");
-    const QString noApp = folders.root() + "/noapp.dmg";
-    ASSERT_TRUE(FakeProduct::makeDiskImage(folders.root() + "/other", noApp));
-    // A truncated image (the download broke off half way).
-    const QByteArray good = readFile(makeProductImage(folders.root(), "2.0"));
-    ASSERT_FALSE(good.isEmpty());
-    const QString truncated =
-        writeFile(folders.root() + "/truncated.dmg", good.left(good.size() / 2));
-    // Not an image at all: an error page saved by the downloader.
-    const QString page =
-        writeFile(folders.root() + "/page.dmg", "<html><body>502 Bad Gateway</body></html>\n");
-
-    for (const QString& image : {noApp, truncated, page, folders.root() + "/missing.dmg"}) {
-        EXPECT_FALSE(Installer(image, paths).installPackage()) << image.toStdString();
-        EXPECT_EQ(snapshotTree(paths.app()), before) << image.toStdString();
-        EXPECT_TRUE(folders.homeEntries().isEmpty()) << image.toStdString();
-    }
-
     // The previous application cannot be set aside: it is never merged into.
-    const QString image = folders.root() + "/package.dmg";
+    const QString image = makeProductImage(folders.root(), "2.0");
     EXPECT_FALSE(Installer(image, paths, MoveFails(MoveFails::SetAside)).installPackage());
     EXPECT_EQ(snapshotTree(paths.app()), before);
     EXPECT_TRUE(folders.homeEntries().isEmpty()) << folders.homeEntries().join(' ').toStdString();
@@ -267,7 +256,7 @@ TEST(InstallPackage, BadImagesFailAndLeaveThePreviousApplicationUntouched) {
     // stays, the only copy, is named, and the next start puts it back.
     LogCapture log;
     const MoveFails putInPlaceAndBackFail(MoveFails::PutInPlaceAndBack);
-    Installer stuck(makeProductImage(folders.root(), "2.0"), paths, putInPlaceAndBackFail);
+    Installer stuck(image, paths, putInPlaceAndBackFail);
     EXPECT_FALSE(stuck.installPackage());
     EXPECT_FALSE(QFileInfo::exists(paths.app()));
     const QStringList staging = folders.homeEntries();

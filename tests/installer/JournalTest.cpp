@@ -98,3 +98,44 @@ TEST(InstallJournal, SettlingLeavesAWholeApplicationAndNothingElse) {
         QDir(temp).removeRecursively();
     }
 }
+
+TEST(InstallJournal, OnlyTheRunsOwnStagingFolderIsActedOn) {
+    const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    const struct {
+        const char* name;
+        QString run;    // as the journal names it
+        QString folder; // what that leads to, below the test's root
+        bool link;      // <home>/<id> is a link to the folder
+    } cases[] = {
+        {"another name", "Documents", "home/Documents", false},
+        {"a path up from home", "../" + id, id, false},
+        {"a path through the run's folder", id + "/../../victim", "victim", false},
+        {"a link in the run's place", id, "victim", true},
+        {"the run's own folder", id, "home/" + id, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestFolders f;
+        FakeProduct::write(f.apps(), productOptions("1.0"));
+        const auto app = snapshotTree(f.apps() + "/Lumadoc.app");
+        const QString folder = f.root() + '/' + c.folder;
+        FakeProduct::write(f.root() + "/old", productOptions("0.9"));
+        placeApp(f.root() + "/old", folder + "/Lumadoc.app.bak");
+        writeFile(folder + "/temp/keep.txt", "mine");
+        if (c.link)
+            QFile::link(folder, f.home() + '/' + id);
+        else
+            QDir().mkpath(f.home() + '/' + id);
+        const auto before = snapshotTree(folder);
+        const QJsonObject run{
+            {"run", c.run}, {"phase", "swapping"}, {"made", QJsonArray{"staging"}}};
+        writeFile(journalPath(f), QJsonDocument(QJsonObject{{"runs", QJsonArray{run}}}).toJson());
+
+        InstallJournal::settle(true);
+        EXPECT_EQ(snapshotTree(f.apps() + "/Lumadoc.app"), app);
+        if (c.folder == "home/" + id)
+            EXPECT_FALSE(QFileInfo::exists(folder));
+        else
+            EXPECT_EQ(snapshotTree(folder), before);
+    }
+}

@@ -6,10 +6,12 @@
 #include "reporting/Reporter.h"
 #include "reporting/SharedInstance.h"
 #include "support/Files.h"
+#include "support/ProgramRun.h"
 #include "support/Sandbox.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QProcess>
 #include <algorithm>
@@ -147,5 +149,18 @@ QString InstallScenario::label(const QJsonObject& report) {
             return ::testing::AssertionFailure()
                    << expected[i - 1].toStdString() << " after " << expected[i].toStdString();
     }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult InstallScenario::telemetryOff(const ProgramRun& run,
+                                                         const QString& reason) const {
+    // The exit waits for posts in flight: any post would be in by now.
+    if (const qsizetype posts = m_server->telemetry().size(); posts != 0)
+        return ::testing::AssertionFailure() << posts << " posts";
+    if (run.log.count("telemetry off") != 1 ||
+        !run.log.contains("telemetry off (" + reason + ")") || run.log.contains("[QvRekol]"))
+        return ::testing::AssertionFailure() << "log: " << run.log.toStdString();
+    if (QFileInfo::exists(sandbox::home() + "/Documents/rekol") || !run.err.isEmpty())
+        return ::testing::AssertionFailure() << "kept reports or said: " << run.err.toStdString();
     return ::testing::AssertionSuccess();
 }

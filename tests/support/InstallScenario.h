@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+struct ProgramRun;
+
 class InstallScenario {
 public:
     // Starts a devserver with `serverOptions`; telemetry goes to it unless
@@ -57,6 +59,10 @@ public:
     // order: the two reporters post on separate queues, so arrival order says little.
     static ::testing::AssertionResult inOrder(const QList<QJsonObject>& reports,
                                               const QStringList& expected);
+
+    // With telemetry turned off by `reason`: the run posted nothing, kept no
+    // report, said nothing of it on standard error, and its log says why once.
+    ::testing::AssertionResult telemetryOff(const ProgramRun& run, const QString& reason) const;
 
 private:
     std::unique_ptr<DevServer> m_server;
