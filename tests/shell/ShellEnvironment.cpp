@@ -81,8 +81,8 @@ bool waitForReportsInOrder(qsizetype from, const QList<Match>& expected, int tim
         if (before.time > after.time ||
             (before.time == after.time && before.table == after.table && at[i - 1] > at[i])) {
             ADD_FAILURE() << "report " << i << " of the expected order came before report " << i - 1
-                          << " (" << after.time.toStdString() << " < "
-                          << before.time.toStdString() << ")";
+                          << " (" << after.time.toStdString() << " < " << before.time.toStdString()
+                          << ")";
             return false;
         }
     }
