@@ -4,6 +4,7 @@
 #include "support/DevServer.h"
 #include "support/Files.h"
 #include "support/LogCapture.h"
+#include "support/LoopbackHttpServer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,7 +16,6 @@
 #include <QThread>
 #include <atomic>
 #include <gtest/gtest.h>
-#include <mutex>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -23,8 +23,7 @@ using namespace std::chrono_literals;
 namespace {
 
 struct Progress {
-    qint64 writtenMiB;
-    qint64 expectedMiB;
+    qint64 writtenMiB, expectedMiB;
     double secondsLeft;
 };
 
@@ -32,36 +31,28 @@ struct Progress {
 struct Outcome {
     std::vector<Progress> progress; // main thread only
     bool progressOffMain = false;
-    std::atomic<int> successes = 0;
-    std::atomic<int> failures = 0;
+    std::atomic<int> successes = 0, failures = 0;
     std::atomic<bool> outcomeOnMain = false;
-    std::mutex mutex;
-    QString path;
+    QString path; // written before `successes` counts it
 
     int total() const { return successes + failures; }
 };
 
-void watch(Downloader& downloader, Outcome& outcome) {
-    downloader.onProgress = [&outcome](qint64 written, qint64 expected, double left) {
-        outcome.progressOffMain |= QThread::currentThread() != qApp->thread();
-        outcome.progress.push_back({written, expected, left});
+void watch(Downloader& downloader, Outcome& out) {
+    const auto onMain = [] { return QThread::currentThread() == qApp->thread(); };
+    downloader.onProgress = [&out, onMain](qint64 written, qint64 expected, double left) {
+        out.progressOffMain |= !onMain();
+        out.progress.push_back({written, expected, left});
     };
-    downloader.onDownloadSuccess = [&outcome](const QString& path) {
-        outcome.outcomeOnMain = outcome.outcomeOnMain || QThread::currentThread() == qApp->thread();
-        std::lock_guard lock(outcome.mutex);
-        outcome.path = path;
-        ++outcome.successes;
+    downloader.onDownloadSuccess = [&out, onMain](const QString& path) {
+        out.outcomeOnMain = out.outcomeOnMain || onMain();
+        out.path = path;
+        ++out.successes;
     };
-    downloader.onDownloadFailed = [&outcome] {
-        outcome.outcomeOnMain = outcome.outcomeOnMain || QThread::currentThread() == qApp->thread();
-        ++outcome.failures;
+    downloader.onDownloadFailed = [&out, onMain] {
+        out.outcomeOnMain = out.outcomeOnMain || onMain();
+        ++out.failures;
     };
-}
-
-Downloader::Settings withTimeout(std::chrono::milliseconds timeout) {
-    Downloader::Settings settings;
-    settings.transferTimeout = timeout;
-    return settings;
 }
 
 // Runs one download to its outcome, then lingers a little so that a second,
@@ -97,106 +88,136 @@ void removePackage() {
     QDir(Downloader::packagePath()).removeRecursively();
 }
 
+// A key pair made by the devserver, and its options to sign with it.
+struct SigningKey {
+    QTemporaryDir dir;
+    QString publicKey = DevServer::makeKeyPair(dir.path());
+    QStringList serverOptions() const { return {"--sign-key", dir.filePath("package-key.pem")}; }
+    Downloader::Settings settings() const {
+        Downloader::Settings settings;
+        settings.publicKey = publicKey;
+        return settings;
+    }
+};
+
 } // namespace
 
-TEST(Downloader, DeliversTheWholeFileWithOrWithoutLengthCountingWholeMiB) {
+// Every transfer ends in exactly one outcome, given off the main thread: the
+// whole file with its progress in whole MiB, or one failure of its kind (a
+// part stays for a resume). The low-speed limit judges the last window only: a
+// pause shorter than it passes, silence longer than it fails after a fast start.
+TEST(Downloader, EveryTransferEndsInOneOutcome) {
+    using Kind = Downloader::Failure::Kind;
+    const QString slow = "under 1024 bytes/s for 1 s (low-speed limit)";
+    enum Flags { Signed = 1, ShortIdle = 2, ShortWindow = 4, BadKey = 8, BigManifest = 16 };
     struct Case {
         const char* name;
         QStringList options;
-        QString path;
-        qint64 size, mib;
-        bool chunked;
+        std::optional<Kind> kind = {}; // none: the download succeeds
+        QString reason = {};           // checked when given
+        qint64 size = 1048576;
+        int flags = 0;
+        const char* file = "p.dmg";
     };
+    const qint64 big = 3 * 1024 * 1024 + 17;
+    // clang-format off
     const Case cases[] = {
-        {"with length", {}, "p.dmg", 3 * 1024 * 1024 + 17, 3, false},
-        {"chunked", {"--chunked"}, "p.dmg", 3 * 1024 * 1024 + 17, 3, true},
-        {"redirected by option", {"--redirect"}, "p.dmg", 1048576, 1, false},
-        {"redirected path", {}, "old/p.dmg", 1048575, 0, false},
+        {"with length", {}, {}, {}, big},
+        {"chunked", {"--chunked"}, {}, {}, big},
+        {"redirected by option", {"--redirect"}},
+        {"redirected path", {}, {}, {}, 1048575, 0, "old/p.dmg"},
+        {"a pause shorter than the window",
+         {"--throttle", "60000", "--stall-after", "50000", "--stall-for", "600"}, {}, {}, 100000,
+         ShortWindow},
+        {"dropped mid-body", {"--drop-after", "500000"}, Kind::Transfer},
+        {"length announced too large", {"--lie-length", "1"}, Kind::Transfer},
+        {"stalled", {"--stall-after", "1000"}, Kind::Transfer, {}, 1048576, ShortIdle},
+        {"status 404 with a body", {"--status", "404"}, Kind::Transfer},
+        {"status 500 with a body", {"--status", "500"}, Kind::Transfer},
+        {"missing file", {}, Kind::Transfer, {}, 1048576, 0, "absent.dmg"},
+        {"trickling", {"--throttle", "200"}, Kind::Transfer, slow, 100000, ShortWindow},
+        {"trickling manifest", {"--manifest-throttle", "50"}, Kind::Transfer, slow, 100000,
+         ShortWindow | Signed},
+        {"silent after a fast start", {"--stall-after", "30000", "--stall-for", "3000"},
+         Kind::Transfer, slow, 100000, ShortWindow},
+        {"a key that is none", {}, Kind::Verification, {}, 1048576, BadKey},
+        {"a manifest over 64 KiB", {}, Kind::Verification, "bad manifest", 1048576, BigManifest},
+        {"larger than the disk", {"--lie-length", "1000000000000000"}, Kind::DiskSpace,
+         "not enough disk space in " + QDir::tempPath(), 100000},
     };
+    // clang-format on
+    SigningKey key;
+    ASSERT_FALSE(key.publicKey.isEmpty());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         removePackage();
-        DevServer server(c.options);
+        DevServer server(c.options + (c.flags & Signed ? key.serverOptions() : QStringList()));
         ASSERT_TRUE(server.isRunning());
         const QByteArray file = pattern(c.size);
         server.addPackage("p.dmg", file);
+        if (c.flags & BigManifest) { // served as they are, unsigned
+            server.addPackage("p.dmg.json", QByteArray(100 * 1024, ' ') + "{}");
+            server.addPackage("p.dmg.json.sig", QByteArray(88, 'A'));
+        }
+        Downloader::Settings settings =
+            c.flags & (Signed | BigManifest) ? key.settings() : Downloader::Settings();
+        if (c.flags & BadKey)
+            settings.publicKey = "not-a-key";
+        if (c.flags & ShortIdle)
+            settings.transferTimeout = 1s;
+        if (c.flags & ShortWindow)
+            settings.lowSpeedWindow = 1s;
         LogCapture log;
         Outcome outcome;
-        download(server.packageUrl(c.path), outcome);
+        const Downloader::Failure failure = download(server.packageUrl(c.file), outcome, settings);
 
-        EXPECT_EQ(outcome.successes, 1);
-        EXPECT_EQ(outcome.failures, 0);
+        EXPECT_EQ(outcome.successes, c.kind ? 0 : 1);
+        EXPECT_EQ(outcome.failures, c.kind ? 1 : 0);
         EXPECT_FALSE(outcome.outcomeOnMain);
+        EXPECT_EQ(QFile::exists(Downloader::packagePath()), !c.kind);
+        if (c.kind) {
+            EXPECT_EQ(failure.kind, *c.kind);
+            if (!c.reason.isEmpty()) {
+                EXPECT_EQ(failure.reason, c.reason);
+                EXPECT_EQ(log.lines().filter("Download failed: ").filter(c.reason).size(), 1);
+            }
+            if (c.flags & BigManifest) {
+                EXPECT_TRUE(server.packageRequests().isEmpty());
+            }
+            continue;
+        }
+        // Without a key no manifest is asked for.
+        if (!(c.flags & Signed)) {
+            EXPECT_TRUE(log.lines().contains("package signature not checked: no key configured"));
+            for (const QJsonObject& request : server.requests())
+                EXPECT_TRUE(request["target"].toString().endsWith("p.dmg"));
+        }
         EXPECT_EQ(outcome.path, Downloader::packagePath());
         EXPECT_EQ(packageContent(), file);
         EXPECT_TRUE(partFiles().isEmpty());
         EXPECT_EQ(log.lines().last(), "Download task completed successfully");
-
         ASSERT_FALSE(outcome.progress.empty());
         EXPECT_FALSE(outcome.progressOffMain);
         const Progress last = outcome.progress.back();
-        EXPECT_EQ(last.writtenMiB, c.mib);
-        EXPECT_EQ(last.expectedMiB, c.chunked ? 0 : c.mib);
-        if (c.chunked) {
-            EXPECT_LT(last.secondsLeft, 0); // unknown size: negative, as documented
-        } else {
-            EXPECT_EQ(last.secondsLeft, 0);
-        }
-    }
-}
-
-TEST(Downloader, ReportsExactlyOneFailureForEveryBrokenTransfer) {
-    struct Case {
-        const char* name;
-        QStringList options;
-        const char* file;
-    };
-    const Case cases[] = {
-        {"dropped mid-body", {"--drop-after", "500000"}, "p.dmg"},
-        {"length announced too large", {"--lie-length", "1"}, "p.dmg"},
-        {"stalled", {"--stall-after", "1000"}, "p.dmg"},
-        {"status 404 with a body", {"--status", "404"}, "p.dmg"},
-        {"status 500 with a body", {"--status", "500"}, "p.dmg"},
-        {"missing file", {}, "absent.dmg"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        removePackage();
-        DevServer server(c.options);
-        ASSERT_TRUE(server.isRunning());
-        server.addPackage("p.dmg", pattern(1024 * 1024));
-        Outcome outcome;
-        // A short idle time-out for "stalled".
-        const Downloader::Failure failure =
-            download(server.packageUrl(c.file), outcome, withTimeout(1s));
-        EXPECT_EQ(outcome.failures, 1);
-        EXPECT_EQ(outcome.successes, 0);
-        EXPECT_FALSE(outcome.outcomeOnMain);
-        EXPECT_EQ(failure.kind, Downloader::Failure::Kind::Transfer);
-        EXPECT_FALSE(QFile::exists(Downloader::packagePath())); // the part stays for a resume
+        const bool chunked = c.options.contains("--chunked");
+        EXPECT_EQ(last.writtenMiB, c.size >> 20);
+        EXPECT_EQ(last.expectedMiB, chunked ? 0 : c.size >> 20);
+        EXPECT_EQ(last.secondsLeft < 0, chunked) << "unknown size: negative, as documented";
+        EXPECT_LE(last.secondsLeft, 0);
     }
 
-    SCOPED_TRACE("nobody listening");
-    quint16 deadPort = 0;
-    {
-        DevServer server;
-        deadPort = server.port();
-    }
-    Outcome outcome;
-    download(QStringLiteral("http://127.0.0.1:%1/mac/dl/p.dmg").arg(deadPort), outcome);
-    EXPECT_EQ(outcome.failures, 1);
-    EXPECT_EQ(outcome.successes, 0);
+    Outcome refused; // nobody listening
+    download(QString("http://127.0.0.1:%1/mac/dl/p.dmg").arg(LoopbackHttpServer::deadPort()),
+             refused);
+    EXPECT_EQ(refused.failures, 1);
+    EXPECT_EQ(refused.successes, 0);
 }
 
 TEST(Downloader, EstimateShrinksWhileTheSpeedHolds) {
     DevServer server({"--throttle", "1000000"});
     ASSERT_TRUE(server.isRunning());
-    Downloader downloader;
     Outcome outcome;
-    watch(downloader, outcome);
-    downloader.startDownload(QUrl(server.addPackage("p.dmg", pattern(2500000))));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return outcome.total() > 0; }, 20000));
-    QCoreApplication::processEvents();
+    download(server.addPackage("p.dmg", pattern(2500000)), outcome);
     ASSERT_EQ(outcome.successes, 1);
 
     ASSERT_GE(outcome.progress.size(), 5u);
@@ -266,67 +287,6 @@ TEST(Downloader, CanBeDestroyedMidTransferOrFromItsOwnCallback) {
     EXPECT_EQ(cancelled.progress.size(), seen);
     EXPECT_FALSE(QFile::exists(Downloader::packagePath()));
     EXPECT_TRUE(partFiles().isEmpty());
-}
-
-namespace {
-
-// A key pair made by the devserver, and its options to sign with it.
-struct SigningKey {
-    QTemporaryDir dir;
-    QString publicKey = DevServer::makeKeyPair(dir.path());
-    QStringList serverOptions() const { return {"--sign-key", dir.filePath("package-key.pem")}; }
-    Downloader::Settings settings() const {
-        Downloader::Settings settings;
-        settings.publicKey = publicKey;
-        return settings;
-    }
-};
-
-} // namespace
-
-TEST(Downloader, FetchesTheManifestOnlyWithAKeyAndRefusesABadOne) {
-    SigningKey key;
-    ASSERT_FALSE(key.publicKey.isEmpty());
-    DevServer server(key.serverOptions());
-    ASSERT_TRUE(server.isRunning());
-    const QByteArray file = pattern(1500000);
-    const QString url = server.addPackage("p.dmg", file);
-    {
-        SCOPED_TRACE("without a key");
-        removePackage();
-        const qsizetype before = server.requests().size();
-        LogCapture log;
-        Outcome outcome;
-        download(url, outcome);
-        EXPECT_EQ(outcome.successes, 1);
-        EXPECT_TRUE(log.lines().contains("package signature not checked: no key configured"));
-        const QList<QJsonObject> requests = server.requests().mid(before);
-        ASSERT_EQ(requests.size(), 1);
-        EXPECT_EQ(requests[0]["target"].toString(), "/mac/dl/p.dmg");
-    }
-    {
-        SCOPED_TRACE("a manifest over 64 KiB");
-        DevServer plain; // serves the files as they are
-        ASSERT_TRUE(plain.isRunning());
-        plain.addPackage("p.dmg.json", QByteArray(100 * 1024, ' ') + "{}");
-        plain.addPackage("p.dmg.json.sig", QByteArray(88, 'A'));
-        Outcome outcome;
-        const Downloader::Failure failure =
-            download(plain.addPackage("p.dmg", file), outcome, key.settings());
-        EXPECT_EQ(outcome.failures, 1);
-        EXPECT_EQ(failure.reason, "bad manifest");
-        for (const QJsonObject& request : plain.requests())
-            EXPECT_NE(request["target"].toString(), "/mac/dl/p.dmg");
-    }
-    {
-        SCOPED_TRACE("a key that is none");
-        Downloader::Settings settings;
-        settings.publicKey = "not-a-key";
-        Outcome outcome;
-        const Downloader::Failure failure = download(url, outcome, settings);
-        EXPECT_EQ(outcome.failures, 1);
-        EXPECT_EQ(failure.kind, Downloader::Failure::Kind::Verification);
-    }
 }
 
 // Each attempt is a new Downloader, as the flow's retry makes one; the last succeeds.
@@ -402,58 +362,5 @@ TEST(Downloader, ARetryContinuesTheCutPartOrStartsAgainFromZero) {
         ASSERT_FALSE(lastProgress.empty());
         EXPECT_EQ(lastProgress.front().expectedMiB, 3);
         EXPECT_EQ(lastProgress.back().writtenMiB, 3);
-    }
-}
-
-// The low-speed limit judges the last window only: a pause shorter than the
-// window passes, silence longer than it fails even after a fast start.
-TEST(Downloader, FailsASlowOrOversizedTransferWithItsReason) {
-    using Kind = Downloader::Failure::Kind;
-    const QString slow = "under 1024 bytes/s for 1 s (low-speed limit)";
-    struct Case {
-        const char* name;
-        QStringList options;
-        bool signedManifest;
-        std::optional<Kind> kind; // none: the download succeeds
-        QString reason;
-    };
-    const Case cases[] = {
-        {"trickling", {"--throttle", "200"}, false, Kind::Transfer, slow},
-        {"trickling manifest", {"--manifest-throttle", "50"}, true, Kind::Transfer, slow},
-        {"silent after a fast start",
-         {"--stall-after", "30000", "--stall-for", "3000"},
-         false,
-         Kind::Transfer,
-         slow},
-        {"a pause shorter than the window",
-         {"--throttle", "60000", "--stall-after", "50000", "--stall-for", "600"},
-         false,
-         std::nullopt,
-         {}},
-        {"larger than the disk",
-         {"--lie-length", "1000000000000000"},
-         false,
-         Kind::DiskSpace,
-         "not enough disk space in " + QDir::tempPath()},
-    };
-    SigningKey key;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        removePackage();
-        DevServer server(c.options + (c.signedManifest ? key.serverOptions() : QStringList()));
-        ASSERT_TRUE(server.isRunning());
-        Downloader::Settings settings = c.signedManifest ? key.settings() : Downloader::Settings();
-        settings.lowSpeedWindow = 1s;
-        LogCapture log;
-        Outcome outcome;
-        const Downloader::Failure failure =
-            download(server.addPackage("p.dmg", pattern(100000)), outcome, settings);
-        EXPECT_EQ(outcome.successes, c.kind ? 0 : 1);
-        EXPECT_EQ(QFile::exists(Downloader::packagePath()), !c.kind);
-        if (c.kind) {
-            EXPECT_EQ(failure.kind, *c.kind);
-            EXPECT_EQ(failure.reason, c.reason);
-            EXPECT_TRUE(log.lines().contains("Download failed: " + c.reason));
-        }
     }
 }

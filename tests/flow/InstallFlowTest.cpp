@@ -43,6 +43,9 @@ InstallFlow::Options manualTicks() {
 bool waitFor(const std::function<bool()>& condition, int ms = 20000) {
     return QTest::qWaitFor(condition, ms);
 }
+bool reaches(const InstallFlow& flow, INSTALLER_STATUS status) {
+    return waitFor([&] { return flow.installerStatus() == status; });
+}
 
 } // namespace
 
@@ -99,7 +102,7 @@ TEST(InstallFlow, FreshInstallTicksToSuccessOnTheTenthTickAndWritesTheChoices) {
     flow.userProfileModel().setAssotiateOFD(false);
     flow.pressInstall();
     flow.pressInstall(); // a second press is ignored
-    ASSERT_TRUE(waitFor([&] { return flow.installerStatus() == INSTALLER_STATUS::Downloading; }));
+    ASSERT_TRUE(reaches(flow, INSTALLER_STATUS::Downloading));
     EXPECT_FALSE(flow.isExpanded());
     ASSERT_TRUE(waitFor([&] { return flow.installerStatusToChange().has_value(); }));
     EXPECT_EQ(*flow.installerStatusToChange(), INSTALLER_STATUS::Install_success);
@@ -178,8 +181,7 @@ TEST(InstallFlow, PlainReportsCarryTheWrittenFlagsAndAFailedInstallCanBeReinstal
         const QString served = downloadUrl;
         downloadUrl = "http://127.0.0.1:9/mac/dl/lumadoc_x86_64.dmg"; // nothing listens there
         flow.pressInstall();
-        ASSERT_TRUE(
-            waitFor([&] { return flow.installerStatus() == INSTALLER_STATUS::Download_failed; }));
+        ASSERT_TRUE(reaches(flow, INSTALLER_STATUS::Download_failed));
         downloadUrl = served;
         flow.retryDownload();
         ASSERT_TRUE(waitFor([&] { return flow.installerStatusToChange().has_value(); }));
@@ -232,21 +234,12 @@ TEST(InstallFlow, WithoutItsJournalNothingIsDownloadedAndTheInstallFailedScreenS
     flow.pressInstall();
     ASSERT_TRUE(
         waitFor([&] { return flow.installerStatus() != INSTALLER_STATUS::Prepare_to_download; }));
-    EXPECT_TRUE(
-        waitFor([&] { return flow.installerStatus() == INSTALLER_STATUS::Install_failed; }));
+    EXPECT_TRUE(reaches(flow, INSTALLER_STATUS::Install_failed));
     EXPECT_EQ(flow.installFailureReason(), "cannot write the install journal in " +
                                                sandbox::dataDir() + "/Lumadoc: Is a directory");
     for (const QJsonObject& request : scenario.server().requests())
         EXPECT_FALSE(request["target"].toString().contains("/dl/"));
     QDir(journal).removeRecursively();
-}
-
-TEST(InstallFlow, DefaultsTickEverySecondAndPauseTwoSecondsBeforeTheRetry) {
-    const InstallFlow::Options defaults;
-    EXPECT_EQ(defaults.animationInterval, 1s);
-    EXPECT_EQ(defaults.retryPause, 2s);
-    EXPECT_TRUE(defaults.animate);
-    EXPECT_FALSE(defaults.silent);
 }
 
 TEST(InstallFlow, DownloadFailuresRetryOnceThenWaitForTheUser) {
@@ -259,8 +252,7 @@ TEST(InstallFlow, DownloadFailuresRetryOnceThenWaitForTheUser) {
     InstallFlow flow(hostFor(log), manualTicks());
 
     flow.pressInstall();
-    ASSERT_TRUE(
-        waitFor([&] { return flow.installerStatus() == INSTALLER_STATUS::Download_failed; }));
+    ASSERT_TRUE(reaches(flow, INSTALLER_STATUS::Download_failed));
     EXPECT_EQ(lines.lines().filter("fnDownload").size(), 2); // the first try and the automatic one
     EXPECT_FALSE(flow.isShouldRedownload());
 
@@ -269,8 +261,7 @@ TEST(InstallFlow, DownloadFailuresRetryOnceThenWaitForTheUser) {
     EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Downloading);
     EXPECT_EQ(flow.totalDownloaded(), 0);
     EXPECT_EQ(flow.progress(), 0.0);
-    ASSERT_TRUE(
-        waitFor([&] { return flow.installerStatus() == INSTALLER_STATUS::Download_failed; }));
+    ASSERT_TRUE(reaches(flow, INSTALLER_STATUS::Download_failed));
     EXPECT_EQ(lines.lines().filter("fnDownload").size(), 3);
 
     ASSERT_TRUE(scenario.server().waitForTelemetry(10, 10000));

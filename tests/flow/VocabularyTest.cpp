@@ -1,5 +1,4 @@
 #include "base/Config.h"
-#include "base/Enums.h"
 #include "base/Globals.h"
 #include "support/LogCapture.h"
 #include "support/Sandbox.h"
@@ -8,18 +7,6 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 #include <thread>
-
-TEST(Vocabulary, RawValuesRoundTripAndUnknownOnesAreRefused) {
-    // Every raw value maps back to its own case.
-    for (int raw : kInstallResultRawValues)
-        EXPECT_EQ(rawValue(*installResultFromRaw(raw)), raw);
-    for (int raw : {-1, 10})
-        EXPECT_FALSE(installPointFromRaw(raw));
-    for (int raw : {10, 34})
-        EXPECT_FALSE(installClickFromRaw(raw));
-    for (int raw : {0, 27})
-        EXPECT_FALSE(installResultFromRaw(raw));
-}
 
 TEST(Vocabulary, CommonFilePathIsComputedOnceAcrossThreads) {
     LogCapture log;

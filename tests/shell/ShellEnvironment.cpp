@@ -55,33 +55,22 @@ QList<Report> reports() {
 }
 
 namespace {
-// The index of each expected report in `seen` (each used once); empty when one is missing.
-QList<qsizetype> findAll(const QList<Report>& seen,
-                         const QList<std::function<bool(const Report&)>>& expected) {
-    QList<bool> used(seen.size(), false);
+// The index in `seen` of each expected report (each used once); empty when one is missing.
+QList<qsizetype> findAll(const QList<Report>& seen, const QList<Match>& expected) {
     QList<qsizetype> found;
-    for (const auto& wanted : expected) {
-        qsizetype at = -1;
-        for (qsizetype i = 0; i < seen.size() && at < 0; ++i) {
-            if (!used[i] && wanted(seen[i]))
-                used[at = i] = true;
-        }
-        if (at < 0)
+    for (const Match& wanted : expected) {
+        qsizetype i = 0;
+        while (i < seen.size() && (found.contains(i) || !wanted(seen[i])))
+            ++i;
+        if (i == seen.size())
             return {};
-        found << at;
+        found << i;
     }
     return found;
 }
-
-bool allFound(const QList<Report>& seen,
-              const QList<std::function<bool(const Report&)>>& expected) {
-    return findAll(seen, expected).size() == expected.size();
-}
 } // namespace
 
-bool waitForReportsInOrder(qsizetype from,
-                           const QList<std::function<bool(const Report&)>>& expected,
-                           int timeoutMs) {
+bool waitForReportsInOrder(qsizetype from, const QList<Match>& expected, int timeoutMs) {
     if (!waitForReports(from, expected, timeoutMs))
         return false;
     const QList<Report> seen = reports().mid(from);
@@ -92,17 +81,18 @@ bool waitForReportsInOrder(qsizetype from,
         if (before.time > after.time ||
             (before.time == after.time && before.table == after.table && at[i - 1] > at[i])) {
             ADD_FAILURE() << "report " << i << " of the expected order came before report " << i - 1
-                          << " (" << seen[at[i]].time.toStdString() << " < "
-                          << seen[at[i - 1]].time.toStdString() << ")";
+                          << " (" << after.time.toStdString() << " < " << before.time.toStdString()
+                          << ")";
             return false;
         }
     }
     return true;
 }
 
-bool waitForReports(qsizetype from, const QList<std::function<bool(const Report&)>>& expected,
-                    int timeoutMs) {
-    return QTest::qWaitFor([&] { return allFound(reports().mid(from), expected); }, timeoutMs);
+bool waitForReports(qsizetype from, const QList<Match>& expected, int timeoutMs) {
+    return QTest::qWaitFor(
+        [&] { return findAll(reports().mid(from), expected).size() == expected.size(); },
+        timeoutMs);
 }
 
 QList<Report> settledReportsSince(qsizetype from) {

@@ -27,18 +27,17 @@ struct Report {
     qint64 value(const char* key) const { return properties.value(key).toInteger(-1); }
 };
 
+using Match = std::function<bool(const Report&)>;
+
 // Reports received so far, in arrival order.
 QList<Report> reports();
 // Waits until the reports after the first `from` hold one match of each
 // predicate (in any order); false on time-out.
-bool waitForReports(qsizetype from, const QList<std::function<bool(const Report&)>>& expected,
-                    int timeoutMs = 10000);
+bool waitForReports(qsizetype from, const QList<Match>& expected, int timeoutMs = 10000);
 // Like waitForReports, and the matches' "#time"s follow the order of `expected`
 // (the two reporters post on separate queues, so arrival order says little);
 // one reporter's reports of the same millisecond arrive in that order.
-bool waitForReportsInOrder(qsizetype from,
-                           const QList<std::function<bool(const Report&)>>& expected,
-                           int timeoutMs = 10000);
+bool waitForReportsInOrder(qsizetype from, const QList<Match>& expected, int timeoutMs = 10000);
 // Waits for both reporters' posts in flight, then returns the reports after `from`.
 QList<Report> settledReportsSince(qsizetype from);
 

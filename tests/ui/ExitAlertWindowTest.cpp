@@ -8,8 +8,6 @@
 #include <QWindow>
 #include <gtest/gtest.h>
 
-namespace {
-
 TEST(ExitAlertWindow, TwoTargetsAskToCloseOrToGoOn) {
     ASSERT_TRUE(MultiLanguageUtils::setLanguage(QStringLiteral("de")));
     ExitAlertWindow panel;
@@ -47,5 +45,3 @@ TEST(ExitAlertWindow, TwoTargetsAskToCloseOrToGoOn) {
     QTest::mouseClick(window, Qt::LeftButton, {}, labels[0]->geometry().center());
     EXPECT_EQ(confirmed.count() + cancelled.count(), 2);
 }
-
-} // namespace

@@ -6,8 +6,6 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-namespace {
-
 TEST(Toggles, TapAnywhereOnTheRowFlipsTheBoolAndReportsIt) {
     QWidget window;
     const QString label = QStringLiteral("Benutzerdefinierte Installation");
@@ -45,5 +43,3 @@ TEST(Toggles, TapAnywhereOnTheRowFlipsTheBoolAndReportsIt) {
         EXPECT_FALSE(toggle->isChecked());
     }
 }
-
-} // namespace
