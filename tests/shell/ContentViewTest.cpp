@@ -122,16 +122,6 @@ TEST_F(ContentViewTest, BarAnimatesOnItsScreenAndStartsWhereTheFlowIsOnANewOne) 
     EXPECT_EQ(ProgressBarView::widthFor(std::nan("")), 0);
 }
 
-namespace {
-
-struct Named {
-    QWidget* widget;
-    QAccessible::Role role;
-    QString en; // the German name differs unless it is the same word
-};
-
-} // namespace
-
 // Screen readers get every control's role and its name in the interface language.
 TEST(Accessibility, EveryControlHasItsRoleAndANameInTheInterfaceLanguage) {
     for (const QString language : {"en", "de"}) {
@@ -141,13 +131,13 @@ TEST(Accessibility, EveryControlHasItsRoleAndANameInTheInterfaceLanguage) {
         ExitAlertWindow panel;
         StartScreen* start = view.startScreen();
         CustomInstallPanel* options = view.customInstallPanel();
-        const Named controls[] = {
+        const auto link = [&](const char* name) { return start->findChild<ClickableText*>(name); };
+        // The German name differs unless it is the same word.
+        const std::tuple<QWidget*, QAccessible::Role, QString> controls[] = {
             {start->disagreeButton(), QAccessible::Button, "Decline"},
             {start->installButton(), QAccessible::Button, "Install"},
-            {start->findChild<ClickableText*>("termsLink"), QAccessible::Link,
-             "\"User Agreement\""},
-            {start->findChild<ClickableText*>("privacyLink"), QAccessible::Link,
-             "\"Privacy Policy\""},
+            {link("termsLink"), QAccessible::Link, "\"User Agreement\""},
+            {link("privacyLink"), QAccessible::Link, "\"Privacy Policy\""},
             {start->customInstallToggle(), QAccessible::CheckBox, "Custom installation"},
             {options->setDefaultBox(), QAccessible::CheckBox,
              "Make Lumadoc the default PDF reader and prevent tampering"},
@@ -166,24 +156,23 @@ TEST(Accessibility, EveryControlHasItsRoleAndANameInTheInterfaceLanguage) {
             {panel.cancelButton(), QAccessible::Button, "Continue"},
             {view.progressScreen()->bar(), QAccessible::ProgressBar, "Lumadoc Installer"},
         };
-        for (const Named& c : controls) {
-            ASSERT_NE(c.widget, nullptr);
-            QAccessibleInterface* a = accessible(c.widget);
+        for (const auto& [widget, role, en] : controls) {
+            SCOPED_TRACE(en.toStdString());
+            QAccessibleInterface* a = accessible(widget);
             ASSERT_NE(a, nullptr);
-            EXPECT_EQ(a->role(), c.role) << c.en.toStdString();
+            EXPECT_EQ(a->role(), role);
             const QString name = a->text(QAccessible::Name);
-            const bool sameWord = language == "en" || c.en == "Feedback" || c.en == "OK";
-            EXPECT_EQ(name == c.en, sameWord) << name.toStdString();
+            EXPECT_EQ(name == en, language == "en" || en == "Feedback" || en == "OK")
+                << name.toStdString();
             EXPECT_FALSE(name.isEmpty());
             // Every control is reached with Tab and can be pressed by a screen reader.
-            if (c.role == QAccessible::Button || c.role == QAccessible::Link ||
-                c.role == QAccessible::CheckBox) {
-                EXPECT_EQ(c.widget->focusPolicy(), Qt::TabFocus) << c.en.toStdString();
+            if (role == QAccessible::Button || role == QAccessible::Link ||
+                role == QAccessible::CheckBox) {
+                EXPECT_EQ(widget->focusPolicy(), Qt::TabFocus);
                 ASSERT_NE(a->actionInterface(), nullptr);
                 const QStringList actions = a->actionInterface()->actionNames();
                 EXPECT_TRUE(actions.contains(QAccessibleActionInterface::pressAction()) ||
-                            actions.contains(QAccessibleActionInterface::toggleAction()))
-                    << c.en.toStdString();
+                            actions.contains(QAccessibleActionInterface::toggleAction()));
             }
         }
         QSignalSpy installs(start, &StartScreen::installClicked);
