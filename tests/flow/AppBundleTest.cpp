@@ -5,15 +5,12 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <array>
 #include <gtest/gtest.h>
 
 TEST(AppBundle, NameAndResourcesFromTheExecutablesPlace) {
-    const struct {
-        const char* executable;
-        const char* bundle; // empty: not in a bundle
-        const char* name;
-        const char* resources;
-    } cases[] = {
+    const std::array<QString, 4> cases[] = {
+        // executable, its bundle (empty: not in a bundle), name, resources
         {"/v/X_v3.2.1_ab12_101.202.303.404 (1).app/Contents/MacOS/LumadocInstaller",
          "/v/X_v3.2.1_ab12_101.202.303.404 (1).app", "X_v3.2.1_ab12_101.202.303.404 (1)",
          "/v/X_v3.2.1_ab12_101.202.303.404 (1).app/Contents/Resources"},
@@ -30,12 +27,12 @@ TEST(AppBundle, NameAndResourcesFromTheExecutablesPlace) {
         {"/v/X.app.bak/Contents/MacOS/exe", "", "exe",
          "/v/X.app.bak/Contents/share/lumadoc-installer"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.executable);
-        EXPECT_EQ(AppBundle::enclosingBundle(c.executable), c.bundle);
-        EXPECT_EQ(AppBundle::installerName(c.executable), c.name);
-        EXPECT_EQ(AppBundle::resourceDir(c.executable), c.resources);
-    }
+    for (const auto& [executable, bundle, name, resources] : cases)
+        EXPECT_EQ(
+            (std::array{AppBundle::enclosingBundle(executable),
+                        AppBundle::installerName(executable), AppBundle::resourceDir(executable)}),
+            (std::array{bundle, name, resources}))
+            << executable.toStdString();
     EXPECT_EQ(AppBundle::installerName({}), QString());
 }
 

@@ -4,6 +4,7 @@
 #include "support/Sandbox.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QStringList>
 #include <gtest/gtest.h>
 #include <thread>
@@ -24,19 +25,16 @@ TEST(Vocabulary, CommonFilePathIsComputedOnceAcrossThreads) {
 
 TEST(Config, EnvironmentOverridesAndTrailingSlashes) {
     // The sandbox's values come back for the tests after this one.
-    struct Restore {
-        QByteArray download = qgetenv("LUMADOC_DOWNLOAD_BASE_URL");
-        QByteArray resources = qgetenv("LUMADOC_RESOURCE_DIR");
-        QByteArray applications = qgetenv("LUMADOC_APPLICATIONS_DIR");
-        ~Restore() {
-            qputenv("LUMADOC_DOWNLOAD_BASE_URL", download);
-            qputenv("LUMADOC_RESOURCE_DIR", resources);
-            qputenv("LUMADOC_APPLICATIONS_DIR", applications);
-        }
-    } restore;
-    qputenv("LUMADOC_DOWNLOAD_BASE_URL", "http://127.0.0.1:8080/");
-    qputenv("LUMADOC_RESOURCE_DIR", "/somewhere/res");
-    qunsetenv("LUMADOC_APPLICATIONS_DIR");
+    const char* names[] = {"LUMADOC_DOWNLOAD_BASE_URL", "LUMADOC_RESOURCE_DIR",
+                           "LUMADOC_APPLICATIONS_DIR"};
+    const QByteArrayList saved = {qgetenv(names[0]), qgetenv(names[1]), qgetenv(names[2])};
+    const auto restore = qScopeGuard([&] {
+        for (int i = 0; i < 3; ++i)
+            qputenv(names[i], saved[i]);
+    });
+    qputenv(names[0], "http://127.0.0.1:8080/");
+    qputenv(names[1], "/somewhere/res");
+    qunsetenv(names[2]);
     const Config c = Config::fromEnvironment();
     EXPECT_EQ(c.downloadBaseUrl, "http://127.0.0.1:8080");
     EXPECT_EQ(c.resourcePath("qfmt.dat"), "/somewhere/res/qfmt.dat");

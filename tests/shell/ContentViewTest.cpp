@@ -55,49 +55,42 @@ protected:
 // The status line's figures until the install phase, and what a screen reader
 // reads from the bar: the percentage as its value, the status line as its text.
 TEST_F(ContentViewTest, StatusLineShowsFiguresUntilTheInstallPhase) {
-    struct Case {
-        ScreenState state;
-        QString received, expected, percent, remaining, install;
-        int value;
-    };
-    ScreenState atInstallPhase = downloading(300, 300);
     ScreenState installing = downloading(300, 300);
     installing.installerStatus = INSTALLER_STATUS::Installing;
     installing.progress = 0.9;
-    const QString install = "Installing (done in about 10 seconds)";
-    const Case cases[] = {
-        {downloading(150, 300), "150MB", " / 300MB ", "50%", "0 sec remaining", "", 50},
+    const QString install = "||||Installing (done in about 10 seconds)";
+    const struct {
+        ScreenState state;
+        QString shown; // received|expected|percent|remaining|install
+        int value;
+    } cases[] = {
+        {downloading(150, 300), "150MB| / 300MB |50%|0 sec remaining|", 50},
         // 7 * 0.8 / 10 / 0.8 is a hair under 0.7 in doubles: still 70%.
-        {downloading(7, 10, 59), "7MB", " / 10MB ", "70%", "59 sec remaining", "", 70},
-        {downloading(299, 300, 60), "299MB", " / 300MB ", "99%", "1 min 0 sec remaining", "", 99},
-        {downloading(120, 300, 3725), "120MB", " / 300MB ", "40%", "62 min 5 sec remaining", "",
-         40},
+        {downloading(7, 10, 59), "7MB| / 10MB |70%|59 sec remaining|", 70},
+        {downloading(299, 300, 60), "299MB| / 300MB |99%|1 min 0 sec remaining|", 99},
+        {downloading(120, 300, 3725), "120MB| / 300MB |40%|62 min 5 sec remaining|", 40},
         // No size announced yet: no fraction, so no percentage.
-        {downloading(3, 0), "3MB", " ", "", "0 sec remaining", "", 0},
+        {downloading(3, 0), "3MB| ||0 sec remaining|", 0},
         // From 0.8 on the install text, even while the status is still Downloading.
-        {atInstallPhase, "", "", "", "", install, 100},
-        {installing, "", "", "", "", install, 100},
+        {downloading(300, 300), install, 100},
+        {installing, install, 100},
     };
     QAccessibleInterface* bar = accessible(progress()->bar());
     ASSERT_NE(bar->valueInterface(), nullptr);
     EXPECT_EQ(bar->valueInterface()->maximumValue().toInt(), 100);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.received.toStdString() + c.expected.toStdString() + c.install.toStdString());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown.toStdString());
         view.showState(c.state);
         EXPECT_EQ(view.currentScreen(), ContentView::Screen::progress);
         EXPECT_TRUE(progress()->isVisible());
-        EXPECT_EQ(progress()->receivedText(), c.received);
-        EXPECT_EQ(progress()->expectedText(), c.expected);
-        EXPECT_EQ(progress()->percentText(), c.percent);
-        EXPECT_EQ(progress()->installText(), c.install);
-        EXPECT_EQ(progress()->showsInstallText(), !c.install.isEmpty());
-        if (c.install.isEmpty()) {
-            EXPECT_EQ(progress()->remainingText(), c.remaining);
-        }
+        const QStringList shown = {progress()->receivedText(), progress()->expectedText(),
+                                   progress()->percentText(), progress()->remainingText(),
+                                   progress()->installText()};
+        EXPECT_EQ(shown.join('|'), c.shown);
         EXPECT_EQ(bar->valueInterface()->currentValue().toInt(), c.value);
-        const QString line = c.install.isEmpty() ? (c.percent.isEmpty() ? "" : c.percent + ", ") +
-                                                       c.received + c.expected + c.remaining
-                                                 : c.install;
+        const QString line = shown[4].isEmpty() ? (shown[2].isEmpty() ? "" : shown[2] + ", ") +
+                                                      shown[0] + shown[1] + shown[3]
+                                                : shown[4];
         EXPECT_EQ(bar->text(QAccessible::Value), line.simplified());
     }
 }
@@ -129,16 +122,6 @@ TEST_F(ContentViewTest, BarAnimatesOnItsScreenAndStartsWhereTheFlowIsOnANewOne) 
     EXPECT_EQ(ProgressBarView::widthFor(std::nan("")), 0);
 }
 
-namespace {
-
-struct Named {
-    QWidget* widget;
-    QAccessible::Role role;
-    QString en; // the German name differs unless it is the same word
-};
-
-} // namespace
-
 // Screen readers get every control's role and its name in the interface language.
 TEST(Accessibility, EveryControlHasItsRoleAndANameInTheInterfaceLanguage) {
     for (const QString language : {"en", "de"}) {
@@ -148,13 +131,13 @@ TEST(Accessibility, EveryControlHasItsRoleAndANameInTheInterfaceLanguage) {
         ExitAlertWindow panel;
         StartScreen* start = view.startScreen();
         CustomInstallPanel* options = view.customInstallPanel();
-        const Named controls[] = {
+        const auto link = [&](const char* name) { return start->findChild<ClickableText*>(name); };
+        // The German name differs unless it is the same word.
+        const std::tuple<QWidget*, QAccessible::Role, QString> controls[] = {
             {start->disagreeButton(), QAccessible::Button, "Decline"},
             {start->installButton(), QAccessible::Button, "Install"},
-            {start->findChild<ClickableText*>("termsLink"), QAccessible::Link,
-             "\"User Agreement\""},
-            {start->findChild<ClickableText*>("privacyLink"), QAccessible::Link,
-             "\"Privacy Policy\""},
+            {link("termsLink"), QAccessible::Link, "\"User Agreement\""},
+            {link("privacyLink"), QAccessible::Link, "\"Privacy Policy\""},
             {start->customInstallToggle(), QAccessible::CheckBox, "Custom installation"},
             {options->setDefaultBox(), QAccessible::CheckBox,
              "Make Lumadoc the default PDF reader and prevent tampering"},
@@ -173,24 +156,23 @@ TEST(Accessibility, EveryControlHasItsRoleAndANameInTheInterfaceLanguage) {
             {panel.cancelButton(), QAccessible::Button, "Continue"},
             {view.progressScreen()->bar(), QAccessible::ProgressBar, "Lumadoc Installer"},
         };
-        for (const Named& c : controls) {
-            ASSERT_NE(c.widget, nullptr);
-            QAccessibleInterface* a = accessible(c.widget);
+        for (const auto& [widget, role, en] : controls) {
+            SCOPED_TRACE(en.toStdString());
+            QAccessibleInterface* a = accessible(widget);
             ASSERT_NE(a, nullptr);
-            EXPECT_EQ(a->role(), c.role) << c.en.toStdString();
+            EXPECT_EQ(a->role(), role);
             const QString name = a->text(QAccessible::Name);
-            const bool sameWord = language == "en" || c.en == "Feedback" || c.en == "OK";
-            EXPECT_EQ(name == c.en, sameWord) << name.toStdString();
+            EXPECT_EQ(name == en, language == "en" || en == "Feedback" || en == "OK")
+                << name.toStdString();
             EXPECT_FALSE(name.isEmpty());
             // Every control is reached with Tab and can be pressed by a screen reader.
-            if (c.role == QAccessible::Button || c.role == QAccessible::Link ||
-                c.role == QAccessible::CheckBox) {
-                EXPECT_EQ(c.widget->focusPolicy(), Qt::TabFocus) << c.en.toStdString();
+            if (role == QAccessible::Button || role == QAccessible::Link ||
+                role == QAccessible::CheckBox) {
+                EXPECT_EQ(widget->focusPolicy(), Qt::TabFocus);
                 ASSERT_NE(a->actionInterface(), nullptr);
                 const QStringList actions = a->actionInterface()->actionNames();
                 EXPECT_TRUE(actions.contains(QAccessibleActionInterface::pressAction()) ||
-                            actions.contains(QAccessibleActionInterface::toggleAction()))
-                    << c.en.toStdString();
+                            actions.contains(QAccessibleActionInterface::toggleAction()));
             }
         }
         QSignalSpy installs(start, &StartScreen::installClicked);

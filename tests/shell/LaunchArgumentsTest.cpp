@@ -19,11 +19,7 @@ std::vector<std::string> kept(std::vector<std::string> args) {
 } // namespace
 
 TEST(LaunchArguments, SystemArgumentsGoTheUsersStay) {
-    using List = std::vector<std::string>;
-    const struct {
-        List given;
-        List expected;
-    } cases[] = {
+    const std::pair<std::vector<std::string>, std::vector<std::string>> cases[] = {
         {{}, {}},
         {{"-psn_0_1234567"}, {}},
         {{"-psn_0_1", "--silent"}, {"--silent"}},
@@ -36,8 +32,8 @@ TEST(LaunchArguments, SystemArgumentsGoTheUsersStay) {
         {{"-NS", "--bogus", "psn_0_1", "--psn_0_1", "-ns"},
          {"-NS", "--bogus", "psn_0_1", "--psn_0_1", "-ns"}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(kept(c.given), c.expected) << ::testing::PrintToString(c.given);
+    for (const auto& [given, expected] : cases)
+        EXPECT_EQ(kept(given), expected) << ::testing::PrintToString(given);
 
     char* none[] = {nullptr};
     EXPECT_EQ(LaunchArguments::dropSystemArguments(0, none), 0);

@@ -18,12 +18,10 @@ int placeholders(const QString& text) {
 
 TEST(MultiLanguageUtils, ChoosesOnlyABareLanguageCodeOfTheUserLocale) {
     const QStringList carried{"de", "en", "zh-Hans"};
-    struct Case {
-        QStringList available;
-        QStringList preferred;
-        const char* expected;
-    };
-    const Case cases[] = {
+    const struct {
+        QStringList available, preferred;
+        QString expected;
+    } cases[] = {
         {carried, {"de-DE"}, "de"},
         {carried, {"de_AT.UTF-8"}, "de"},
         {carried, {"zh-CN"}, "en"},      // no table for the bare code zh
@@ -34,12 +32,9 @@ TEST(MultiLanguageUtils, ChoosesOnlyABareLanguageCodeOfTheUserLocale) {
         {carried, {"fr-FR", "de-DE"}, "en"}, // the current locale only, not the fallbacks
         {{"zh", "en"}, {"zh-Hans-CN"}, "zh"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.preferred.join(',').toStdString() + " / " +
-                     c.available.join(',').toStdString());
-        EXPECT_EQ(MultiLanguageUtils::chooseLanguage(c.available, c.preferred),
-                  QString::fromUtf8(c.expected));
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(MultiLanguageUtils::chooseLanguage(c.available, c.preferred), c.expected)
+            << c.preferred.join(',').toStdString() << " / " << c.available.join(',').toStdString();
     EXPECT_EQ(MultiLanguageUtils::applicationLanguages(), carried);
     EXPECT_TRUE(carried.contains(MultiLanguageUtils::getCurrentLanguage()));
 }
@@ -67,34 +62,28 @@ TEST(MultiLanguageUtils, EveryTableTranslatesEveryKeyKeepingPlaceholders) {
 
 // A language without a table (fr) drops the earlier one: keys show as themselves.
 TEST(MultiLanguageUtils, SetLanguageRedirectsEveryLaterLookup) {
-    struct Case {
-        const char* language;
-        const char* install;
-        const char* stillClose;
-        const char* remaining; // 62 minutes 5 seconds
+    const struct {
+        QString language;
+        QStringList shown; // install, the still-close key, 62 minutes 5 seconds remaining
+    } cases[] = {
+        {"de", {"Installieren", "Schließen", "Noch 62 Min. 5 Sek."}},
+        {"fr", {TextKey::install, TextKey::exitAlertClose, "下载剩余62分5秒"}},
+        {"en", {"Install", "Close anyway", "62 min 5 sec remaining"}},
+        {"zh-Hans", {"立即安装", "仍然关闭", "下载剩余62分5秒"}},
     };
-    const Case cases[] = {
-        {"de", "Installieren", "Schließen", "Noch 62 Min. 5 Sek."},
-        {"fr", TextKey::install, TextKey::exitAlertClose, "下载剩余62分5秒"},
-        {"en", "Install", "Close anyway", "62 min 5 sec remaining"},
-        {"zh-Hans", "立即安装", "仍然关闭", "下载剩余62分5秒"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.language);
-        const QString language = QString::fromUtf8(c.language);
-        const bool carried = language != "fr";
-        ASSERT_EQ(MultiLanguageUtils::setLanguage(language), carried);
-        EXPECT_EQ(MultiLanguageUtils::activeLanguage(), carried ? language : QString());
-        EXPECT_EQ(tr_(TextKey::install), QString::fromUtf8(c.install));
-        EXPECT_EQ(MultiLanguageUtils::text(QString::fromUtf8(TextKey::exitAlertClose)),
-                  QString::fromUtf8(c.stillClose));
-        EXPECT_EQ(MultiLanguageUtils::format(TextKey::remainMinutesSeconds, {62, 5}),
-                  QString::fromUtf8(c.remaining));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.language.toStdString());
+        const bool carried = c.language != "fr";
+        ASSERT_EQ(MultiLanguageUtils::setLanguage(c.language), carried);
+        EXPECT_EQ(MultiLanguageUtils::activeLanguage(), carried ? c.language : QString());
+        EXPECT_EQ(QStringList({tr_(TextKey::install),
+                               MultiLanguageUtils::text(QString::fromUtf8(TextKey::exitAlertClose)),
+                               MultiLanguageUtils::format(TextKey::remainMinutesSeconds, {62, 5})}),
+                  c.shown);
         EXPECT_EQ(tr_("Kein solcher Schlüssel"), QStringLiteral("Kein solcher Schlüssel"));
-
         const auto prefs = MultiLanguageUtils::preferences();
         EXPECT_TRUE(prefs->fileName().startsWith(sandbox::root()));
-        EXPECT_EQ(prefs->value("AppleLanguages").toStringList(), QStringList{language});
+        EXPECT_EQ(prefs->value("AppleLanguages").toStringList(), QStringList{c.language});
     }
     EXPECT_EQ(MultiLanguageUtils::format("%d%%", {50}), QStringLiteral("50%"));
     EXPECT_FALSE(MultiLanguageUtils::setLanguage(QStringLiteral("../i18n/de")));
@@ -132,10 +121,9 @@ TEST(MultiLanguageUtils, FormatFallsBackToTheKeyWhenATableLosesPlaceholders) {
     ASSERT_TRUE(MultiLanguageUtils::setLanguage(QStringLiteral("en")));
     FaultyTable faulty;
     ASSERT_TRUE(QCoreApplication::installTranslator(&faulty));
-    EXPECT_EQ(MultiLanguageUtils::format(TextKey::remainMinutesSeconds, {3, 7}),
-              QStringLiteral("下载剩余3分7秒"));
-    EXPECT_EQ(MultiLanguageUtils::format(TextKey::remainSeconds, {9}),
-              QStringLiteral("下载剩余9秒"));
+    const QStringList shown = {MultiLanguageUtils::format(TextKey::remainMinutesSeconds, {3, 7}),
+                               MultiLanguageUtils::format(TextKey::remainSeconds, {9})};
+    EXPECT_EQ(shown, QStringList({"下载剩余3分7秒", "下载剩余9秒"}));
     QCoreApplication::removeTranslator(&faulty);
     EXPECT_EQ(MultiLanguageUtils::format(TextKey::remainSeconds, {9}),
               QStringLiteral("9 sec remaining"));
