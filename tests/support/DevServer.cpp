@@ -2,7 +2,6 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QJsonDocument>
 #include <QTest>
 #include <csignal>
@@ -11,15 +10,23 @@
 #endif
 
 namespace {
+
 const QByteArray kReadyLine = "listening on 127.0.0.1:";
+
+QList<QJsonObject> readJsonLines(const QString& path) {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    QList<QJsonObject> entries;
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (const QJsonDocument document = QJsonDocument::fromJson(line); document.isObject())
+            entries.append(document.object());
+    return entries;
 }
+
+} // namespace
 
 DevServer::DevServer(const QStringList& options) {
     QDir(m_dir.path()).mkpath("packages");
-    QStringList arguments{"--root",          packageDir(),
-                          "--telemetry-log", m_dir.filePath("telemetry.jsonl"),
-                          "--request-log",   m_dir.filePath("requests.jsonl")};
-    arguments += options;
     // Request lines go to the test's own stderr, next to its failures.
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
 #ifdef __linux__
@@ -27,7 +34,11 @@ DevServer::DevServer(const QStringList& options) {
     // macOS has no such switch: there the destructor alone stops the server.
     m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
 #endif
-    m_process.start(QStringLiteral(LUMADOC_BIN_DIR "/lumadoc-devserver"), arguments);
+    m_process.start(QStringLiteral(LUMADOC_BIN_DIR "/lumadoc-devserver"),
+                    QStringList{"--root", packageDir(), "--telemetry-log",
+                                m_dir.filePath("telemetry.jsonl"), "--request-log",
+                                m_dir.filePath("requests.jsonl")} +
+                        options);
     if (!m_process.waitForStarted(10000))
         return;
     QDeadlineTimer deadline(10000);
@@ -40,10 +51,8 @@ DevServer::DevServer(const QStringList& options) {
 }
 
 DevServer::~DevServer() {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    m_process.kill();
+    m_process.waitForFinished(5000);
 }
 
 bool DevServer::isRunning() const {
@@ -69,21 +78,6 @@ QString DevServer::packageUrl(const QString& name) const {
     return baseUrl() + "/mac/dl/" + name;
 }
 
-namespace {
-QList<QJsonObject> readJsonLines(const QString& path) {
-    QList<QJsonObject> entries;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return entries;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        const QJsonDocument document = QJsonDocument::fromJson(line);
-        if (document.isObject())
-            entries.append(document.object());
-    }
-    return entries;
-}
-} // namespace
-
 QList<QJsonObject> DevServer::telemetry() const {
     return readJsonLines(m_dir.filePath("telemetry.jsonl"));
 }
@@ -105,9 +99,7 @@ bool DevServer::waitForTelemetry(int count, int timeoutMs) const {
 }
 
 QList<QJsonObject> DevServer::packageRequests() const {
-    QList<QJsonObject> found;
-    for (const QJsonObject& request : requests())
-        if (request["target"].toString().endsWith(".dmg"))
-            found << request;
+    QList<QJsonObject> found = requests();
+    found.removeIf([](const QJsonObject& r) { return !r["target"].toString().endsWith(".dmg"); });
     return found;
 }

@@ -4,17 +4,13 @@
 // to a fresh file. The process is killed when the object goes away.
 
 #include <QJsonObject>
-#include <QList>
 #include <QProcess>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 
 class DevServer {
 public:
-    // Starts the server with its own --root and --telemetry-log plus
-    // `options` (see lumadoc-devserver --help), and waits up to 10 s for it to
-    // listen. Check isRunning() before use.
+    // Starts the server with `options` (see lumadoc-devserver --help) and waits up to 10 s
+    // for it to listen. Check isRunning() before use.
     explicit DevServer(const QStringList& options = {});
     ~DevServer();
 

@@ -5,22 +5,27 @@
 #include "reporting/MacInstallReporter.h"
 #include "reporting/Reporter.h"
 #include "reporting/SharedInstance.h"
-#include "support/Files.h"
-#include "support/ProgramRun.h"
-#include "support/Sandbox.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QJsonDocument>
-#include <QProcess>
+#include <QRegularExpression>
 #include <algorithm>
 
 namespace {
 
-const char* kPointNames[] = {"nonePoint",       "showInterface",    "installNow",   "downloadStart",
-                             "downloadFail",    "downloadComplete", "installStart", "installFail",
-                             "installComplete", "applicationStart"};
+QString label(const QJsonObject& report) {
+    static const char* points[] = {
+        "nonePoint",        "showInterface", "installNow",  "downloadStart",   "downloadFail",
+        "downloadComplete", "installStart",  "installFail", "installComplete", "applicationStart"};
+    const QJsonObject properties = report["data"]["properties"].toObject();
+    if (report["table"].toString() == "vexa_tools_install")
+        return QString("result %1").arg(properties["reason"].toInt());
+    const int point = properties["point"].toInt(), click = properties["click"].toInt();
+    return (point >= 0 && point <= 9 ? points[point] : QString::number(point)) +
+           (click ? QString(" click %1").arg(click) : QString());
+}
+
+QString time(const QJsonObject& report) {
+    return report["data"]["#time"].toString();
+}
 
 } // namespace
 
@@ -34,23 +39,21 @@ InstallScenario::InstallScenario(const QStringList& serverOptions, const QString
 }
 
 InstallScenario::~InstallScenario() {
-    // The fake product's programs run until killed; none may outlive the test.
-    QProcess::execute("pkill", {"-KILL", "-f", sandbox::applicationsDir() + "/"});
+    stopProduct(); // none may outlive the test
 }
 
 bool InstallScenario::serveProduct(const QString& version, qint64 payloadBytes) {
-    const QString source = m_work.filePath("image-" + version);
     FakeProduct::Options options;
     options.version = version;
     options.markerPath = markerPath();
     options.payloadBytes = payloadBytes;
-    if (FakeProduct::write(source, options).isEmpty())
-        return false;
     const QString image = m_server->packageDir() + "/lumadoc_x86_64.dmg";
+    const QString arm = m_server->packageDir() + "/lumadoc_arm64.dmg";
     QFile::remove(image);
-    QFile::remove(m_server->packageDir() + "/lumadoc_arm64.dmg");
-    return FakeProduct::makeDiskImage(source, image) &&
-           QFile::copy(image, m_server->packageDir() + "/lumadoc_arm64.dmg");
+    QFile::remove(arm);
+    return !FakeProduct::write(m_work.filePath("image-" + version), options).isEmpty() &&
+           FakeProduct::makeDiskImage(m_work.filePath("image-" + version), image) &&
+           QFile::copy(image, arm);
 }
 
 QString InstallScenario::servedApp(const QString& version) const {
@@ -67,6 +70,12 @@ QString InstallScenario::installPrevious(const QString& version) {
     options.version = version;
     options.markerPath = markerPath();
     return FakeProduct::write(sandbox::applicationsDir(), options);
+}
+
+Tree InstallScenario::reinstallPrevious() {
+    stopProduct();
+    QDir(installedApp()).removeRecursively();
+    return snapshotTree(installPrevious());
 }
 
 void InstallScenario::applyToThisProcess() const {
@@ -86,6 +95,12 @@ QProcessEnvironment InstallScenario::environment() const {
     return env;
 }
 
+QProcessEnvironment InstallScenario::offline() const {
+    QProcessEnvironment env = environment();
+    env.insert("LUMADOC_DOWNLOAD_BASE_URL", "http://127.0.0.1:9");
+    return env;
+}
+
 QString InstallScenario::markerPath() const {
     return m_work.filePath("launches.txt");
 }
@@ -96,9 +111,8 @@ QString InstallScenario::settingsPath() const {
 
 QList<QJsonObject> InstallScenario::reports() const {
     QList<QJsonObject> all = m_server->telemetry();
-    std::stable_sort(all.begin(), all.end(), [](const QJsonObject& a, const QJsonObject& b) {
-        return a["data"].toObject()["#time"].toString() < b["data"].toObject()["#time"].toString();
-    });
+    std::stable_sort(all.begin(), all.end(),
+                     [](const QJsonObject& a, const QJsonObject& b) { return time(a) < time(b); });
     return all;
 }
 
@@ -109,43 +123,26 @@ QStringList InstallScenario::labels() const {
     return result;
 }
 
-QString InstallScenario::label(const QJsonObject& report) {
-    const QJsonObject properties = report["data"].toObject()["properties"].toObject();
-    if (report["table"].toString() == "vexa_tools_install")
-        return QString("result %1").arg(properties["reason"].toInt());
-    const int point = properties["point"].toInt();
-    const int click = properties["click"].toInt();
-    QString name = point >= 0 && point <= 9 ? kPointNames[point] : QString::number(point);
-    if (click != 0)
-        name += QString(" click %1").arg(click);
-    return name;
-}
-
-::testing::AssertionResult InstallScenario::inOrder(const QList<QJsonObject>& reports,
-                                                    const QStringList& expected) {
+::testing::AssertionResult InstallScenario::sent(const QStringList& expected) const {
+    m_server->waitForTelemetry(expected.size(), 10000);
+    const QList<QJsonObject> posts = reports();
     QStringList got;
-    for (const QJsonObject& report : reports)
+    for (const QJsonObject& report : posts)
         got << label(report);
-    const QString all = got.join(", ");
+    const std::string all = got.join(", ").toStdString();
     if (got.size() != expected.size())
-        return ::testing::AssertionFailure() << "reports: " << all.toStdString();
+        return ::testing::AssertionFailure() << "reports: " << all;
     QList<qsizetype> found;
     for (const QString& name : expected) {
-        const qsizetype at = got.indexOf(name);
-        if (at < 0)
-            return ::testing::AssertionFailure()
-                   << "missing " << name.toStdString() << " in " << all.toStdString();
-        found << at;
-        got[at].clear();
+        found << got.indexOf(name);
+        if (found.last() < 0)
+            return ::testing::AssertionFailure() << "no " << name.toStdString() << " in " << all;
+        got[found.last()].clear();
     }
-    const auto time = [&](qsizetype at) {
-        return reports[at]["data"].toObject()["#time"].toString();
-    };
+    // posts are in time order; one reporter's posts of the same millisecond in the order sent.
     for (qsizetype i = 1; i < found.size(); ++i) {
-        const qsizetype a = found[i - 1], b = found[i];
-        // One reporter's reports of the same millisecond arrive in the order sent.
-        const bool sameReporter = reports[a]["table"] == reports[b]["table"];
-        if (time(a) > time(b) || (time(a) == time(b) && sameReporter && a > b))
+        const QJsonObject &a = posts[found[i - 1]], &b = posts[found[i]];
+        if (found[i - 1] > found[i] && (time(a) != time(b) || a["table"] == b["table"]))
             return ::testing::AssertionFailure()
                    << expected[i - 1].toStdString() << " after " << expected[i].toStdString();
     }
@@ -163,4 +160,37 @@ QString InstallScenario::label(const QJsonObject& report) {
     if (QFileInfo::exists(sandbox::home() + "/Documents/rekol") || !run.err.isEmpty())
         return ::testing::AssertionFailure() << "kept reports or said: " << run.err.toStdString();
     return ::testing::AssertionSuccess();
+}
+
+QStringList leftovers() {
+    const auto all = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
+    QStringList out;
+    for (const QString& name : QDir(sandbox::home()).entryList(all))
+        if (name != ".local" && name != ".config") // settings and the window's preferences
+            out << "home/" + name;
+    for (const QString& name :
+         QDir(sandbox::tempDir()).entryList({"package.dmg*", "lumadoc-*"}, all))
+        out << "tmp/" + name;
+    if (QFileInfo::exists(installJournalPath()))
+        out << "journal";
+    for (const QString& name : QDir(sandbox::applicationsDir()).entryList(all))
+        if (name != "Lumadoc.app")
+            out << "apps/" + name;
+    return out;
+}
+
+::testing::AssertionResult ended(const ProgramRun& run, int status, const QString& says,
+                                 const Tree& tree, const QString& app, bool clean) {
+    QStringList wrong;
+    if (run.status != status)
+        wrong << QString("status %1").arg(run.status);
+    if (!run.err.contains(QRegularExpression(says)))
+        wrong << "no `" + says + "`";
+    if (snapshotTree(app) != tree)
+        wrong << app + " changed";
+    if (clean && !leftovers().isEmpty())
+        wrong << "left " + leftovers().join(", ");
+    if (wrong.isEmpty())
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << (wrong.join("; ") + "; said: " + run.err).toStdString();
 }

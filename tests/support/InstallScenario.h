@@ -1,21 +1,18 @@
 #pragma once
 // Everything a whole-install test needs around the installer: a devserver that
 // serves the product image and collects telemetry, a resources folder whose
-// control file points at it, and the environment for the installer (this
-// process or a child). Product processes started from the sandbox are killed
-// when the scenario ends.
+// control file points at it, the environment for the installer (this process
+// or a child), and the checks of what a run left. Product processes started
+// from the sandbox are killed when the scenario ends.
 
 #include "support/DevServer.h"
+#include "support/ProgramRun.h"
+#include "support/TreeSnapshot.h"
 
-#include <QJsonObject>
 #include <QProcessEnvironment>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
-
-struct ProgramRun;
 
 class InstallScenario {
 public:
@@ -37,12 +34,16 @@ public:
     void serveRaw(const QByteArray& bytes);
     // Puts an installed Lumadoc.app of `version` in the sandbox applications folder.
     QString installPrevious(const QString& version = QStringLiteral("1.0.0"));
+    // Stops the product and puts a fresh previous application in place; its tree.
+    Tree reinstallPrevious();
 
     // Points this process's installer at the server and resources: configuration
     // is read again and the shared reporters are made anew (none may be in use).
     void applyToThisProcess() const;
     // The same for a child process, on top of the sandbox's environment.
     QProcessEnvironment environment() const;
+    // environment() with nothing listening at the download address.
+    QProcessEnvironment offline() const;
 
     // The file the fake product's programs record their starts in.
     QString markerPath() const;
@@ -51,14 +52,11 @@ public:
 
     // Telemetry posts received so far, in order of their "#time".
     QList<QJsonObject> reports() const;
-    // A short label per report: "result 100" or the point's name.
-    static QString label(const QJsonObject& report);
-    // label() of each of reports().
+    // A short label per report: "result 100", or the point's name and its click.
     QStringList labels() const;
-    // `reports` are exactly `expected` (labels), and their own times follow that
-    // order: the two reporters post on separate queues, so arrival order says little.
-    static ::testing::AssertionResult inOrder(const QList<QJsonObject>& reports,
-                                              const QStringList& expected);
+    // Waits for the posts, then: they are exactly `expected` (labels), and their own times
+    // follow that order (the two reporters post on separate queues: arrival order says little).
+    ::testing::AssertionResult sent(const QStringList& expected) const;
 
     // With telemetry turned off by `reason`: the run posted nothing, kept no
     // report, said nothing of it on standard error, and its log says why once.
@@ -69,3 +67,19 @@ private:
     QTemporaryDir m_resources;
     QTemporaryDir m_work;
 };
+
+inline QString installJournalPath() {
+    return sandbox::dataDir() + "/Lumadoc/install-journal.json";
+}
+
+// What installer runs left of their own in the sandbox: entries in home (the
+// settings and preference folders aside), package files and download folders
+// in the temporary folder, the install journal, anything beside Lumadoc.app
+// in the applications folder.
+QStringList leftovers();
+
+// The run ended with `status` and its standard error matches `says`, the
+// application at `app` is `tree`, and with `clean` nothing of the run is left.
+::testing::AssertionResult ended(const ProgramRun& run, int status, const QString& says,
+                                 const Tree& tree, const QString& app = installedApp(),
+                                 bool clean = true);

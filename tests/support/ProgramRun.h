@@ -1,7 +1,7 @@
 #pragma once
 // Runs a program to its end, as a user would from a shell, and keeps what it
-// said; one killed for taking too long has status -1. runInstaller() runs the
-// real lumadoc-installer and keeps its run's part of the log file too.
+// said; one killed (by the test, a crash or the time limit) has status -1.
+// runInstaller() runs the real lumadoc-installer and keeps its run's part of the log file too.
 
 #include "support/Files.h"
 #include "support/Sandbox.h"
@@ -9,7 +9,6 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QString>
 #include <QStringList>
 #include <functional>
 
@@ -23,8 +22,9 @@ struct ProgramRun {
 
 struct RunHooks {
     std::function<void()> inChild; // in the child, before the program starts
-    // About every 50 ms while the program runs, with its output so far.
+    // About every pollMs while the program runs, with its output so far.
     std::function<void(QProcess&, const QString& out)> whileRunning;
+    int pollMs = 50;
 };
 
 inline ProgramRun
@@ -33,15 +33,14 @@ runProgram(const QString& program, const QStringList& arguments,
            const QString& workDir = {}, int timeoutMs = 60000, const RunHooks& hooks = {}) {
     QProcess process;
     process.setProcessEnvironment(env);
-    if (!workDir.isEmpty())
-        process.setWorkingDirectory(workDir);
+    process.setWorkingDirectory(workDir);
     if (hooks.inChild)
         process.setChildProcessModifier(hooks.inChild);
     QElapsedTimer clock;
     clock.start();
     process.start(program, arguments);
     ProgramRun r;
-    while (!process.waitForFinished(50) && process.state() == QProcess::Running) {
+    while (!process.waitForFinished(hooks.pollMs) && process.state() == QProcess::Running) {
         r.out += QString::fromUtf8(process.readAllStandardOutput());
         r.err += QString::fromUtf8(process.readAllStandardError());
         if (hooks.whileRunning)
@@ -49,7 +48,6 @@ runProgram(const QString& program, const QStringList& arguments,
         if (clock.elapsed() > timeoutMs) {
             process.kill();
             process.waitForFinished();
-            return r;
         }
     }
     r.millis = clock.elapsed();

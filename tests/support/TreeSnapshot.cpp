@@ -3,32 +3,26 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
 #include <filesystem>
 
-QMap<QString, QString> snapshotTree(const QString& root) {
-    QMap<QString, QString> out;
+Tree snapshotTree(const QString& root) {
+    Tree out;
     QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         const QFileInfo info(path);
-        const QString mode = QString::number(int(info.permissions()), 16);
-        QString entry;
+        QString entry =
+            (info.isDir() ? "dir " : "file ") + QString::number(int(info.permissions()), 16);
         if (info.isSymLink()) {
-            entry =
-                "link " +
-                QFile::decodeName(
-                    std::filesystem::read_symlink(QFile::encodeName(path).toStdString()).c_str());
-        } else if (info.isDir()) {
-            entry = "dir " + mode;
-        } else {
+            const auto target = std::filesystem::read_symlink(QFile::encodeName(path).constData());
+            entry = "link " + QFile::decodeName(target.c_str());
+        } else if (!info.isDir()) {
             QFile file(path);
             file.open(QIODevice::ReadOnly);
             QCryptographicHash hash(QCryptographicHash::Sha256);
             hash.addData(&file);
-            entry = "file " + mode + ' ' + hash.result().toHex();
+            entry += ' ' + hash.result().toHex();
         }
         out.insert(QDir(root).relativeFilePath(path), entry);
     }

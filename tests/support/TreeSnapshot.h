@@ -7,4 +7,5 @@
 
 // Every entry below root: relative path -> kind, mode, link target or content
 // digest. Equal snapshots mean identical trees (bits, links and modes).
-QMap<QString, QString> snapshotTree(const QString& root);
+using Tree = QMap<QString, QString>;
+Tree snapshotTree(const QString& root);

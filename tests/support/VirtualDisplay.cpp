@@ -18,31 +18,25 @@ int ignoreErrors(Display*, XErrorEvent*) {
     return 0;
 }
 
-QString windowTitle(Display* display, Window window) {
-    char* name = nullptr;
-    if (!XFetchName(display, window, &name) || !name)
-        return {};
-    const QString title = QString::fromUtf8(name);
-    XFree(name);
-    return title;
-}
-
-qint64 windowPid(Display* display, Window window) {
-    const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", True);
-    if (pidAtom == None)
-        return -1;
+bool isWindowOf(Display* display, Window window, qint64 pid, const QString& title) {
+    XWindowAttributes attributes{};
     Atom type = None;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    qint64 pid = -1;
-    if (XGetWindowProperty(display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format,
-                           &count, &after, &data) == Success &&
-        data && count == 1 && format == 32)
-        pid = static_cast<qint64>(*reinterpret_cast<unsigned long*>(data));
+    char* name = nullptr;
+    bool found =
+        XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable &&
+        XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), 0, 1, False,
+                           XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
+        data && count == 1 && format == 32 &&
+        qint64(*reinterpret_cast<unsigned long*>(data)) == pid &&
+        XFetchName(display, window, &name) && name && QString::fromUtf8(name) == title;
     if (data)
         XFree(data);
-    return pid;
+    if (name)
+        XFree(name);
+    return found;
 }
 
 } // namespace
@@ -50,13 +44,10 @@ qint64 windowPid(Display* display, Window window) {
 VirtualDisplay::VirtualDisplay() {
     // -displayfd 1: the server picks a free number and writes it to standard output.
     m_server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
-    if (!m_server.waitForStarted(5000))
-        return;
     QElapsedTimer clock;
     clock.start();
     QByteArray out;
-    while (!out.contains('\n') && clock.elapsed() < 10000 &&
-           m_server.state() == QProcess::Running) {
+    while (!out.contains('\n') && clock.elapsed() < 10000 && m_server.waitForStarted(5000)) {
         m_server.waitForReadyRead(100);
         out += m_server.readAllStandardOutput();
     }
@@ -76,10 +67,6 @@ VirtualDisplay::~VirtualDisplay() {
     m_server.waitForFinished();
 }
 
-bool VirtualDisplay::isRunning() const {
-    return m_display != nullptr;
-}
-
 QProcessEnvironment VirtualDisplay::environment(QProcessEnvironment env) const {
     env.insert("DISPLAY", m_name);
     env.insert("QT_QPA_PLATFORM", "xcb");
@@ -87,35 +74,25 @@ QProcessEnvironment VirtualDisplay::environment(QProcessEnvironment env) const {
 }
 
 bool VirtualDisplay::focusWindowOf(qint64 pid, const QString& title, int timeoutMs) {
-    if (!m_display)
-        return false;
-    Display* display = dpy(m_display);
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < timeoutMs) {
-        Window root = 0, parent = 0;
-        Window* children = nullptr;
+    for (m_window = 0; m_display && !m_window && clock.elapsed() < timeoutMs; QThread::msleep(50)) {
+        Display* display = dpy(m_display);
+        Window root = 0, parent = 0, *children = nullptr;
         unsigned int count = 0;
-        m_window = 0;
-        if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
-            for (unsigned int i = 0; i < count && !m_window; ++i) {
-                XWindowAttributes attributes{};
-                if (XGetWindowAttributes(display, children[i], &attributes) &&
-                    attributes.map_state == IsViewable && windowPid(display, children[i]) == pid &&
-                    windowTitle(display, children[i]) == title)
-                    m_window = children[i];
-            }
-            if (children)
-                XFree(children);
-        }
-        if (m_window) {
-            XSetInputFocus(display, m_window, RevertToParent, CurrentTime);
-            XSync(display, False);
-            return true;
-        }
-        QThread::msleep(50);
+        if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
+            continue;
+        for (unsigned int i = 0; i < count && !m_window; ++i)
+            if (isWindowOf(display, children[i], pid, title))
+                m_window = children[i];
+        if (children)
+            XFree(children);
     }
-    return false;
+    if (m_window) {
+        XSetInputFocus(dpy(m_display), m_window, RevertToParent, CurrentTime);
+        XSync(dpy(m_display), False);
+    }
+    return m_window != 0;
 }
 
 void VirtualDisplay::requestClose() {
@@ -134,23 +111,20 @@ void VirtualDisplay::requestClose() {
 }
 
 void VirtualDisplay::type(const QStringList& keys) {
-    if (!m_display)
-        return;
     Display* display = dpy(m_display);
-    const auto key = [display](const char* name, bool down) {
-        const KeyCode code = XKeysymToKeycode(display, XStringToKeysym(name));
+    const auto key = [display](const QString& name, bool down) {
+        const KeyCode code =
+            XKeysymToKeycode(display, XStringToKeysym(name.toLatin1().constData()));
         XTestFakeKeyEvent(display, code, down ? True : False, CurrentTime);
         XSync(display, False);
     };
     for (const QString& k : keys) {
-        const bool shift = k.startsWith("Shift+");
-        const QByteArray name = (shift ? k.mid(6) : k).toLatin1();
-        if (shift)
-            key("Shift_L", true);
-        key(name.constData(), true);
-        key(name.constData(), false);
-        if (shift)
-            key("Shift_L", false);
+        // "Shift+Tab": Shift held for one key.
+        const QStringList chord = k.split('+');
+        for (const QString& name : chord)
+            key(name == "Shift" ? "Shift_L" : name, true);
+        for (auto it = chord.rbegin(); it != chord.rend(); ++it)
+            key(*it == "Shift" ? "Shift_L" : *it, false);
         // One key at a time, as typed: each is handled before the next arrives.
         QThread::msleep(100);
     }

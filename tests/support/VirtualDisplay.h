@@ -7,7 +7,6 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QString>
 #include <QStringList>
 
 class VirtualDisplay {
@@ -18,7 +17,7 @@ public:
     VirtualDisplay(const VirtualDisplay&) = delete;
     VirtualDisplay& operator=(const VirtualDisplay&) = delete;
 
-    bool isRunning() const;
+    bool isRunning() const { return m_display != nullptr; }
     // `env` with DISPLAY set to this server and Qt on its X11 platform.
     QProcessEnvironment environment(QProcessEnvironment env) const;
 
