@@ -18,9 +18,7 @@ void InstallFlow::fnDownload() {
         PhaseClock::mark("startup");
     // Named before it exists, so a crash never leaves an unnamed download
     // behind; without a journal (or the lock) nothing is downloaded at all.
-    QString problem = InstallJournal::setPhase("downloading");
-    if (problem.isEmpty())
-        problem = InstallJournal::noteMade(InstallJournal::Made::Temp);
+    const QString problem = InstallJournal::enterPhase("downloading", InstallJournal::Made::Temp);
     if (!problem.isEmpty())
         return refuseInstall(problem);
     auto downloader = std::make_unique<Downloader>();

@@ -65,6 +65,13 @@ QString update(const QString& journal, const std::function<void(QJsonObject&)>& 
                            : "cannot write the install journal in " + folder + ": " + error;
 }
 
+void addMade(QJsonObject& entry, Made made) {
+    QJsonArray list = entry.value("made").toArray();
+    if (!list.contains(QString::fromLatin1(name(made))))
+        list.append(QString::fromLatin1(name(made)));
+    entry.insert("made", list);
+}
+
 } // namespace
 
 QString defaultPath() {
@@ -116,11 +123,13 @@ QString setPhase(const QString& phase, const QString& journal) {
 }
 
 QString noteMade(Made made, const QString& journal) {
+    return update(journal, [&](QJsonObject& entry) { addMade(entry, made); });
+}
+
+QString enterPhase(const QString& phase, Made made, const QString& journal) {
     return update(journal, [&](QJsonObject& entry) {
-        QJsonArray list = entry.value("made").toArray();
-        if (!list.contains(QString::fromLatin1(name(made))))
-            list.append(QString::fromLatin1(name(made)));
-        entry.insert("made", list);
+        entry.insert("phase", phase);
+        addMade(entry, made);
     });
 }
 

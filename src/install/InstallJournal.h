@@ -48,6 +48,8 @@ void refuse(const QString& reason);
 // and nothing of the step may be made.
 QString setPhase(const QString& phase, const QString& journal = defaultPath());
 QString noteMade(Made made, const QString& journal = defaultPath());
+// Both in one write: each write waits for the disk.
+QString enterPhase(const QString& phase, Made made, const QString& journal = defaultPath());
 
 // Settles every run the journal names: the application made whole (the new
 // one when it was completely in place, else the previous one put back), the

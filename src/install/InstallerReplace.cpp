@@ -96,8 +96,8 @@ bool Installer::installPackage() {
         return fail("the download is not a disk image: " + problem);
     const QString staging = InstallJournal::stagingFolder();
     // Named in the journal before it exists; without a journal nothing is made.
-    if (!applicationsFolderUsable() || !journalled(InstallJournal::setPhase("installing")) ||
-        !journalled(InstallJournal::noteMade(InstallJournal::Made::Staging)) ||
+    if (!applicationsFolderUsable() ||
+        !journalled(InstallJournal::enterPhase("installing", InstallJournal::Made::Staging)) ||
         !makeStaging(staging))
         return false;
 

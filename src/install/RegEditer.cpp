@@ -135,7 +135,9 @@ bool RegEditer::setIniValuesWithGroup(const Entries& entries, const QString& pat
         for (const auto& [groupAndKey, value] : entries)
             if (const auto name = splitGroupKey(groupAndKey))
                 updated = withValue(updated, name->first, name->second, value);
-        reason = replaceFileWhole(path, updated.toUtf8());
+        // Values already in place cost no write: each write is flushed to disk.
+        if (updated != *text)
+            reason = replaceFileWhole(path, updated.toUtf8());
         if (reason.isEmpty()) {
             logLine(lcSettings(), "File updated successfully");
             return true;
