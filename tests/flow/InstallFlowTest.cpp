@@ -12,7 +12,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -109,10 +108,6 @@ TEST(InstallFlow, FreshInstallTicksToSuccessOnTheTenthTickAndWritesTheChoices) {
     for (const char* line : {"setDefault=0\n", "setOfdDefault=0\n", "engageService=1\n"})
         EXPECT_TRUE(settings.contains(line)) << line;
     EXPECT_TRUE(QFile::exists(sandbox::applicationsDir() + "/Lumadoc.app/Contents/Info.plist"));
-
-    ASSERT_TRUE(scenario.server().waitForTelemetry(11, 10000));
-    EXPECT_EQ(scenario.labels().filter("click").join(','),
-              "showInterface click 4"); // the OFD choice, on the last point reported
 }
 
 TEST(InstallFlow, TheAnimationHoldsForALateResultAndShowsItWhenItArrives) {
@@ -141,9 +136,9 @@ TEST(InstallFlow, TheAnimationHoldsForALateResultAndShowsItWhenItArrives) {
     EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Install_success);
 }
 
-// Every plain report the flow sends, on a fresh and on an overwrite installation:
-// installtype is 1 only for the decline of an overwrite installation (result 2),
-// silent is 0 in the window; result 100 sends 3 for both.
+// Every plain report the flow sends: installtype is 1 only for the decline of an
+// overwrite installation (result 2), silent is 0 in the window; result 100 sends 3
+// for both. The failures and the reinstall run once, on the overwrite installation.
 TEST(InstallFlow, PlainReportsCarryTheWrittenFlagsAndAFailedInstallCanBeReinstalled) {
     SKIP_WITHOUT_LINUX_TOOLS();
     for (const bool overwrite : {false, true}) {
@@ -161,37 +156,41 @@ TEST(InstallFlow, PlainReportsCarryTheWrittenFlagsAndAFailedInstallCanBeReinstal
             EXPECT_EQ(declined.isOverwriteInstallation(), overwrite);
             declined.disagree();
         }
+        QStringList expected = {"100:3:3", overwrite ? "2:1:0" : "3:0:0"};
+        if (overwrite) {
+            InstallFlow flow(log.host(), kManualTicks);
+            // Two failed downloads, the automatic retry included; then the user's retry.
+            const QString served = downloadUrl;
+            downloadUrl = "http://127.0.0.1:9/mac/dl/lumadoc_x86_64.dmg"; // nothing listens there
+            flow.pressInstall();
+            ASSERT_TRUE(reaches(flow, INSTALLER_STATUS::Download_failed));
+            downloadUrl = served;
+            flow.retryDownload();
+            ASSERT_TRUE(waitFor([&] { return flow.installerStatusToChange().has_value(); }));
+            EXPECT_EQ(*flow.installerStatusToChange(), INSTALLER_STATUS::Install_failed);
+            while (flow.installerStatus() == INSTALLER_STATUS::Installing)
+                flow.animationTick();
+            EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Install_failed);
+            EXPECT_FALSE(flow.isAnimating());
 
-        InstallFlow flow(log.host(), kManualTicks);
-        // Two failed downloads, the automatic retry included; then the user's retry.
-        const QString served = downloadUrl;
-        downloadUrl = "http://127.0.0.1:9/mac/dl/lumadoc_x86_64.dmg"; // nothing listens there
-        flow.pressInstall();
-        ASSERT_TRUE(reaches(flow, INSTALLER_STATUS::Download_failed));
-        downloadUrl = served;
-        flow.retryDownload();
-        ASSERT_TRUE(waitFor([&] { return flow.installerStatusToChange().has_value(); }));
-        EXPECT_EQ(*flow.installerStatusToChange(), INSTALLER_STATUS::Install_failed);
-        while (flow.installerStatus() == INSTALLER_STATUS::Installing)
-            flow.animationTick();
-        EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Install_failed);
-        EXPECT_FALSE(flow.isAnimating());
+            // Put a good image where the download left the bad one, then reinstall.
+            ASSERT_TRUE(scenario.serveProduct("3.2.1"));
+            const QString package = *flow.downloadDmgPath();
+            ASSERT_TRUE(QFile::remove(package));
+            ASSERT_TRUE(
+                QFile::copy(scenario.server().packageDir() + "/lumadoc_x86_64.dmg", package));
+            flow.reinstallClicked();
+            EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Installing);
+            EXPECT_EQ(flow.progress(), 1.0);
+            flow.reinstallClicked(); // ignored: one install at a time
+            flow.animationTick();    // held: the install has not returned
+            EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Installing);
+            ASSERT_TRUE(waitFor([&] { return log.terminated == 2; }));
+            EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Install_success);
+            expected << QString("1:0:0 100:3:3 21:0:0 23:0:0 24:0:0 25:0:0 26:0:0").split(' ');
+        }
 
-        // Put a good image where the download left the bad one, then reinstall.
-        ASSERT_TRUE(scenario.serveProduct("3.2.1"));
-        const QString package = *flow.downloadDmgPath();
-        ASSERT_TRUE(QFile::remove(package));
-        ASSERT_TRUE(QFile::copy(scenario.server().packageDir() + "/lumadoc_x86_64.dmg", package));
-        flow.reinstallClicked();
-        EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Installing);
-        EXPECT_EQ(flow.progress(), 1.0);
-        flow.reinstallClicked(); // ignored: one install at a time
-        flow.animationTick();    // held: the install has not returned
-        EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Installing);
-        ASSERT_TRUE(waitFor([&] { return log.terminated == 2; }));
-        EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Install_success);
-
-        ASSERT_TRUE(scenario.server().waitForTelemetry(22, 10000));
+        ASSERT_TRUE(scenario.server().waitForTelemetry(overwrite ? 22 : 4, 10000));
         QStringList plain; // result:installtype:silent
         for (const QJsonObject& report : scenario.reports()) {
             const QJsonObject p = report["data"].toObject()["properties"].toObject();
@@ -201,12 +200,9 @@ TEST(InstallFlow, PlainReportsCarryTheWrittenFlagsAndAFailedInstallCanBeReinstal
                              .arg(p["installtype"].toInt())
                              .arg(p["silent"].toInt());
         }
-        QStringList expected =
-            QString("1:0:0 100:3:3 100:3:3 21:0:0 23:0:0 24:0:0 25:0:0 26:0:0").split(' ')
-            << (overwrite ? "2:1:0" : "3:0:0");
         plain.sort();
         expected.sort();
-        EXPECT_EQ(plain.join(' '), expected.join(' '));
+        EXPECT_EQ(plain, expected);
     }
 }
 
@@ -215,6 +211,7 @@ TEST(InstallFlow, WithoutItsJournalNothingIsDownloadedAndTheInstallFailedScreenS
     ASSERT_TRUE(scenario.serveProduct());
     scenario.applyToThisProcess();
     const QString journal = sandbox::dataDir() + "/Lumadoc/install-journal.json";
+    QFile::remove(journal); // an earlier test's run may have left one
     ASSERT_TRUE(QDir().mkpath(journal + "/in-the-way"));
     HostLog log;
     InstallFlow flow(log.host(), kManualTicks);
@@ -250,11 +247,4 @@ TEST(InstallFlow, DownloadFailuresRetryOnceThenWaitForTheUser) {
     EXPECT_EQ(flow.progress(), 0.0);
     ASSERT_TRUE(reaches(flow, INSTALLER_STATUS::Download_failed));
     EXPECT_EQ(lines.lines().filter("fnDownload").size(), 3);
-
-    ASSERT_TRUE(scenario.server().waitForTelemetry(10, 10000));
-    QStringList failures =
-        scenario.labels().filter(QRegularExpression("result 2[34]|downloadFail"));
-    failures.sort();
-    EXPECT_EQ(failures, QStringList({"downloadFail", "downloadFail", "downloadFail click 31",
-                                     "result 23", "result 23", "result 24"}));
 }

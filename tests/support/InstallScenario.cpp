@@ -11,18 +11,6 @@
 
 namespace {
 
-QString label(const QJsonObject& report) {
-    static const char* points[] = {
-        "nonePoint",        "showInterface", "installNow",  "downloadStart",   "downloadFail",
-        "downloadComplete", "installStart",  "installFail", "installComplete", "applicationStart"};
-    const QJsonObject properties = report["data"]["properties"].toObject();
-    if (report["table"].toString() == "vexa_tools_install")
-        return QString("result %1").arg(properties["reason"].toInt());
-    const int point = properties["point"].toInt(), click = properties["click"].toInt();
-    return (point >= 0 && point <= 9 ? points[point] : QString::number(point)) +
-           (click ? QString(" click %1").arg(click) : QString());
-}
-
 QString time(const QJsonObject& report) {
     return report["data"]["#time"].toString();
 }
@@ -114,6 +102,18 @@ QList<QJsonObject> InstallScenario::reports() const {
     std::stable_sort(all.begin(), all.end(),
                      [](const QJsonObject& a, const QJsonObject& b) { return time(a) < time(b); });
     return all;
+}
+
+QString InstallScenario::label(const QJsonObject& report) {
+    static const char* points[] = {
+        "nonePoint",        "showInterface", "installNow",  "downloadStart",   "downloadFail",
+        "downloadComplete", "installStart",  "installFail", "installComplete", "applicationStart"};
+    const QJsonObject properties = report["data"]["properties"].toObject();
+    if (report["table"].toString() == "vexa_tools_install")
+        return QString("result %1").arg(properties["reason"].toInt());
+    const int point = properties["point"].toInt(), click = properties["click"].toInt();
+    return (point >= 0 && point <= 9 ? points[point] : QString::number(point)) +
+           (click ? QString(" click %1").arg(click) : QString());
 }
 
 QStringList InstallScenario::labels() const {

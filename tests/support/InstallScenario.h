@@ -54,6 +54,7 @@ public:
     QList<QJsonObject> reports() const;
     // A short label per report: "result 100", or the point's name and its click.
     QStringList labels() const;
+    static QString label(const QJsonObject& report);
     // Waits for the posts, then: they are exactly `expected` (labels), and their own times
     // follow that order (the two reporters post on separate queues: arrival order says little).
     ::testing::AssertionResult sent(const QStringList& expected) const;
