@@ -1,7 +1,8 @@
 // The real installer against servers, files, limits and folders that lie: a
 // resumed download never splices two files, an extraction never fills the
 // disk, and each failure's line names its cause as the system gave it, the log
-// holds the failed command's own words, and the previous application stays.
+// holds the failed command's own words, the previous application stays and the
+// user's settings keep their bytes.
 #include "fakeproduct/FakeProduct.h"
 #include "flow/SilentInstall.h"
 #include "support/InstallScenario.h"
@@ -82,6 +83,10 @@ TEST(Cause, AResumedDownloadContinuesOnlyTheSameFile) {
         EXPECT_TRUE(run.log.contains(c.rangeReply ? "starting again from zero"
                                                   : "Resuming download at byte"))
             << run.log.toStdString();
+        // Retried once, by itself, two seconds after the cut.
+        EXPECT_EQ(run.out.count("Downloading Lumadoc again..."), 1) << run.out.toStdString();
+        EXPECT_EQ(run.log.count("fnDownload"), 2);
+        EXPECT_GE(run.millis, 2000);
         EXPECT_EQ(requests.last()["range"].toString(),
                   c.rangeReply ? ""
                                : QString("bytes=%1-").arg(requests.first()["sent"].toInteger()));
@@ -121,9 +126,32 @@ TEST(Cause, EachFailureNamesItsCauseAndLeavesThePreviousApplication) {
         QStringList reports = {}; // all of the run
         std::function<void()> inChild = {};
     };
+    // What the swap needs besides the application: a journal and a lock. The user's
+    // settings keep their bytes whatever happens, a link is never followed.
+    const QString settings = sandbox::dataDir() + "/Lumadoc", ini = settings + "/reg/common.ini";
+    const QString lock = settings + "/installer.lock", elsewhere = root + "/elsewhere/lock";
+    const QByteArray userSettings = "[product]\nmine=kept\n";
+    const auto full = [&](const QString& at) -> SetUp {
+        return [&, at](InstallScenario&, QProcessEnvironment&) {
+            const bool made = mount(at, 1) && !writeFile(ini, userSettings).isEmpty();
+            return fillUp(at), made;
+        };
+    };
+    const auto plant = [](const QString& folder, const QString& link = {}) -> SetUp {
+        return [=](InstallScenario&, QProcessEnvironment&) {
+            return link.isEmpty() ? QDir().mkpath(folder) : QFile::link(folder, link);
+        };
+    };
     const QString installInto = "cannot install into " + root;
+    const QString log = root + "/chosen/installer.log";
+    const QString journalIn = "cannot write the install journal in " + settings + ": ";
     // clang-format off
     const QList<Case> cases = {
+        // Cut twice: the retry fails too, and the line names the log chosen.
+        {"a download cut each time", {"--drop-after", "4096"}, nullptr,
+         SilentInstall::DownloadFailed, "download failed.*; details: " + log + "\n$",
+         "Download failed: ", {"result 100", "showInterface", "installNow", "downloadStart",
+                               "result 23", "downloadFail"}},
         {"an empty package", {}, raw({}), SilentInstall::InstallFailed,
          "the download is not a disk image: 0 bytes;"},
         {"a captive portal's page", {},
@@ -178,6 +206,18 @@ TEST(Cause, EachFailureNamesItsCauseAndLeavesThePreviousApplication) {
              env.insert("HOME", root + "/rohome");
              return mount(root + "/rohome") && remountReadOnly(root + "/rohome");
          }, SilentInstall::InstallFailed, "cannot create the staging folder " + root + "/rohome/"},
+        {"the settings file on a full disk", {}, full(settings + "/reg"), SilentInstall::Installed,
+         "could not record the installation in " + ini + ": No space left on device",
+         "could not record the installation in " + ini + ": No space left on device"},
+        {"the journal on a full disk", {}, full(settings), SilentInstall::InstallFailed,
+         journalIn + "No space left on device"},
+        {"a folder where the journal goes", {}, plant(installJournalPath() + "/x"),
+         SilentInstall::InstallFailed, journalIn + "Is a directory"},
+        {"a folder where the lock goes", {}, plant(lock), SilentInstall::InstallFailed,
+         "cannot take the installer lock " + lock + ": Is a directory"},
+        {"a dangling link where the lock goes", {}, plant(elsewhere, lock),
+         SilentInstall::InstallFailed,
+         "cannot take the installer lock " + lock + ": Too many levels of symbolic links"},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -185,6 +225,8 @@ TEST(Cause, EachFailureNamesItsCauseAndLeavesThePreviousApplication) {
         InstallScenario scenario(c.serverOptions);
         ASSERT_TRUE(scenario.serveProduct());
         scenario.reinstallPrevious();
+        QDir(settings).removeRecursively();
+        writeFile(ini, userSettings);
         QProcessEnvironment env = scenario.environment();
         if (c.setUp && !c.setUp(scenario, env)) {
             std::cout << "[ NOTE     ] " << c.name << " not tried here (needs root)\n";
@@ -194,14 +236,19 @@ TEST(Cause, EachFailureNamesItsCauseAndLeavesThePreviousApplication) {
             env.value("LUMADOC_APPLICATIONS_DIR", sandbox::home() + "/Applications") +
             "/Lumadoc.app";
         const Tree before = snapshotTree(place);
-        const ProgramRun run = runInstaller(env, {"--silent"}, {c.inChild, {}});
+        const ProgramRun run = runInstaller(env, {"--silent", "--log-file", log}, {c.inChild, {}});
         setImmutable(app, false);
+        QDir(installJournalPath()).removeRecursively(); // a folder planted there, not a journal
+        const bool installed = c.status == SilentInstall::Installed;
         EXPECT_TRUE(ended(run, c.status,
                           c.cause + (c.status == SilentInstall::InstallFailed
                                          ? ".*the previous Lumadoc is unchanged"
                                          : ""),
-                          before, place, place == app));
+                          installed ? snapshotTree(scenario.servedApp()) : before, place,
+                          place == app));
         EXPECT_TRUE(run.log.contains(c.logSays)) << run.log.toStdString();
+        EXPECT_EQ(readFile(ini), userSettings);
+        EXPECT_FALSE(QFileInfo::exists(elsewhere));
         EXPECT_TRUE(c.reports.isEmpty() || scenario.sent(c.reports));
         mounts.clear();
         QFile::remove(sandbox::home() + "/Applications");

@@ -1,9 +1,12 @@
-// Real signals to the real installer at several moments of a run: it ends
-// with 128 + the signal, the previous application whole, nothing of the run
-// left and none of the tools it started still running.
+// The real installer killed or signalled at each step of a run and at random
+// moments. The application is never half made; a signal ends the run with
+// 128 + the signal, nothing of it left and none of its tools still running;
+// what a kill -9 leaves, the next start settles.
+#include "flow/SilentInstall.h"
 #include "support/InstallScenario.h"
 #include "support/LinuxTools.h"
 
+#include <QRandomGenerator>
 #include <QSet>
 #include <QThread>
 #include <csignal>
@@ -23,10 +26,8 @@ QList<qint64> descendants(qint64 pid) {
     QList<qint64> found;
     QList<qint64> todo{pid};
     while (!todo.isEmpty())
-        for (const qint64 child : children.values(todo.takeFirst())) {
-            found << child;
-            todo << child;
-        }
+        for (const qint64 child : children.values(todo.takeFirst()))
+            found << child, todo << child;
     return found;
 }
 
@@ -41,66 +42,93 @@ bool childRunning(qint64 installer, const QByteArray& words) {
                        [&](qint64 child) { return commandLine(child).startsWith(words); });
 }
 
+// `entry` in the run's staging folder, once there is one.
+QString staged(const QString& entry) {
+    static const QRegularExpression uuid("^[0-9A-F-]{36}$");
+    const QStringList found =
+        QDir(sandbox::home()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).filter(uuid);
+    return found.isEmpty() ? QString() : sandbox::home() + '/' + found.first() + entry;
+}
+
+bool beside(const QString& prefix) {
+    return !QDir(sandbox::applicationsDir()).entryList({prefix + "*"}, QDir::Hidden).isEmpty();
+}
+
 struct Moment {
-    const char* name;
-    int signal;
-    QStringList arguments;
-    // When to send the signal: the installer's pid and its output so far.
+    QString name;
+    int signal; // SIGKILL: the next start settles what the kill left
+    // When to send it: the installer's pid and its output so far.
     std::function<bool(qint64, const QString&)> reached;
-    int status;   // expected exit status
-    QString line; // expected on standard error
+    bool slow = false; // on the throttled server, with a large bundle
+    int status = -1;   // expected exit status
+    QString line = {}; // expected on standard error
+    QStringList arguments = {"--silent"};
 };
 
 } // namespace
 
-TEST(Interrupt, ASignalEndsTheRunCleanlyWhateverItIsDoing) {
+TEST(Interrupt, KilledOrSignalledAnywhereTheApplicationStaysWholeAndNothingIsLeft) {
     SKIP_WITHOUT_LINUX_TOOLS();
-    // The applications folder on a file system of its own: the new bundle is
-    // then copied beside it by cp, which can be caught running.
+    // The applications folder on a file system of its own: the new bundle is then copied
+    // beside it by cp, which can be caught running, and swapped there.
     const Tmpfs apps(sandbox::applicationsDir(), 256);
-    InstallScenario scenario({"--throttle", "8000000"});
-    ASSERT_TRUE(scenario.serveProduct("3.2.1", 32 * 1024 * 1024));
+    InstallScenario fast, slow({"--throttle", "8000000"});
+    ASSERT_TRUE(fast.serveProduct("3.2.1", 8 * 1024 * 1024));
+    ASSERT_TRUE(slow.serveProduct("3.2.1", 32 * 1024 * 1024));
     const QString unchanged = "lumadoc-installer: interrupted; the previous Lumadoc is unchanged\n";
-    const auto downloading = [](qint64, const QString&) {
+    const auto downloading = [](auto&&...) {
         return QFileInfo(sandbox::tempDir() + "/package.dmg.part").size() > 0;
     };
+    const auto inStaging = [](const QString& entry) {
+        return [entry](auto&&...) { return QFileInfo::exists(staged(entry)); };
+    };
+    const auto besideApps = [](const QString& prefix) {
+        return [prefix](auto&&...) { return beside(prefix); };
+    };
+    const auto running = [](const QByteArray& words) {
+        return [words](qint64 pid, auto&&) { return childRunning(pid, words); };
+    };
+    // Each step of the install as the file system shows it, then random moments.
+    // clang-format off
     QList<Moment> moments = {
-        {"downloading, SIGTERM", SIGTERM, {"--silent"}, downloading, 128 + SIGTERM, unchanged},
-        {"downloading in the window, SIGHUP",
-         SIGHUP,
-         {"--autostart"},
-         downloading,
-         128 + SIGHUP,
-         ""},
-        {"extracting, SIGINT",
-         SIGINT,
-         {"--silent"},
-         [](qint64 pid, const QString&) { return childRunning(pid, QByteArray("7zz\0x\0", 6)); },
-         128 + SIGINT,
-         unchanged},
-        {"starting Lumadoc, SIGTERM",
-         SIGTERM,
-         {"--silent"},
-         [](qint64, const QString& out) { return out.contains("Starting Lumadoc..."); },
-         0,
-         ""},
+        {"staging folder made", SIGKILL, inStaging("")},
+        {"image attached", SIGKILL, inStaging("/Lumadoc")},
+        {"bundle out of the image", SIGKILL, inStaging("/temp/Lumadoc.app/Contents")},
+        {"old one set aside", SIGKILL, inStaging("/Lumadoc.app.bak")},
+        {"new one in place", SIGKILL, [](auto&&...) {
+             return readFile(installedApp() + "/Contents/Info.plist").contains("3.2.1"); }},
+        {"downloading, SIGTERM", SIGTERM, downloading, true, 128 + SIGTERM, unchanged},
+        {"downloading in the window, SIGHUP", SIGHUP, downloading, true, 128 + SIGHUP, "",
+         {"--autostart"}},
+        {"extracting, SIGINT", SIGINT, running({"7zz\0x\0", 6}), true, 128 + SIGINT, unchanged},
+        {"starting Lumadoc, SIGTERM", SIGTERM,
+         [](qint64, const QString& out) { return out.contains("Starting Lumadoc..."); }, true, 0},
     };
     if (apps.mounted)
-        moments.insert(3, {"copying beside the applications, SIGTERM",
-                           SIGTERM,
-                           {"--silent"},
-                           [](qint64 pid, const QString&) {
-                               return childRunning(pid, QByteArray("/bin/cp\0", 8));
-                           },
-                           128 + SIGTERM,
-                           unchanged});
+        moments << Moment{"new copy beside the applications", SIGKILL, besideApps(".Lumadoc.app.new-")}
+                << Moment{"old one set aside beside them", SIGKILL, besideApps(".Lumadoc.app.bak-")}
+                << Moment{"copying beside the applications, SIGTERM", SIGTERM,
+                          running({"/bin/cp\0", 8}), true, 128 + SIGTERM, unchanged};
+    // clang-format on
     else
-        std::cout << "[ NOTE     ] the copy beside the applications folder not tried: "
-                     "cannot mount a tmpfs here\n";
+        std::cout << "[ NOTE     ] applications folder on its own file system not tried\n";
+    QRandomGenerator random(7);
+    for (int i = 0; i < 4; ++i) {
+        const int at = random.bounded(800);
+        moments << Moment{QString("at %1 ms").arg(at), SIGKILL,
+                          [at, clock = std::make_shared<QElapsedTimer>()](auto&&...) {
+                              if (!clock->isValid())
+                                  clock->start();
+                              return clock->elapsed() >= at;
+                          }};
+    }
 
+    int oldAfterKill = 0, newAfterKill = 0, absentWithJournal = 0, kills = 0;
     for (const Moment& m : moments) {
-        SCOPED_TRACE(m.name);
+        SCOPED_TRACE(m.name.toStdString());
+        InstallScenario& scenario = m.slow ? slow : fast;
         const Tree before = scenario.reinstallPrevious();
+        const Tree after = snapshotTree(scenario.servedApp());
         QSet<qint64> children;
         bool sent = false;
         const ProgramRun run =
@@ -115,16 +143,33 @@ TEST(Interrupt, ASignalEndsTheRunCleanlyWhateverItIsDoing) {
                           },
                           1});
         if (!sent) {
-            std::cout << "[ NOTE     ] " << m.name << ": the run ended before the moment\n";
+            std::cout << "[ NOTE     ] " << m.name.toStdString() << ": the run ended before\n";
             continue;
         }
-        // No tool of the run outlives it, and nothing it made stays.
-        EXPECT_TRUE(
-            ended(run, m.status, m.line + '$', m.status ? before : snapshotTree(installedApp())));
-        QThread::msleep(200);
-        for (const qint64 child : children)
-            EXPECT_TRUE(commandLine(child).isEmpty() || // gone, or a zombie
-                        commandLine(child).contains(sandbox::applicationsDir().toUtf8()))
-                << "process " << child << " outlived the installer";
+        if (m.signal != SIGKILL) {
+            // No tool of the run outlives it, and nothing it made stays.
+            EXPECT_TRUE(ended(run, m.status, m.line + '$', m.status ? before : after));
+            QThread::msleep(200);
+            for (const qint64 child : children)
+                EXPECT_TRUE(commandLine(child).isEmpty() || // gone, or a zombie
+                            commandLine(child).contains(sandbox::applicationsDir().toUtf8()))
+                    << "process " << child << " outlived the installer";
+            continue;
+        }
+        const Tree tree = snapshotTree(installedApp());
+        const bool absent =
+            !QFileInfo::exists(installedApp()) && QFileInfo::exists(installJournalPath());
+        EXPECT_TRUE(tree == before || tree == after || absent) << "a half-made application";
+        ++kills, oldAfterKill += tree == before, newAfterKill += tree == after;
+        absentWithJournal += absent;
+        // The next start settles it, even with the server down.
+        stopProduct();
+        const ProgramRun next = runInstaller(scenario.offline());
+        const Tree settled = snapshotTree(installedApp());
+        EXPECT_TRUE(settled == before || settled == after);
+        EXPECT_TRUE(ended(next, SilentInstall::DownloadFailed, "", settled));
     }
+    std::cout << "[ FIGURES  ] " << kills << " kill points: old application after the kill "
+              << oldAfterKill << ", new " << newAfterKill << ", absent with a journal "
+              << absentWithJournal << "; whole after the next start: all\n";
 }
