@@ -1,10 +1,8 @@
 // The in-use check, stopping and resuming services and the launch, against
 // the fake product's real processes.
 #include "TestFolders.h"
-#include "fakeproduct/FakeProduct.h"
 #include "install/Installer.h"
 #include "platform/LinuxCommands.h"
-#include "support/Files.h"
 #include "support/LinuxTools.h"
 #include "support/LogCapture.h"
 
@@ -23,39 +21,43 @@ bool processAlive(qint64 pid) {
 // An applications folder whose name needs escaping in a pattern and quoting in a line.
 struct RunningProduct {
     TestFolders folders{"home"};
-    QString apps = folders.root() + "/Apps (1) + it's";
-    ProductPaths paths{apps};
+    ProductPaths paths{folders.root() + "/Apps (1) + it's"};
 
-    RunningProduct() { FakeProduct::write(apps, productOptions("3.2.1", folders.marker())); }
+    RunningProduct() {
+        FakeProduct::write(QFileInfo(paths.app()).path(),
+                           productOptions("3.2.1", folders.marker()));
+    }
     // Kills every fake program the test started, whatever its outcome.
     ~RunningProduct() {
-        for (const FakeProduct::Launch& launch : launches()) {
+        for (const FakeProduct::Launch& launch : FakeProduct::launches(folders.marker())) {
             if (processAlive(launch.pid)) {
                 ::kill(static_cast<pid_t>(launch.pid), SIGKILL);
                 (void)QTest::qWaitFor([&] { return !processAlive(launch.pid); }, 5000);
             }
         }
     }
-
+    QString program(const QString& name) const { return paths.app() + "/Contents/MacOS/" + name; }
     // Starts a program of the bundle the way a user or the system would.
-    void start(const QString& path, const QStringList& args = {}) {
-        ASSERT_TRUE(QProcess::startDetached(path, args)) << path.toStdString();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return pidOf(path) > 0; }, 5000)) << path.toStdString();
+    void start(const QString& path) {
+        ASSERT_TRUE(QProcess::startDetached(path, {})) << path.toStdString();
+        ASSERT_TRUE(running(path, 5000)) << path.toStdString();
     }
-
-    qint64 pidOf(const QString& path) const {
+    // True when a program of that name runs (within `wait` ms).
+    bool running(const QString& path, int wait = 0) const {
         const QString name = QFileInfo(path).fileName();
-        for (const auto& launch : FakeProduct::launches(folders.marker()))
-            if (launch.program == name && processAlive(launch.pid))
-                return launch.pid;
-        return 0;
+        return QTest::qWaitFor(
+            [&] {
+                for (const auto& launch : FakeProduct::launches(folders.marker()))
+                    if (launch.program == name && processAlive(launch.pid))
+                        return true;
+                return false;
+            },
+            wait);
     }
-    QList<FakeProduct::Launch> launches() const { return FakeProduct::launches(folders.marker()); }
+    bool stopped(const QString& path) const {
+        return QTest::qWaitFor([&] { return !running(path); }, 5000);
+    }
 };
-
-QString macos(const RunningProduct& p, const QString& name) {
-    return p.paths.app() + "/Contents/MacOS/" + name;
-}
 
 // The services' line fails outright; the helper's line is the real one.
 class ServicesLineFails : public LinuxCommands {
@@ -75,7 +77,7 @@ TEST(Processes, InUseOnlyWhileAUserProgramRuns) {
     EXPECT_TRUE(log.lines().contains("checkIfUsingNow An error occurred"));
 
     // Services and the helper are not the product in use.
-    product.start(macos(product, "lmguard"));
+    product.start(product.program("lmguard"));
     product.start(product.paths.helper());
     EXPECT_FALSE(Installer::checkIfUsingNow(product.paths));
 
@@ -85,63 +87,46 @@ TEST(Processes, InUseOnlyWhileAUserProgramRuns) {
     EXPECT_FALSE(Installer::checkIfUsingNow(ProductPaths(product.folders.root() + "/Apps")));
 }
 
+// A program named by an interpreter's command line (with arguments), by a path
+// relative to its folder, or through a linked parent folder: "$0" is the
+// bundle, "$1" the marker file, "$2" a free folder.
 TEST(Processes, InUseHoweverAUserProgramWasStarted) {
     SKIP_WITHOUT_LINUX_TOOLS();
-    // A program named by an interpreter's command line, by a path relative to
-    // its folder, or through a linked parent folder.
-    const QStringList ways = {"interpreter", "relative", "linked folder"};
-    for (const QString& way : ways) {
-        SCOPED_TRACE(way.toStdString());
+    const char* ways[] = {
+        R"(m="$0/Contents/MacOS/memberui"; printf 'echo memberui $$ >>"$1"; while :; do sleep 1; done' >"$m"; exec /bin/sh "$m" "$1" -from=5)",
+        R"(cd "$0/Contents/MacOS" && exec ./memberui)",
+        R"(ln -s "$0" "$2/linked" && exec "$2/linked/Contents/MacOS/memberui")",
+    };
+    for (const char* way : ways) {
+        SCOPED_TRACE(way);
         RunningProduct product;
-        const QString memberui = macos(product, "memberui");
-        if (way == "interpreter") {
-            // A plain sh script stays "/bin/sh <path>" for as long as it runs.
-            QFile::remove(memberui);
-            writeFile(memberui, "printf 'memberui %s\\n' \"$$\" >> '" +
-                                    product.folders.marker().toUtf8() +
-                                    "'\nwhile :; do sleep 1; done\n");
-            QProcess::startDetached("/bin/sh", {memberui});
-        } else if (way == "relative") {
-            QProcess::startDetached("/bin/sh", {"-c", "cd \"$0\" && exec ./memberui",
-                                                QFileInfo(memberui).absolutePath()});
-        } else {
-            const QString link = product.folders.root() + "/linked";
-            ASSERT_TRUE(QFile::link(product.paths.app(), link));
-            QProcess::startDetached(link + "/Contents/MacOS/memberui");
-        }
-        ASSERT_TRUE(QTest::qWaitFor([&] { return product.pidOf(memberui) > 0; }, 5000));
+        QProcess::startDetached("/bin/sh", {"-c", way, product.paths.app(),
+                                            product.folders.marker(), product.folders.root()});
+        ASSERT_TRUE(product.running("memberui", 5000));
         EXPECT_TRUE(Installer::checkIfUsingNow(product.paths));
     }
 }
 
+// The helper's line runs even when the services' line fails.
 TEST(Processes, ShutDownStopsServicesAndHelperButNotTheReader) {
     SKIP_WITHOUT_LINUX_TOOLS();
-    RunningProduct product;
-    for (const char* name : {"lmguard", "lmconvert", "doccore", "docreader"})
-        product.start(macos(product, name));
-    product.start(product.paths.helper());
-
-    LogCapture log;
-    Installer::shutDownServices(product.paths);
-    for (const char* name : {"lmguard", "lmconvert", "doccore"})
-        EXPECT_TRUE(QTest::qWaitFor([&] { return product.pidOf(macos(product, name)) == 0; }, 5000))
-            << name;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return product.pidOf(product.paths.helper()) == 0; }, 5000));
-    EXPECT_GT(product.pidOf(macos(product, "docreader")), 0);
-    EXPECT_FALSE(log.lines().contains("shutDownServices An error occurred"));
-}
-
-TEST(Processes, ShutDownRunsTheHelperLineWhenTheFirstFails) {
-    SKIP_WITHOUT_LINUX_TOOLS();
-    RunningProduct product;
-    product.start(macos(product, "lmguard"));
-    product.start(product.paths.helper());
-    const ServicesLineFails commands;
-    LogCapture log;
-    Installer::shutDownServices(product.paths, commands);
-    EXPECT_EQ(log.lines().count("shutDownServices An error occurred"), 1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return product.pidOf(product.paths.helper()) == 0; }, 5000));
-    EXPECT_GT(product.pidOf(macos(product, "lmguard")), 0);
+    for (const bool servicesLineFails : {false, true}) {
+        SCOPED_TRACE(servicesLineFails ? "services' line fails" : "");
+        RunningProduct product;
+        for (const char* name : {"lmguard", "lmconvert", "doccore", "docreader"})
+            product.start(product.program(name));
+        product.start(product.paths.helper());
+        LogCapture log;
+        if (servicesLineFails)
+            Installer::shutDownServices(product.paths, ServicesLineFails());
+        else
+            Installer::shutDownServices(product.paths);
+        EXPECT_TRUE(product.stopped(product.paths.helper()));
+        for (const char* name : {"lmguard", "lmconvert", "doccore"})
+            EXPECT_TRUE(servicesLineFails ? product.running(name) : product.stopped(name)) << name;
+        EXPECT_TRUE(product.running("docreader"));
+        EXPECT_EQ(log.lines().count("shutDownServices An error occurred"), servicesLineFails);
+    }
 }
 
 TEST(Processes, ResumeStartsProtectionServiceAndStartUseLaunchesTheBundle) {
@@ -152,14 +137,11 @@ TEST(Processes, ResumeStartsProtectionServiceAndStartUseLaunchesTheBundle) {
     EXPECT_TRUE(log.lines().contains("open An error occurred"));
 
     Installer::resumeServices(product.paths);
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return product.pidOf(macos(product, "lmguard")) > 0; }, 5000));
-
+    ASSERT_TRUE(product.running("lmguard", 5000));
     EXPECT_TRUE(Installer::startUse(product.paths));
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return product.pidOf(macos(product, "docreader")) > 0; }, 5000));
+    ASSERT_TRUE(product.running("docreader", 5000));
     QStringList seen;
-    for (const auto& launch : product.launches())
+    for (const auto& launch : FakeProduct::launches(product.folders.marker()))
         seen << launch.program + ' ' + launch.arguments;
     EXPECT_EQ(seen, QStringList({"lmguard /start", "docreader -from=5"}));
     EXPECT_TRUE(Installer::checkIfUsingNow(product.paths));
