@@ -27,6 +27,10 @@ void setEnv(const char* name, const QString& value) {
 // No test may write outside the sandbox: stop before the first one if a
 // folder the installer writes to lies elsewhere.
 void refuseOutsideFolders() {
+#ifdef __APPLE__
+    // Qt's test mode moves Application Support and the defaults under HOME.
+    QStandardPaths::setTestModeEnabled(true);
+#endif
     for (const auto location :
          {QStandardPaths::GenericDataLocation, QStandardPaths::GenericConfigLocation,
           QStandardPaths::DocumentsLocation, QStandardPaths::TempLocation}) {
@@ -52,14 +56,6 @@ std::string executablePath() {
 #endif
 }
 
-// Settings made in the process itself, once the sandbox's environment is in place.
-void finishEntering() {
-#ifdef __APPLE__
-    // Qt's test mode moves Application Support and the defaults under HOME.
-    QStandardPaths::setTestModeEnabled(true);
-#endif
-    refuseOutsideFolders();
-}
 } // namespace
 
 namespace sandbox {
@@ -75,7 +71,7 @@ void enter(char** argv) {
                          handOver.constData());
             std::abort();
         }
-        finishEntering();
+        refuseOutsideFolders();
         return;
     }
 
@@ -86,20 +82,18 @@ void enter(char** argv) {
     g_root = QFileInfo(QString::fromLocal8Bit(pattern.c_str())).canonicalFilePath();
     for (const QString& dir : {home(), tempDir(), applicationsDir(), home() + "/.local/share"})
         QDir().mkpath(dir);
-    setEnv("HOME", home());
-    setEnv("TMPDIR", tempDir());
-    setEnv("XDG_DATA_HOME", home() + "/.local/share");
-    setEnv("XDG_CONFIG_HOME", home() + "/.config");
-    setEnv("XDG_CACHE_HOME", home() + "/.cache");
-    setEnv("XDG_STATE_HOME", home() + "/.local/state");
-    setEnv("LUMADOC_APPLICATIONS_DIR", applicationsDir());
-    // Never reach a real server from a test.
-    setEnv("LUMADOC_DOWNLOAD_BASE_URL", "http://127.0.0.1:9");
-    setEnv("LUMADOC_WEB_BASE_URL", "http://127.0.0.1:9");
-    ::unsetenv("http_proxy");
-    ::unsetenv("https_proxy");
-    ::unsetenv("HTTP_PROXY");
-    ::unsetenv("HTTPS_PROXY");
+    // clang-format off
+    const std::pair<const char*, QString> variables[] = {
+        {"HOME", home()}, {"TMPDIR", tempDir()}, {"XDG_DATA_HOME", home() + "/.local/share"},
+        {"XDG_CONFIG_HOME", home() + "/.config"}, {"XDG_CACHE_HOME", home() + "/.cache"},
+        {"XDG_STATE_HOME", home() + "/.local/state"}, {"LUMADOC_APPLICATIONS_DIR", applicationsDir()},
+        // Never reach a real server from a test.
+        {"LUMADOC_DOWNLOAD_BASE_URL", "http://127.0.0.1:9"}, {"LUMADOC_WEB_BASE_URL", "http://127.0.0.1:9"}};
+    // clang-format on
+    for (const auto& [name, value] : variables)
+        setEnv(name, value);
+    for (const char* proxy : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY"})
+        ::unsetenv(proxy);
 #ifdef __APPLE__
     // macOS finds Documents and the defaults through the account's home, not
     // HOME; Foundation's override moves them, for this process and its children.
@@ -122,21 +116,13 @@ void leave() {
         QDir(g_root).removeRecursively();
 }
 
-QString root() {
-    return g_root;
-}
-QString home() {
-    return g_root + "/home";
-}
-QString tempDir() {
-    return g_root + "/tmp";
-}
-QString applicationsDir() {
-    return g_root + "/Applications";
-}
-QString dataDir() {
-    return dataDirUnder(home());
-}
+// clang-format off
+QString root() { return g_root; }
+QString home() { return g_root + "/home"; }
+QString tempDir() { return g_root + "/tmp"; }
+QString applicationsDir() { return g_root + "/Applications"; }
+QString dataDir() { return dataDirUnder(home()); }
+// clang-format on
 QString dataDirUnder(const QString& home) {
 #ifdef __APPLE__
     return home + "/.qttest/Application Support";
