@@ -6,7 +6,6 @@
 #include "support/LoopbackHttpServer.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QStandardPaths>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -25,7 +24,7 @@ QStringList cacheEntries() {
     return QDir(cacheDir()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
 }
 
-QByteArray expectedBody(const QString& payload) {
+QByteArray formBody(const QString& payload) {
     return QByteArray("appid=") + REKOL_3RD_DEFAULT_REPORTER_ID + "&data=" + payload.toUtf8() +
            "&client=1";
 }
@@ -34,14 +33,14 @@ class QvRekolClientTest : public ::testing::Test {
 protected:
     void SetUp() override {
         QDir(cacheDir()).removeRecursively();
-        QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+        QDir().mkpath(QFileInfo(cacheDir()).path());
     }
     std::unique_ptr<QvRekolClient> client(bool cache, const QString& product = "502") const {
         return std::make_unique<QvRekolClient>(
             QvRekolControl::fromText(
-                "[common]\nproduct=" + product + "\nserver0=" + server.url("/p0") +
-                "\nserver1=" + server.url("/p1") + "\nserver2=" + server.url("/p2") + "\n[" +
-                kTable + "]\npriority=1\n"),
+                QString("[common]\nproduct=%1\nserver0=%2\nserver1=%3\n"
+                        "server2=%4\n[%5]\npriority=1\n")
+                    .arg(product, server.url("/p0"), server.url("/p1"), server.url("/p2"), kTable)),
             QvRekolFormat::fromText(kTable + ":1 os:int\nvexa_tools_install:2 result:int\n"),
             cache);
     }
@@ -49,6 +48,12 @@ protected:
     void settle(std::size_t n) {
         ASSERT_TRUE(server.waitForRequests(n, 10s));
         QTest::qWait(200);
+    }
+    QByteArray bodyAt(const QByteArray& path) const {
+        for (const auto& r : server.requests())
+            if (r.path == path)
+                return r.body;
+        return {};
     }
 
     LoopbackHttpServer server;
@@ -64,23 +69,18 @@ TEST_F(QvRekolClientTest, ForcedReportPostsTheFormBodyByteForByteToTheTablesServ
     EXPECT_TRUE(c->report(kTable, payload, true));
     EXPECT_TRUE(c->report("vexa_tools_install", "{}", true)); // no own priority: server2
     settle(2);
-
-    QMap<QByteArray, QByteArray> bodyByPath;
-    for (const auto& r : server.requests())
-        bodyByPath[r.path] = r.body;
-    EXPECT_EQ(bodyByPath.value("/p1"), expectedBody(payload));
-    EXPECT_EQ(bodyByPath.value("/p2"), expectedBody("{}"));
+    EXPECT_EQ(bodyAt("/p1"), formBody(payload));
+    EXPECT_EQ(bodyAt("/p2"), formBody("{}"));
     EXPECT_TRUE(log.lines().contains("report => post table['" + kTable + "' with " +
-                                     expectedBody(payload) + "] success"));
+                                     formBody(payload) + "] success"));
 }
 
 TEST_F(QvRekolClientTest, RefusesWithAWarningAndSendsNothing) {
-    struct Case {
+    const struct {
         QString product, table;
         int payloadBytes;
         QString warning; // empty: taken
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"", kTable, 2, "report => WARN: Invalid productId['0']"},
         {"502", "Vexa_lmdoc_mac_install", 2, "report => not found table['Vexa_lmdoc_mac_install']"},
         {"502", kTable, 65523,
@@ -88,7 +88,7 @@ TEST_F(QvRekolClientTest, RefusesWithAWarningAndSendsNothing) {
         {"4294967296", kTable, 2, "report => WARN: productId['4294967296'] does not fit a packet"},
         {"502", kTable, 65522, ""},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.warning.toStdString());
         auto reporter = client(true, c.product);
         log.clear();
@@ -109,13 +109,13 @@ TEST_F(QvRekolClientTest, DelayedReportsAreCachedAsPacketsOnlyWithTheCacheOn) {
     const QString payload = QString::fromUtf8("{\"é\":1}");
     EXPECT_TRUE(client(true)->report(kTable, payload, false));
     const qint64 after = QDateTime::currentSecsSinceEpoch();
-    const QStringList entries = cacheEntries();
-    ASSERT_EQ(entries.size(), 1);
-    const QStringList name = entries.front().split('-');
+    ASSERT_EQ(cacheEntries().size(), 1);
+    const QStringList name = cacheEntries().front().split('-');
     ASSERT_EQ(name.size(), 4);
     EXPECT_EQ(name[0] + name[2] + name[3], "delay0" + kTable);
     EXPECT_TRUE(name[1].toLongLong() >= before && name[1].toLongLong() <= after);
-    EXPECT_EQ(readFile(cacheDir() + '/' + entries.front()), QvRekolHeader::frame(payload, 502));
+    EXPECT_EQ(readFile(cacheDir() + '/' + cacheEntries().front()),
+              QvRekolHeader::frame(payload, 502));
     QTest::qWait(100);
     EXPECT_TRUE(server.requests().empty());
 }
@@ -131,12 +131,11 @@ TEST_F(QvRekolClientTest, RejectedForcedReportIsCachedAsForceAndUploadedByTheNex
         on->report(kTable, "{\"n\":2}", true);
         settle(2);
         EXPECT_TRUE(log.lines().contains("report => post table['" + kTable + "' with " +
-                                         expectedBody("{\"n\":2}") + "] failed!!!"));
+                                         formBody("{\"n\":2}") + "] failed!!!"));
     }
-    const QStringList entries = cacheEntries();
-    ASSERT_EQ(entries.size(), 1);
-    EXPECT_TRUE(entries.front().startsWith("force-"));
-    EXPECT_TRUE(entries.front().endsWith("-0-" + kTable));
+    ASSERT_EQ(cacheEntries().size(), 1);
+    EXPECT_TRUE(cacheEntries().front().startsWith("force-"));
+    EXPECT_TRUE(cacheEntries().front().endsWith("-0-" + kTable));
 
     // A client made with the cache on uploads the raw packet at once.
     server.setReply({200, "result=1", false});
