@@ -12,11 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-// clang-format off
-const QStringList kNastyTexts = {"with blank", "it's", "say \"hi\"", "$(touch INJECTED)",
-    "`touch INJECTED`", "a;b|c&d>e<f", "back\\slash", "star * and ~ and $HOME", "line\nbreak",
-    "-n", ""};
-// clang-format on
 
 // Puts a folder holding a fake tool first on PATH for the test's lifetime.
 class FakeTool {
@@ -37,7 +32,9 @@ private:
 
 TEST(SystemCommands, QuotedTextReachesTheShellVerbatimAndRunsNothing) {
     QTemporaryDir dir;
-    for (const QString& text : kNastyTexts) {
+    for (const QString& text : QStringList{"with blank", "it's", "say \"hi\"", "$(touch INJECTED)",
+                                           "`touch INJECTED`", "a;b|c&d>e<f", "back\\slash",
+                                           "star * and ~ and $HOME", "line\nbreak", "-n", ""}) {
         const ProcessRunner::Result r =
             ProcessRunner::run({"/bin/sh",
                                 {"-c", "cd " + SystemCommands::quote(dir.path()) +
@@ -48,39 +45,39 @@ TEST(SystemCommands, QuotedTextReachesTheShellVerbatimAndRunsNothing) {
     EXPECT_FALSE(QFile::exists(dir.path() + "/INJECTED"));
 }
 
-TEST(SystemCommands, MacLinesQuoteEveryPath) {
+// The Mac lines whole, the Linux ones (rows ending in a blank) up to where they
+// stop quoting paths.
+TEST(SystemCommands, LinesQuotePathsAndEscapePatterns) {
     const MacCommands mac;
-    const QStringList services = {"/A/Lumadoc.app/Contents/MacOS/lmguard", "/A/o'k/lmconvert"};
-    EXPECT_EQ(mac.attach("/Users/a b/X/package.dmg", "/Users/a b/U/Lumadoc"),
-              "hdiutil attach '/Users/a b/X/package.dmg' -mountpoint '/Users/a b/U/Lumadoc' "
-              "-noverify -nobrowse -noautoopen -verbose");
-    EXPECT_EQ(mac.detach("/Users/o'k/U/Lumadoc"),
-              "hdiutil detach '/Users/o'\\''k/U/Lumadoc' -force");
-    EXPECT_EQ(mac.stopRunning(services),
-              "pgrep -lf '/A/Lumadoc.app/Contents/MacOS/lmguard|/A/o'\\''k/lmconvert' | "
-              "awk '{print $1}' | xargs kill");
-    // The service never holds the runner's pipe, which closes when the shell returns.
-    EXPECT_EQ(mac.startInBackground("/A/o'k/lmguard", "/start"),
-              "'/A/o'\\''k/lmguard' '/start' </dev/null >/dev/null 2>&1 &");
-    const ProgramCall launch = mac.launch("/Applications/Lumadoc.app", "docreader");
-    EXPECT_EQ(launch.program, "/bin/zsh");
-    // -f: the user's ~/.zshenv never runs under the installer's lines.
-    EXPECT_EQ(launch.arguments,
-              QStringList({"-f", "-c", "open -a '/Applications/Lumadoc.app' --args -from=5"}));
-}
-
-TEST(SystemCommands, LinuxLinesQuotePathsAndEscapePatterns) {
     const LinuxCommands linux;
-    EXPECT_TRUE(linux.attach("-x.dmg", "/h/o'k/Lumadoc")
-                    .startsWith("7zz x -y -snl -sns- -o'/h/o'\\''k/Lumadoc' -- '-x.dmg' "
-                                "'Lumadoc.app' '*/Lumadoc.app' && "));
-    EXPECT_EQ(linux.move("/a b", "-c"), "mv -T -- '/a b' '-c'");
-    EXPECT_TRUE(linux.findRunning({"/A (1)/Lumadoc.app/x+y", "/b"})
-                    .startsWith("pgrep -lf '[/]A \\(1\\)/Lumadoc.app/x\\+y|[/]b' | "));
-    EXPECT_TRUE(linux.stopRunning({"/b"}).startsWith("for pid in $(pgrep -f '[/]b'); do "));
+    const std::pair<QString, QString> lines[] = {
+        {mac.attach("/Users/a b/X/package.dmg", "/Users/a b/U/Lumadoc"),
+         "hdiutil attach '/Users/a b/X/package.dmg' -mountpoint '/Users/a b/U/Lumadoc' -noverify "
+         "-nobrowse -noautoopen -verbose"},
+        {mac.detach("/Users/o'k/U/Lumadoc"), "hdiutil detach '/Users/o'\\''k/U/Lumadoc' -force"},
+        {mac.stopRunning({"/A/Lumadoc.app/Contents/MacOS/lmguard", "/A/o'k/lmconvert"}),
+         "pgrep -lf '/A/Lumadoc.app/Contents/MacOS/lmguard|/A/o'\\''k/lmconvert' | awk '{print "
+         "$1}' | xargs kill"},
+        // The service never holds the runner's pipe, which closes when the shell returns.
+        {mac.startInBackground("/A/o'k/lmguard", "/start"),
+         "'/A/o'\\''k/lmguard' '/start' </dev/null >/dev/null 2>&1 &"},
+        // -f: the user's ~/.zshenv never runs under the installer's lines.
+        {mac.launch("/Applications/Lumadoc.app", "docreader").arguments.join(' '),
+         "-f -c open -a '/Applications/Lumadoc.app' --args -from=5"},
+        {linux.attach("-x.dmg", "/h/o'k/Lumadoc"),
+         "7zz x -y -snl -sns- -o'/h/o'\\''k/Lumadoc' -- '-x.dmg' 'Lumadoc.app' '*/Lumadoc.app' "
+         "&& "},
+        {linux.move("/a b", "-c"), "mv -T -- '/a b' '-c'"},
+        {linux.findRunning({"/A (1)/Lumadoc.app/x+y", "/b"}),
+         "pgrep -lf '[/]A \\(1\\)/Lumadoc.app/x\\+y|[/]b' | "},
+        {linux.stopRunning({"/b"}), "for pid in $(pgrep -f '[/]b'); do "},
+    };
+    for (const auto& [line, expected] : lines)
+        EXPECT_EQ(expected.endsWith(' ') ? line.left(expected.size()) : line, expected);
+    EXPECT_EQ(mac.launch("/Applications/Lumadoc.app", "docreader").program, "/bin/zsh");
     const ProgramCall launch = linux.launch("/A/Lumadoc.app", "docreader");
-    EXPECT_EQ(launch.program, "/A/Lumadoc.app/Contents/MacOS/docreader");
-    EXPECT_EQ(launch.arguments, QStringList({"-from=5"}));
+    EXPECT_EQ(launch.program + ' ' + launch.arguments.join(' '),
+              "/A/Lumadoc.app/Contents/MacOS/docreader -from=5");
     EXPECT_TRUE(launch.detached);
     EXPECT_FALSE(linux.launch("/A/Lumadoc.app", "").isValid());
     EXPECT_FALSE(linux.launch("/A/Lumadoc.app", "../../../bin/sh").isValid());
@@ -118,27 +115,22 @@ TEST(Probes, ProcessorKindFromTheHardwareNotTheTranslatedProcess) {
             return QFile::exists(MacCommands::shell()) ? MacCommands::shell() : "/bin/sh";
         }
     };
-    const struct {
-        const char* sysctl; // hw.optional.arm64: 1 on Apple silicon, also under Rosetta
-        const char* uname;  // uname -m
-        OS_TYPE mac;
-        OS_TYPE linux;
-    } cases[] = {
-        {"echo 1", "echo x86_64", OS_TYPE::arm, OS_TYPE::x86}, // Rosetta
-        {"echo 1", "echo arm64", OS_TYPE::arm, OS_TYPE::arm},
-        {"exit 0", "echo x86_64", OS_TYPE::x86, OS_TYPE::x86}, // Intel: no such name
-        {"echo 0", "echo x86_64", OS_TYPE::x86, OS_TYPE::x86},
-        {"exit 1", "echo aarch64", OS_TYPE::arm, OS_TYPE::arm},
-        {"exit 0", "echo riscv64", OS_TYPE::unknown, OS_TYPE::unknown},
-        {"exit 0", "exit 1", OS_TYPE::unknown, OS_TYPE::unknown},
-        {"exit 0", "printf ''", OS_TYPE::unknown, OS_TYPE::unknown},
+    using enum OS_TYPE;
+    // hw.optional.arm64 (1 on Apple silicon, also under Rosetta), uname -m: Mac, Linux.
+    const std::tuple<const char*, const char*, OS_TYPE, OS_TYPE> cases[] = {
+        // clang-format off
+        {"echo 1", "echo x86_64", arm, x86}, /* Rosetta */ {"echo 1", "echo arm64", arm, arm},
+        {"exit 0", "echo x86_64", x86, x86}, /* Intel: no such name */
+        {"echo 0", "echo x86_64", x86, x86}, {"exit 1", "echo aarch64", arm, arm},
+        {"exit 0", "echo riscv64", unknown, unknown}, {"exit 0", "exit 1", unknown, unknown},
+        {"exit 0", "printf ''", unknown, unknown},
+        // clang-format on
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.sysctl) + " / " + c.uname);
-        FakeTool sysctl("sysctl", c.sysctl);
-        FakeTool uname("uname", c.uname);
-        EXPECT_EQ(Installer::checkOSArch(MacProbe()), c.mac);
-        EXPECT_EQ(Installer::checkOSArch(LinuxCommands()), c.linux);
+    for (const auto& [sysctl, uname, mac, linux] : cases) {
+        SCOPED_TRACE(std::string(sysctl) + " / " + uname);
+        const FakeTool fakeSysctl("sysctl", sysctl), fakeUname("uname", uname);
+        EXPECT_EQ(Installer::checkOSArch(MacProbe()), mac);
+        EXPECT_EQ(Installer::checkOSArch(LinuxCommands()), linux);
     }
 }
 
