@@ -3,104 +3,91 @@
 #include "install/InstallJournal.h"
 #include "support/Files.h"
 
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUuid>
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
-QString journalPath(const TestFolders& folders) {
-    return folders.dataDir() + "/Lumadoc/install-journal.json";
+// Lays out "<path>=<version>" entries as bundles of that version, "<path>" ones
+// as empty folders; "{s}" stands for the staging folder, "{a}" for the
+// applications folder, "{id}" for the run.
+void layOut(const TestFolders& f, const QString& id, const QStringList& entries) {
+    for (const QString& entry : entries) {
+        const QString path = entry.section('=', 0, 0)
+                                 .replace("{s}", f.home() + '/' + id)
+                                 .replace("{a}", f.apps())
+                                 .replace("{id}", id);
+        QDir().mkpath(entry.contains('=') ? QFileInfo(path).path() : path);
+        if (entry.contains('=')) {
+            FakeProduct::write(f.root() + "/made", productOptions(entry.section('=', 1)));
+            QDir().rename(f.root() + "/made/Lumadoc.app", path);
+        }
+    }
 }
 
-// Moves the bundle that FakeProduct wrote under `from` to `to`.
-void placeApp(const QString& from, const QString& to) {
-    QDir().mkpath(QFileInfo(to).absolutePath());
-    QDir().rename(from + "/Lumadoc.app", to);
+void writeJournal(const TestFolders& f, const QString& run, const QStringList& made) {
+    const QJsonObject entry{
+        {"run", run}, {"phase", "swapping"}, {"made", QJsonArray::fromStringList(made)}};
+    writeFile(f.dataDir() + "/Lumadoc/install-journal.json",
+              QJsonDocument(QJsonObject{{"runs", QJsonArray{entry}}}).toJson());
+}
+
+QString newRunId() {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
 }
 } // namespace
 
 TEST(InstallJournal, SettlingLeavesAWholeApplicationAndNothingElse) {
-    struct Case {
+    const struct {
         const char* name;
-        QStringList made;
-        // Lays out what a crash left, given the run's staging folder and
-        // where the copies beside the applications go (".Lumadoc.app.<x>-<id>").
-        std::function<void(const TestFolders&, const QString& staging, const QString& beside)>
-            crash;
-        const char* expected; // the version of the whole application after settling
-    };
-    const Case cases[] = {
+        QStringList made, crash; // what the run made; what the crash left
+        const char* expected;    // the version of the whole application after settling
+    } cases[] = {
         {"between the two renames",
          {"temp", "staging"},
-         [](const TestFolders& f, const QString& s, const QString&) {
-             FakeProduct::write(f.root() + "/old", productOptions("1.0"));
-             placeApp(f.root() + "/old", s + "/Lumadoc.app.bak");
-             FakeProduct::write(s + "/temp", productOptions("2.0"));
-         },
+         {"{s}/Lumadoc.app.bak=1.0", "{s}/temp/Lumadoc.app=2.0"},
          "1.0"},
         {"after the swap",
          {"temp", "staging"},
-         [](const TestFolders& f, const QString& s, const QString&) {
-             FakeProduct::write(f.apps(), productOptions("2.0"));
-             FakeProduct::write(f.root() + "/old", productOptions("1.0"));
-             placeApp(f.root() + "/old", s + "/Lumadoc.app.bak");
-             QDir().mkpath(s + "/Lumadoc/Lumadoc.app/Contents");
-         },
+         {"{a}/Lumadoc.app=2.0", "{s}/Lumadoc.app.bak=1.0", "{s}/Lumadoc/Lumadoc.app/Contents"},
          "2.0"},
         {"during the copy beside the applications",
          {"temp", "staging", "beside"},
-         [](const TestFolders& f, const QString& s, const QString& beside) {
-             FakeProduct::write(f.apps(), productOptions("1.0"));
-             QDir().mkpath(beside.arg("new") + "/Contents");
-             QDir().mkpath(s + "/temp");
-         },
+         {"{a}/Lumadoc.app=1.0", "{a}/.Lumadoc.app.new-{id}/Contents", "{s}/temp"},
          "1.0"},
         {"between the renames beside the applications",
          {"staging", "beside"},
-         [](const TestFolders& f, const QString&, const QString& beside) {
-             FakeProduct::write(f.root() + "/old", productOptions("1.0"));
-             placeApp(f.root() + "/old", beside.arg("bak"));
-             FakeProduct::write(f.root() + "/new", productOptions("2.0"));
-             placeApp(f.root() + "/new", beside.arg("new"));
-         },
+         {"{a}/.Lumadoc.app.bak-{id}=1.0", "{a}/.Lumadoc.app.new-{id}=2.0"},
          "1.0"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TestFolders folders;
-        const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-        const QString staging = folders.home() + '/' + id;
-        QDir().mkpath(staging);
+        const QString id = newRunId();
+        QDir().mkpath(folders.home() + '/' + id);
         const QString temp = QDir::tempPath() + "/lumadoc-" + id;
         writeFile(temp + "/package.dmg.part", "ima");
-        c.crash(folders, staging, folders.apps() + "/.Lumadoc.app.%1-" + id);
-        const QJsonObject run{
-            {"run", id}, {"phase", "swapping"}, {"made", QJsonArray::fromStringList(c.made)}};
-        writeFile(journalPath(folders),
-                  QJsonDocument(QJsonObject{{"runs", QJsonArray{run}}}).toJson());
-        const QString expected = folders.root() + "/expected";
-        FakeProduct::write(expected, productOptions(c.expected));
+        layOut(folders, id, c.crash);
+        writeJournal(folders, id, c.made);
+        FakeProduct::write(folders.root() + "/expected", productOptions(c.expected));
 
         InstallJournal::settle(true);
         EXPECT_EQ(snapshotTree(folders.apps() + "/Lumadoc.app"),
-                  snapshotTree(expected + "/Lumadoc.app"));
+                  snapshotTree(folders.root() + "/expected/Lumadoc.app"));
         EXPECT_EQ(
             QDir(folders.apps()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
             QStringList({"Lumadoc.app"}));
-        EXPECT_TRUE(folders.homeEntries().isEmpty())
-            << folders.homeEntries().join(' ').toStdString();
+        EXPECT_EQ(folders.homeEntries(), QStringList());
         EXPECT_EQ(QFileInfo::exists(temp), !c.made.contains("temp"));
-        EXPECT_FALSE(QFileInfo::exists(journalPath(folders)));
+        EXPECT_FALSE(QFileInfo::exists(folders.dataDir() + "/Lumadoc/install-journal.json"));
         QDir(temp).removeRecursively();
     }
 }
 
 TEST(InstallJournal, OnlyTheRunsOwnStagingFolderIsActedOn) {
-    const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    const QString id = newRunId();
     const struct {
         const char* name;
         QString run;    // as the journal names it
@@ -116,20 +103,16 @@ TEST(InstallJournal, OnlyTheRunsOwnStagingFolderIsActedOn) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TestFolders f;
-        FakeProduct::write(f.apps(), productOptions("1.0"));
-        const auto app = snapshotTree(f.apps() + "/Lumadoc.app");
         const QString folder = f.root() + '/' + c.folder;
-        FakeProduct::write(f.root() + "/old", productOptions("0.9"));
-        placeApp(f.root() + "/old", folder + "/Lumadoc.app.bak");
+        layOut(f, id, {"{a}/Lumadoc.app=1.0", folder + "/Lumadoc.app.bak=0.9"});
+        const auto app = snapshotTree(f.apps() + "/Lumadoc.app");
         writeFile(folder + "/temp/keep.txt", "mine");
         if (c.link)
             QFile::link(folder, f.home() + '/' + id);
         else
             QDir().mkpath(f.home() + '/' + id);
         const auto before = snapshotTree(folder);
-        const QJsonObject run{
-            {"run", c.run}, {"phase", "swapping"}, {"made", QJsonArray{"staging"}}};
-        writeFile(journalPath(f), QJsonDocument(QJsonObject{{"runs", QJsonArray{run}}}).toJson());
+        writeJournal(f, c.run, {"staging"});
 
         InstallJournal::settle(true);
         EXPECT_EQ(snapshotTree(f.apps() + "/Lumadoc.app"), app);
