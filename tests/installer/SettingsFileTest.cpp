@@ -10,11 +10,7 @@
 
 TEST(RegEditer, SetterLineRules) {
     const struct {
-        const char* name;
-        const char* before;
-        const char* key;
-        const char* value;
-        const char* after;
+        const char *name, *before, *key, *value, *after;
     } cases[] = {
         {"empty file", "", "product/version", "2", "\n[product]\nversion=2"},
         {"replace in place", "a\n[product]\nx=1\nversion=1\ny=2\n[other]\nversion=9",
@@ -65,42 +61,37 @@ TEST(RegEditer, RefusesMalformedNamesAndMissingOrInvalidFiles) {
     EXPECT_EQ(RegEditer::getIniValue("k", "def", dir.path() + "/missing.ini"), "def");
 }
 
+// Grouped lookups take the last match in the group's sections; plain ones the
+// first key anywhere, its value up to a second "=".
 TEST(RegEditer, GettersReadTheirOwnWay) {
     QTemporaryDir dir;
-    const QString path = dir.path() + "/common.ini";
-    writeFile(path, "generated=0\n[product]\nuuid=1\nurl=a=b=c\n[product2]\nonly=p2\n"
-                    "[other]\nuuid=2\nonly=other\n[product]\nlate=3");
-    const struct {
-        const char* query;
-        const char* grouped;
-    } grouped[] = {
-        {"product/uuid", "1"},   {"product/url", "c"},  {"product/only", "def"},
+    const QString path =
+        writeFile(dir.path() + "/common.ini",
+                  "generated=0\n[product]\nuuid=1\nurl=a=b=c\n[product2]\nonly=p2\n"
+                  "[other]\nuuid=2\nonly=other\n[product]\nlate=3");
+    // clang-format off
+    const std::pair<const char*, const char*> cases[] = {
+        {"product/uuid", "1"}, {"product/url", "c"}, {"product/only", "def"},
         {"other/only", "other"}, {"product/late", "3"}, {"product/generated", "def"},
-        {"missing/uuid", "def"},
-    };
-    for (const auto& g : grouped)
-        EXPECT_EQ(RegEditer::getIniValueWithGroup(g.query, "def", path), g.grouped) << g.query;
-
-    EXPECT_EQ(RegEditer::getIniValue("url", "def", path), "a");
-    EXPECT_EQ(RegEditer::getIniValue("uuid", "def", path), "1");
-    EXPECT_EQ(RegEditer::getIniValue("generated", "def", path), "0");
-    EXPECT_EQ(RegEditer::getIniValue("only", "def", path), "p2");
-    EXPECT_EQ(RegEditer::getIniValue("absent", "def", path), "def");
+        {"missing/uuid", "def"}, {"url", "a"}, {"uuid", "1"}, {"generated", "0"}, {"only", "p2"},
+        {"absent", "def"}};
+    // clang-format on
+    for (const auto& [query, value] : cases)
+        EXPECT_EQ(QString(query).contains('/') ? RegEditer::getIniValueWithGroup(query, "def", path)
+                                               : RegEditer::getIniValue(query, "def", path),
+                  value)
+            << query;
 }
 
 TEST(SettingsFile, EnsureCreatesTheFileOnceAndLeavesNoStagingFolder) {
     TestFolders folders;
-    const QString productDir = folders.dataDir() + "/Lumadoc";
-    ASSERT_EQ(Installer::getAppDataLocationPath("Lumadoc"), productDir);
+    const QString ini = folders.dataDir() + "/Lumadoc/reg/common.ini";
+    ASSERT_EQ(Installer::getAppDataLocationPath("Lumadoc"), folders.dataDir() + "/Lumadoc");
     Installer::ensureIniFileExisted();
-    const QString ini = productDir + "/reg/common.ini";
-    ASSERT_TRUE(QFile::exists(ini));
-    EXPECT_EQ(readFile(ini), QByteArray());
-    EXPECT_TRUE(folders.homeEntries().isEmpty());
-
+    EXPECT_TRUE(QFile::exists(ini) && readFile(ini).isEmpty());
     // An existing file is never touched.
     writeFile(ini, "[product]\nk=1");
     Installer::ensureIniFileExisted();
     EXPECT_EQ(readFile(ini), QByteArray("[product]\nk=1"));
-    EXPECT_TRUE(folders.homeEntries().isEmpty());
+    EXPECT_EQ(folders.homeEntries(), QStringList());
 }
