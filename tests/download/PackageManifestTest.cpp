@@ -1,6 +1,5 @@
 // The manifest's own rules: what a parsed manifest must hold, and how
 // versions compare.
-
 #include "install/PackageManifest.h"
 
 #include <gtest/gtest.h>
@@ -38,22 +37,11 @@ TEST(PackageManifest, TakesWellFormedMembersOnlyAndComparesVersionsAsNumbers) {
         EXPECT_FALSE(error.isEmpty());
     }
 
-    struct Versions {
-        const char* a;
-        const char* b;
-        std::optional<int> order;
-    };
-    const Versions versions[] = {
-        {"3.2", "3.2.0", 0},
-        {"3.2.1", "3.10", -1},
-        {"10.0", "9.99.99", 1},
-        {"3.02", "3.2", 0},
-        {"1.0", "1.0 beta", std::nullopt},
-        {"", "1", std::nullopt},
-        {"-1", "1", std::nullopt},
-    };
-    for (const Versions& v : versions) {
-        SCOPED_TRACE(std::string(v.a) + " vs " + v.b);
-        EXPECT_EQ(PackageManifest::compareVersions(v.a, v.b), v.order);
-    }
+    // clang-format off
+    const std::tuple<const char*, const char*, std::optional<int>> versions[] = {
+        {"3.2", "3.2.0", 0}, {"3.2.1", "3.10", -1}, {"10.0", "9.99.99", 1}, {"3.02", "3.2", 0},
+        {"1.0", "1.0 beta", std::nullopt}, {"", "1", std::nullopt}, {"-1", "1", std::nullopt}};
+    // clang-format on
+    for (const auto& [a, b, order] : versions)
+        EXPECT_EQ(PackageManifest::compareVersions(a, b), order) << a << " vs " << b;
 }
