@@ -1,5 +1,7 @@
+// The telemetry client and its report cache against a loopback server.
 #include "rekol/QvRekolClient.h"
 #include "base/Globals.h"
+#include "rekol/QvDataCache.h"
 #include "rekol/QvRekolHeader.h"
 #include "support/Files.h"
 #include "support/LogCapture.h"
@@ -21,7 +23,13 @@ QString cacheDir() {
 }
 
 QStringList cacheEntries() {
-    return QDir(cacheDir()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+    return QDir(cacheDir())
+        .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
+                   QDir::Name);
+}
+
+void writeEntry(const QString& name, const QByteArray& bytes = "packet") {
+    ASSERT_FALSE(writeFile(cacheDir() + '/' + name, bytes).isEmpty());
 }
 
 QByteArray formBody(const QString& payload) {
@@ -58,6 +66,26 @@ protected:
 
     LoopbackHttpServer server;
     LogCapture log;
+};
+
+class QvDataCacheTest : public QvRekolClientTest {
+protected:
+    // One pass at `at` seconds; then lets the server see `total` requests in
+    // all and the outcomes run on the main thread.
+    void pass(qint64 at, std::size_t total) {
+        now = at;
+        cache.postCacheFiles(control, poster);
+        EXPECT_TRUE(server.waitForRequests(total, 10s));
+        QTest::qWait(200);
+        EXPECT_EQ(server.requests().size(), total);
+    }
+
+    QvRekolControl control =
+        QvRekolControl::fromText("[common]\nproduct=1\nserver2=" + server.url("/p2") +
+                                 "\nserver3=" + server.url("/p3") + "\n[u]\npriority=3\n");
+    qint64 now = 0;
+    QvDataCache cache{[this] { return now; }};
+    QvHttpPoster poster;
 };
 
 } // namespace
@@ -144,4 +172,48 @@ TEST_F(QvRekolClientTest, RejectedForcedReportIsCachedAsForceAndUploadedByTheNex
     EXPECT_EQ(server.requests().back().path, "/p1");
     EXPECT_EQ(server.requests().back().body, QvRekolHeader::frame("{\"n\":2}", 502));
     EXPECT_TRUE(QTest::qWaitFor([] { return cacheEntries().isEmpty(); }, 5000));
+}
+
+TEST_F(QvDataCacheTest, RemovesOnlyMalformedEntriesOfItsOwnDirectory) {
+    QTemporaryDir outside;
+    writeFile(outside.filePath("keep"));
+    for (const char* name : {"notes.txt", "delay-1-0-a-b", "force--1700000000-0-t", "delay-x-0-t"})
+        writeEntry(name);
+    QDir(cacheDir()).mkpath("sub/deeper");
+    QFile::link(outside.path(), cacheDir() + "/link");
+
+    pass(1000, 0);
+    QStringList expected = {"[QvRekol] QvDataFile => cache files count['2']"};
+    for (const char* removed : {"notes.txt", "delay-1-0-a-b", "sub", "link"})
+        expected << "[QvRekol] QvDataFile => removeItem['" + cacheDir() + '/' + removed + "']";
+    for (const QString& line : expected)
+        EXPECT_TRUE(log.rekolLines().contains(line)) << line.toStdString();
+    // Four pieces once empty ones are dropped: kept, but their names cannot be
+    // rebuilt, so they are not posted.
+    EXPECT_EQ(cacheEntries(), QStringList({"delay-x-0-t", "force--1700000000-0-t"}));
+    EXPECT_TRUE(QFile::exists(outside.filePath("keep"))); // the link went, not its target
+}
+
+TEST_F(QvDataCacheTest, RenamesOnEachRejectionDeletesAfterTheSeventhAndThrottlesPasses) {
+    writeEntry("delay-1700000000-5-t", "packet-t");
+    writeEntry("force-1700000000-6-u", "packet-u");
+    server.setReply({200, "result=0", false});
+    pass(1000, 2);
+    EXPECT_EQ(cacheEntries(), QStringList({"delay-1700000000-6-t"})); // u had its seventh post
+    QStringList posted; // t has no section: priority 2
+    for (const auto& r : server.requests())
+        posted << r.path + ' ' + r.body;
+    posted.sort();
+    EXPECT_EQ(posted, QStringList({"/p2 packet-t", "/p3 packet-u"}));
+
+    for (qint64 tooSoon : {1005, 1009, 991})
+        pass(tooSoon, 2);
+    pass(1010, 3);
+    EXPECT_TRUE(cacheEntries().isEmpty());
+
+    writeEntry("force-1700000000-6-t");
+    writeEntry("delay-1700000000-0-t");
+    server.setReply({200, "result=1", false});
+    pass(1020, 5);
+    EXPECT_TRUE(cacheEntries().isEmpty());
 }
