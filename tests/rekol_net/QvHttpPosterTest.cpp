@@ -47,26 +47,20 @@ void settle(const std::shared_ptr<Outcome>& out) {
 } // namespace
 
 TEST(QvHttpPoster, JudgesTheReplyTextAloneAndGivesCode1WithoutAReply) {
-    struct Case {
-        int status;
-        QByteArray body;
-        int code;
-    };
-    const Case cases[] = {
-        {200, "result=1", 0},  {200, "code=0&result=1&msg=ok", 0},
-        {200, "result=12", 0}, {500, "result=1", 0},
-        {200, "result=0", 2},  {200, "", 2},
-        {200, "RESULT=1", 2},  {200, "result=1 \xC3\xA9", 2}, // not ASCII: the empty text
-        {503, "busy", 2},
-    };
+    // clang-format off
+    const std::tuple<int, QByteArray, int> cases[] = {
+        {200, "result=1", 0}, {200, "code=0&result=1&msg=ok", 0}, {200, "result=12", 0},
+        {500, "result=1", 0}, {200, "result=0", 2}, {200, "", 2}, {200, "RESULT=1", 2},
+        {200, "result=1 \xC3\xA9", 2}, /* not ASCII: the empty text */ {503, "busy", 2}};
+    // clang-format on
     LoopbackHttpServer server;
     QvHttpPoster poster;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.body.toStdString() + " / " + std::to_string(c.status));
-        server.setReply({c.status, c.body, false});
+    for (const auto& [status, body, code] : cases) {
+        SCOPED_TRACE(body.toStdString() + " / " + std::to_string(status));
+        server.setReply({status, body, false});
         auto out = track(poster, server.url());
         settle(out);
-        EXPECT_EQ(out->code, c.code);
+        EXPECT_EQ(out->code, code);
         EXPECT_EQ(poster.pendingCount(), 0);
     }
     // The body goes out unchanged, with the fixed header fields.
@@ -76,13 +70,11 @@ TEST(QvHttpPoster, JudgesTheReplyTextAloneAndGivesCode1WithoutAReply) {
     const LoopbackHttpServer::Request r = server.requests().back();
     EXPECT_EQ(r.method + ' ' + r.path, "POST /rekol/t");
     EXPECT_EQ(r.body, body);
-    const std::pair<QByteArray, QByteArray> headers[] = {
-        {"content-type", "application/x-www-form-urlencoded"},
-        {"user-agent", "Mozilla/5.0"},
-        {"x-cf-platform", "pc"},
-        {"x-cf-device-id", "1"}};
-    for (const auto& [name, value] : headers)
-        EXPECT_EQ(r.headers.value(name), value) << name.data();
+    QStringList headers;
+    for (const char* name : {"content-type", "user-agent", "x-cf-platform", "x-cf-device-id"})
+        headers << r.headers.value(name);
+    EXPECT_EQ(headers,
+              QStringList({"application/x-www-form-urlencoded", "Mozilla/5.0", "pc", "1"}));
 
     const QString dead = QString("http://127.0.0.1:%1/r").arg(LoopbackHttpServer::deadPort());
     for (const QString& url : {dead, QString("file:///tmp/x")}) {
