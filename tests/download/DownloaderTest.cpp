@@ -23,10 +23,10 @@ struct Progress {
 
 // Everything one download told its owner.
 struct Outcome {
-    std::vector<Progress> progress; // main thread only
-    bool progressOffMain = false;
+    std::vector<Progress> progress;
     std::atomic<int> successes = 0, failures = 0;
-    std::atomic<bool> outcomeOnMain = false;
+    // Progress came off the main thread, or the outcome on it.
+    std::atomic<bool> wrongThread = false;
     QString path; // written before `successes` counts it
 
     int total() const { return successes + failures; }
@@ -39,16 +39,16 @@ struct Outcome {
 void watch(Downloader& downloader, Outcome& out) {
     const auto onMain = [] { return QThread::currentThread() == qApp->thread(); };
     downloader.onProgress = [&out, onMain](qint64 written, qint64 expected, double left) {
-        out.progressOffMain |= !onMain();
+        out.wrongThread = out.wrongThread || !onMain();
         out.progress.push_back({written, expected, left});
     };
     downloader.onDownloadSuccess = [&out, onMain](const QString& path) {
-        out.outcomeOnMain = out.outcomeOnMain || onMain();
+        out.wrongThread = out.wrongThread || onMain();
         out.path = path;
         ++out.successes;
     };
     downloader.onDownloadFailed = [&out, onMain] {
-        out.outcomeOnMain = out.outcomeOnMain || onMain();
+        out.wrongThread = out.wrongThread || onMain();
         ++out.failures;
     };
 }
@@ -167,7 +167,7 @@ TEST(Downloader, EveryTransferEndsInOneOutcome) {
                 : server.packageUrl(c.file);
         const Downloader::Failure failure = download(url, outcome, settings);
         EXPECT_EQ(outcome.counts(), c.kind ? "0 1" : "1 0");
-        EXPECT_FALSE(outcome.outcomeOnMain);
+        EXPECT_FALSE(outcome.wrongThread);
         EXPECT_EQ(QFile::exists(Downloader::packagePath()), !c.kind);
         if (c.kind) {
             EXPECT_EQ(failure.kind, *c.kind);
@@ -189,7 +189,6 @@ TEST(Downloader, EveryTransferEndsInOneOutcome) {
         EXPECT_TRUE(partFiles().isEmpty());
         EXPECT_EQ(log.lines().last(), "Download task completed successfully");
         ASSERT_FALSE(outcome.progress.empty());
-        EXPECT_FALSE(outcome.progressOffMain);
         const Progress last = outcome.progress.back();
         const bool chunked = c.options.contains("--chunked");
         EXPECT_EQ(last.writtenMiB, c.size >> 20);
