@@ -8,6 +8,7 @@
 
 #include <QJsonDocument>
 #include <QSet>
+#include <QTextStream>
 #include <future>
 #include <gtest/gtest.h>
 
@@ -43,11 +44,18 @@ QSet<QString> keys(const QJsonObject& o) {
     return QSet<QString>(list.begin(), list.end());
 }
 
-// "key=value" of the properties named, blank-separated.
+// The values, blank-separated.
+template <typename... T> QString line(const T&... values) {
+    QString out;
+    QTextStream stream(&out);
+    ((stream << values << ' '), ...);
+    return out.chopped(1);
+}
+// The values of the properties named, blank-separated.
 QString values(const QJsonObject& p, const QStringList& names) {
     QStringList out;
     for (const QString& name : names)
-        out << name + '=' + p[name].toVariant().toString();
+        out << p[name].toVariant().toString();
     return out.join(' ');
 }
 
@@ -66,14 +74,8 @@ QJsonObject checkCommon(const QString& payload, const QString& table, const Repo
     const QJsonObject p = o["properties"].toObject();
     EXPECT_EQ(values(p, {"tid1", "tid2", "tod1", "tod2", "iid", "tryno", "filever", "product_id",
                          "os", "language"}),
-              QString("tid1=%1 tid2=%2 tod1=%3 tod2=%4 iid=0 tryno=3201 filever=1 "
-                      "product_id=502 os=%5 language=%6")
-                  .arg(block.tid1)
-                  .arg(block.tid2)
-                  .arg(block.tod1)
-                  .arg(block.tod2)
-                  .arg(MacOSVersion::getMainOsVersion())
-                  .arg(BaseReporter::currentLanguage()));
+              line(block.tid1, block.tid2, block.tod1, block.tod2, 0, 3201, 1, 502,
+                   MacOSVersion::getMainOsVersion(), BaseReporter::currentLanguage()));
     EXPECT_TRUE(p["countrycode"].isString());
     return p;
 }
@@ -117,12 +119,7 @@ TEST(Reporter, ResultTableDecidesResultSilentAndInstallType) {
             const QJsonObject p = checkCommon(*reporter.toString(), PRIVATE_TABLE_NAME, block);
             EXPECT_EQ(values(p, {"result", "silent", "installtype", "reason", "parentproce",
                                  "lastday", "before_tid1", "before_tid2", "version"}),
-                      QString("result=%1 silent=%2 installtype=%3 reason=%4 parentproce=1 "
-                              "lastday=1 before_tid1=1 before_tid2=1 version=6")
-                          .arg(c.result)
-                          .arg(c.silentOut)
-                          .arg(c.installType)
-                          .arg(c.raw));
+                      line(c.result, c.silentOut, c.installType, c.raw, 1, 1, 1, 1, 6));
         }
     }
     BaseReporter::setCurrentLanguage("en");
@@ -139,7 +136,7 @@ TEST(MacInstallReporter, SendsPointsAndClicksAndRepeatsTheLastPointForNone) {
     reporter.report(ENUMInstallPoint::nonePoint, ENUMInstallClick::ofdAssociationOff, 0, 0, 0,
                     true);
     QJsonObject p = checkCommon(*reporter.toString(), MAC_PRIVATE_TABLE_NAME, ReportBlock());
-    EXPECT_EQ(values(p, {"point", "click"}), "point=0 click=4");
+    EXPECT_EQ(values(p, {"point", "click"}), "0 4");
 
     MacInstallReportBlock block;
     block.baseBlock = filledBlock();
@@ -149,14 +146,12 @@ TEST(MacInstallReporter, SendsPointsAndClicksAndRepeatsTheLastPointForNone) {
     p = checkCommon(*reporter.toString(), MAC_PRIVATE_TABLE_NAME, block.baseBlock);
     const OS_TYPE arch = Installer::checkOSArch();
     EXPECT_EQ(p["chip"].toInteger(), arch == OS_TYPE::x86 ? 1 : arch == OS_TYPE::arm ? 2 : 0);
-    EXPECT_EQ(values(p, sentKeys),
-              "point=3 click=0 isdefview=1 result=1 reason=7 reserved1=6 reserved2=0 ver=1");
+    EXPECT_EQ(values(p, sentKeys), "3 0 1 1 7 6 0 1");
     EXPECT_EQ(reporter.data().installPoint, ENUMInstallPoint::downloadStart);
 
     reporter.report(ENUMInstallPoint::nonePoint, ENUMInstallClick::downloadRetry, 0, 0, 0, true);
     const QJsonObject second = parse(*reporter.toString());
-    EXPECT_EQ(values(second["properties"].toObject(), sentKeys),
-              "point=3 click=31 isdefview=0 result=0 reason=0 reserved1=6 reserved2=0 ver=1");
+    EXPECT_EQ(values(second["properties"].toObject(), sentKeys), "3 31 0 0 0 6 0 1");
     EXPECT_EQ(reporter.data().installPoint, ENUMInstallPoint::downloadStart);
     // No key lost; only the time and the arguments' properties changed.
     EXPECT_EQ(keys(first), keys(second));
@@ -192,8 +187,7 @@ TEST(Reporters, ReportsFromTwoThreadsNeverMix) {
     for (const auto& r : server.requests())
         ++seen[values(postedPayload(r.body)["properties"].toObject(),
                       {"reason", "result", "silent"})];
-    EXPECT_EQ(seen, (QMap<QString, int>{{"reason=23 result=1 silent=0", perThread},
-                                        {"reason=100 result=3 silent=3", perThread}}));
+    EXPECT_EQ(seen, (QMap<QString, int>{{"23 1 0", perThread}, {"100 3 3", perThread}}));
 }
 
 // The shipped files define both tables with the payloads' fields, and the
