@@ -52,16 +52,19 @@ protected:
             QvRekolFormat::fromText(kTable + ":1 os:int\nvexa_tools_install:2 result:int\n"),
             cache);
     }
-    // Lets `n` requests arrive and their outcomes run on the main thread.
+    // Lets `n` requests in all arrive and their outcomes run on the main thread.
     void settle(std::size_t n) {
-        ASSERT_TRUE(server.waitForRequests(n, 10s));
+        EXPECT_TRUE(server.waitForRequests(n, 10s));
         QTest::qWait(200);
+        EXPECT_EQ(server.requests().size(), n);
     }
-    QByteArray bodyAt(const QByteArray& path) const {
+    // "<path> <body>" of each request, sorted.
+    QStringList posted() const {
+        QStringList out;
         for (const auto& r : server.requests())
-            if (r.path == path)
-                return r.body;
-        return {};
+            out << QString::fromUtf8(r.path + ' ' + r.body);
+        out.sort();
+        return out;
     }
 
     LoopbackHttpServer server;
@@ -70,14 +73,11 @@ protected:
 
 class QvDataCacheTest : public QvRekolClientTest {
 protected:
-    // One pass at `at` seconds; then lets the server see `total` requests in
-    // all and the outcomes run on the main thread.
+    // One pass at `at` seconds, with `total` requests in all after it.
     void pass(qint64 at, std::size_t total) {
         now = at;
         cache.postCacheFiles(control, poster);
-        EXPECT_TRUE(server.waitForRequests(total, 10s));
-        QTest::qWait(200);
-        EXPECT_EQ(server.requests().size(), total);
+        settle(total);
     }
 
     QvRekolControl control =
@@ -97,8 +97,7 @@ TEST_F(QvRekolClientTest, ForcedReportPostsTheFormBodyByteForByteToTheTablesServ
     EXPECT_TRUE(c->report(kTable, payload, true));
     EXPECT_TRUE(c->report("vexa_tools_install", "{}", true)); // no own priority: server2
     settle(2);
-    EXPECT_EQ(bodyAt("/p1"), formBody(payload));
-    EXPECT_EQ(bodyAt("/p2"), formBody("{}"));
+    EXPECT_EQ(posted(), QStringList({"/p1 " + formBody(payload), "/p2 " + formBody("{}")}));
     EXPECT_TRUE(log.lines().contains("report => post table['" + kTable + "' with " +
                                      formBody(payload) + "] success"));
 }
@@ -200,11 +199,8 @@ TEST_F(QvDataCacheTest, RenamesOnEachRejectionDeletesAfterTheSeventhAndThrottles
     server.setReply({200, "result=0", false});
     pass(1000, 2);
     EXPECT_EQ(cacheEntries(), QStringList({"delay-1700000000-6-t"})); // u had its seventh post
-    QStringList posted; // t has no section: priority 2
-    for (const auto& r : server.requests())
-        posted << r.path + ' ' + r.body;
-    posted.sort();
-    EXPECT_EQ(posted, QStringList({"/p2 packet-t", "/p3 packet-u"}));
+    // t has no section: priority 2.
+    EXPECT_EQ(posted(), QStringList({"/p2 packet-t", "/p3 packet-u"}));
 
     for (qint64 tooSoon : {1005, 1009, 991})
         pass(tooSoon, 2);
