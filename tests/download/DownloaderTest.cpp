@@ -104,7 +104,8 @@ TEST(Downloader, EveryTransferEndsInOneOutcome) {
     using Kind = Downloader::Failure::Kind;
     const QString slow = "under 1024 bytes/s for 1 s (low-speed limit)";
     // clang-format off
-    enum Flags { Signed = 1, ShortIdle = 2, ShortWindow = 4, BadKey = 8, BigManifest = 16, Dead = 32 };
+    enum Flags { Signed = 1, ShortIdle = 2, ShortWindow = 4, BadKey = 8, BigManifest = 16, Dead = 32,
+                 Stale = 64, Blocked = 128, Estimate = 256 };
     struct Case {
         const char* name;
         QStringList options;
@@ -139,6 +140,12 @@ TEST(Downloader, EveryTransferEndsInOneOutcome) {
         {"larger than the disk", {"--lie-length", "1000000000000000"}, Kind::DiskSpace,
          "not enough disk space in " + QDir::tempPath(), 100000},
         {"nobody listening", {}, Kind::Transfer, {}, 1048576, Dead},
+        // An earlier package makes way; one that cannot must not pass for the new one.
+        {"over an earlier package", {}, {}, {}, 5000, Stale},
+        {"a folder in the package's place", {}, Kind::Transfer,
+         "the package could not be put in place", 5000, Blocked},
+        // The estimate is finite from the first event and shrinks while the speed holds.
+        {"throttled", {"--throttle", "1000000"}, {}, {}, 2500000, Estimate},
     };
     // clang-format on
     SigningKey key;
@@ -159,6 +166,10 @@ TEST(Downloader, EveryTransferEndsInOneOutcome) {
         settings.publicKey = c.flags & BadKey ? "not-a-key" : settings.publicKey;
         settings.transferTimeout = c.flags & ShortIdle ? 1s : settings.transferTimeout;
         settings.lowSpeedWindow = c.flags & ShortWindow ? 1s : settings.lowSpeedWindow;
+        if (c.flags & Stale)
+            writeFile(Downloader::packagePath(), "an earlier package");
+        if (c.flags & Blocked)
+            QDir().mkpath(Downloader::packagePath() + "/keep");
         LogCapture log;
         Outcome outcome;
         const QString url =
@@ -168,7 +179,7 @@ TEST(Downloader, EveryTransferEndsInOneOutcome) {
         const Downloader::Failure failure = download(url, outcome, settings);
         EXPECT_EQ(outcome.counts(), c.kind ? "0 1" : "1 0");
         EXPECT_FALSE(outcome.wrongThread);
-        EXPECT_EQ(QFile::exists(Downloader::packagePath()), !c.kind);
+        EXPECT_EQ(QFileInfo(Downloader::packagePath()).isFile(), !c.kind);
         if (c.kind) {
             EXPECT_EQ(failure.kind, *c.kind);
             if (!c.reason.isEmpty()) {
@@ -176,6 +187,9 @@ TEST(Downloader, EveryTransferEndsInOneOutcome) {
                 EXPECT_EQ(log.lines().filter("Download failed: ").filter(c.reason).size(), 1);
             }
             EXPECT_TRUE(!(c.flags & BigManifest) || server.packageRequests().isEmpty());
+            EXPECT_TRUE(
+                !(c.flags & Blocked) ||
+                (partFiles().isEmpty() && QDir(Downloader::packagePath() + "/keep").exists()));
             continue;
         }
         // Without a key no manifest is asked for.
@@ -195,43 +209,13 @@ TEST(Downloader, EveryTransferEndsInOneOutcome) {
         EXPECT_EQ(last.expectedMiB, chunked ? 0 : c.size >> 20);
         EXPECT_EQ(last.secondsLeft < 0, chunked) << "unknown size: negative, as documented";
         EXPECT_LE(last.secondsLeft, 0);
+        if (c.flags & Estimate) {
+            ASSERT_GE(outcome.progress.size(), 5u);
+            const double first = outcome.progress.front().secondsLeft;
+            EXPECT_TRUE(first > 0 && first < 1e6) << first;
+            EXPECT_LT(outcome.progress[outcome.progress.size() / 2].secondsLeft, first);
+        }
     }
-}
-
-TEST(Downloader, EstimateShrinksWhileTheSpeedHolds) {
-    DevServer server({"--throttle", "1000000"});
-    ASSERT_TRUE(server.isRunning());
-    Outcome outcome;
-    download(server.addPackage("p.dmg", pattern(2500000)), outcome);
-    ASSERT_GE(outcome.progress.size(), 5u);
-    const double first = outcome.progress.front().secondsLeft;
-    EXPECT_GT(first, 0);
-    EXPECT_LT(first, 1e6); // finite from the first event
-    // Halfway through, the estimate is below the first one; at the end it is 0.
-    EXPECT_LT(outcome.progress[outcome.progress.size() / 2].secondsLeft, first);
-    EXPECT_EQ(outcome.progress.back().secondsLeft, 0);
-}
-
-TEST(Downloader, ReplacesTheEarlierPackageOrFails) {
-    DevServer server;
-    ASSERT_TRUE(server.isRunning());
-    removePackage();
-    for (const QByteArray& content : {pattern(5000), QByteArray("second run")}) {
-        Outcome outcome;
-        download(server.addPackage("p.dmg", content), outcome);
-        EXPECT_EQ(outcome.counts(), "1 0");
-        EXPECT_EQ(readFile(Downloader::packagePath()), content);
-    }
-
-    // A package that cannot be replaced must not pass for the new one.
-    removePackage();
-    ASSERT_TRUE(QDir().mkpath(Downloader::packagePath() + "/keep"));
-    Outcome outcome;
-    download(server.packageUrl("p.dmg"), outcome);
-    EXPECT_EQ(outcome.counts(), "0 1");
-    EXPECT_TRUE(QDir(Downloader::packagePath() + "/keep").exists());
-    EXPECT_TRUE(partFiles().isEmpty());
-    removePackage();
 }
 
 TEST(Downloader, CanBeDestroyedMidTransferOrFromItsOwnCallback) {
