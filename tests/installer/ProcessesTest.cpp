@@ -69,30 +69,15 @@ public:
 };
 } // namespace
 
-TEST(Processes, InUseOnlyWhileAUserProgramRuns) {
-    SKIP_WITHOUT_LINUX_TOOLS();
-    RunningProduct product;
-    LogCapture log;
-    EXPECT_FALSE(Installer::checkIfUsingNow(product.paths));
-    EXPECT_TRUE(log.lines().contains("checkIfUsingNow An error occurred"));
-
-    // Services and the helper are not the product in use.
-    product.start(product.program("lmguard"));
-    product.start(product.paths.helper());
-    EXPECT_FALSE(Installer::checkIfUsingNow(product.paths));
-
-    product.start(product.paths.app() + "/Contents/MacOS_SymLink/docreader");
-    EXPECT_TRUE(Installer::checkIfUsingNow(product.paths));
-    // Another applications folder sees nothing of it.
-    EXPECT_FALSE(Installer::checkIfUsingNow(ProductPaths(product.folders.root() + "/Apps")));
-}
-
-// A program named by an interpreter's command line (with arguments), by a path
-// relative to its folder, or through a linked parent folder: "$0" is the
-// bundle, "$1" the marker file, "$2" a free folder.
-TEST(Processes, InUseHoweverAUserProgramWasStarted) {
+// In use only while a user program runs (services and the helper are not the
+// product in use), however it was started: through the linked folder, by an
+// interpreter's command line (with arguments), by a path relative to its
+// folder, or through a linked parent folder ("$0" is the bundle, "$1" the
+// marker file, "$2" a free folder).
+TEST(Processes, InUseOnlyWhileAUserProgramRunsHoweverItWasStarted) {
     SKIP_WITHOUT_LINUX_TOOLS();
     const char* ways[] = {
+        R"(exec "$0/Contents/MacOS_SymLink/memberui")",
         R"(m="$0/Contents/MacOS/memberui"; printf 'echo memberui $$ >>"$1"; while :; do sleep 1; done' >"$m"; exec /bin/sh "$m" "$1" -from=5)",
         R"(cd "$0/Contents/MacOS" && exec ./memberui)",
         R"(ln -s "$0" "$2/linked" && exec "$2/linked/Contents/MacOS/memberui")",
@@ -100,10 +85,19 @@ TEST(Processes, InUseHoweverAUserProgramWasStarted) {
     for (const char* way : ways) {
         SCOPED_TRACE(way);
         RunningProduct product;
+        LogCapture log;
+        EXPECT_FALSE(Installer::checkIfUsingNow(product.paths));
+        EXPECT_TRUE(log.lines().contains("checkIfUsingNow An error occurred"));
+        product.start(product.program("lmguard"));
+        product.start(product.paths.helper());
+        EXPECT_FALSE(Installer::checkIfUsingNow(product.paths));
+
         QProcess::startDetached("/bin/sh", {"-c", way, product.paths.app(),
                                             product.folders.marker(), product.folders.root()});
         ASSERT_TRUE(product.running("memberui", 5000));
         EXPECT_TRUE(Installer::checkIfUsingNow(product.paths));
+        // Another applications folder sees nothing of it.
+        EXPECT_FALSE(Installer::checkIfUsingNow(ProductPaths(product.folders.root() + "/Apps")));
     }
 }
 
