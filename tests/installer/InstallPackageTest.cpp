@@ -35,15 +35,18 @@ const QString kImages = QStringLiteral(LUMADOC_SOURCE_DIR "/tests/data/dmg/lumad
 // The bundle in the real image as its maker describes it (programs, a
 // framework's relative links, the helper, a 256 KiB payload): the digest of its
 // snapshot, which a failure prints whole.
-std::pair<QByteArray, std::string> treeDigest(const QString& root) {
+std::pair<std::string, std::string> treeDigest(const QString& root) {
     const QMap<QString, QString> tree = snapshotTree(root);
     QString listing;
     for (auto it = tree.cbegin(); it != tree.cend(); ++it)
         listing += it.key() + ' ' + it.value() + '\n';
-    return {QCryptographicHash::hash(listing.toUtf8(), QCryptographicHash::Sha256).toHex(),
+    return {QCryptographicHash::hash(listing.toUtf8(), QCryptographicHash::Sha256)
+                .toHex()
+                .toStdString(),
             listing.toStdString()};
 }
-const QByteArray kRealImageDigest = "TODO";
+const std::string kRealImageDigest =
+    "d06fcf3fae799f2f7e4340b064499e7184d4d60d19dcf3baea86d7e88f788784";
 
 QStringList entries(const QString& dir) {
     return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
