@@ -22,10 +22,11 @@ ReportBlock sentinel() {
     return b;
 }
 
-// The settings file's lines, "[product]" aside.
+// The settings file's lines, "[product]" and empty ones aside.
 QStringList linesOf(const QString& path) {
     QStringList lines = RegEditer::splitLines(QString::fromUtf8(readFile(path)));
     lines.removeAll("[product]");
+    lines.removeAll("");
     return lines;
 }
 
@@ -94,6 +95,7 @@ TEST(PackageRecord, IdentifiersAndRecordedKeys) {
     EXPECT_EQ(none.uuid, "keep");
 
     first.uuid = "U";
+    first.svrid = "S";
     Installer::recordPackageDetail(first, false, path);
     first.uuid = "other"; // the second reporter's call finds "generated" set
     Installer::recordPackageDetail(first, false, path);
@@ -103,9 +105,9 @@ TEST(PackageRecord, IdentifiersAndRecordedKeys) {
     EXPECT_LE(std::abs(time[0].mid(12).toLongLong() - QDateTime::currentSecsSinceEpoch()), 5);
     lines.removeAll(time[0]);
     lines.sort();
-    EXPECT_EQ(lines.join(' '), "cover_install=0 generated=1 shortCode=ab12 svrid=U tid1=101 "
-                               "tid2=202 tod1=303 tod2=404 uuid=U version=3.2.1");
-    RegEditer::setIniValueWithGroup("product/svrid", "S", path);
+    EXPECT_EQ(lines.join(' ').toStdString(),
+              "cover_install=0 generated=1 shortCode=ab12 svrid=S tid1=101 "
+              "tid2=202 tod1=303 tod2=404 uuid=U version=3.2.1");
     ReportBlock read;
     Installer::getPackageInfo(read, "X", path);
     EXPECT_EQ(read.uuid + read.svrid, "US");
