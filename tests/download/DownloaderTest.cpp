@@ -30,7 +30,6 @@ struct Outcome {
     // Progress came off the main thread, or the outcome on it.
     std::atomic<bool> wrongThread = false;
     QString path; // written before `successes` counts it
-
     int total() const { return successes + failures; }
     // "<successes> <failures>".
     std::string counts() const {
@@ -224,7 +223,6 @@ TEST(Downloader, CanBeDestroyedMidTransferOrFromItsOwnCallback) {
     DevServer server({"--throttle", "200000", "--fail-first", "1", "--drop-after", "1000"});
     ASSERT_TRUE(server.isRunning());
     const QString url = server.addPackage("p.dmg", pattern(100000));
-
     // The retry path: the failure callback replaces the downloader with a new one.
     std::unique_ptr<Downloader> current = std::make_unique<Downloader>();
     Outcome first;
@@ -239,7 +237,6 @@ TEST(Downloader, CanBeDestroyedMidTransferOrFromItsOwnCallback) {
     current->startDownload(QUrl(url));
     ASSERT_TRUE(QTest::qWaitFor([&] { return second.total() > 0; }, 20000));
     EXPECT_EQ(first.counts() + ", " + second.counts(), "0 1, 1 0");
-
     // Destroyed while bytes flow: no callback afterwards, no file left behind.
     removePackage();
     Outcome cancelled;
@@ -285,7 +282,6 @@ TEST(Downloader, ARetryContinuesTheCutPartOrStartsAgainFromZero) {
         const QString url = server.addPackage("p.dmg", file);
         const Downloader::Settings settings =
             c.signedManifest ? key.settings() : Downloader::Settings();
-
         qint64 kept = -1;
         std::vector<Progress> lastProgress;
         for (qsizetype attempt = 0; attempt < c.statuses.size(); ++attempt) {
@@ -307,7 +303,6 @@ TEST(Downloader, ARetryContinuesTheCutPartOrStartsAgainFromZero) {
         // Whole, so the kept part was right too.
         EXPECT_EQ(readFile(Downloader::packagePath()), file);
         EXPECT_TRUE(partFiles().isEmpty());
-
         // A retry asks for the rest from the part's end, tied to the same file;
         // after a 416 the next one asks for all of it.
         ASSERT_TRUE(QTest::qWaitFor(
@@ -345,7 +340,6 @@ TEST(PackageManifest, TakesWellFormedMembersOnlyAndComparesVersionsAsNumbers) {
     EXPECT_EQ(good->size, 12);
     EXPECT_EQ(good->sha256, QByteArray(32, '\xaa'));
     EXPECT_EQ(good->expires, QDateTime(QDate(2027, 1, 31), QTime(0, 0), Qt::UTC));
-
     const QByteArray refused[] = {
         manifest("12.5", hash, "3.2.1", "2027-01-31T00:00:00Z"),
         manifest("-1", hash, "3.2.1", "2027-01-31T00:00:00Z"),
@@ -364,7 +358,6 @@ TEST(PackageManifest, TakesWellFormedMembersOnlyAndComparesVersionsAsNumbers) {
         EXPECT_FALSE(PackageManifest::parse(json, &error));
         EXPECT_FALSE(error.isEmpty());
     }
-
     // clang-format off
     const std::tuple<const char*, const char*, std::optional<int>> versions[] = {
         {"3.2", "3.2.0", 0}, {"3.2.1", "3.10", -1}, {"10.0", "9.99.99", 1}, {"3.02", "3.2", 0},

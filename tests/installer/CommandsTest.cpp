@@ -43,7 +43,6 @@ bool processAlive(qint64 pid) {
 struct RunningProduct {
     TestFolders folders{"home"};
     ProductPaths paths{folders.root() + "/Apps (1) + it's"};
-
     RunningProduct() {
         FakeProduct::write(QFileInfo(paths.app()).path(),
                            productOptions("3.2.1", folders.marker()));
@@ -150,13 +149,11 @@ TEST(Runner, JudgesByStatusMergesErrorAndReadsLargeOutputWhileWaiting) {
     EXPECT_EQ(output, QString("untouched"));
     EXPECT_TRUE(log.lines().contains("task terminationStatus 1"));
     EXPECT_FALSE(Installer::executeCMD({"-c", "kill -9 $$"}));
-
     EXPECT_TRUE(Installer::executeCMD({"-c", "echo out; echo err >&2"}, output));
     EXPECT_EQ(output, QString("out\nerr\n"));
     // Not UTF-8: the command succeeded, but there is no text.
     EXPECT_TRUE(Installer::executeCMD({"-c", "printf '\\377\\376'"}, output));
     EXPECT_FALSE(output.has_value());
-
     // Far more than a pipe's buffer, from both streams.
     ASSERT_TRUE(Installer::executeCMD(
         {"-c",
@@ -248,7 +245,6 @@ TEST(Processes, InUseOnlyWhileAUserProgramRunsHoweverItWasStarted) {
         product.start(product.program("lmguard"));
         product.start(product.paths.helper());
         EXPECT_FALSE(Installer::checkIfUsingNow(product.paths));
-
         QProcess::startDetached("/bin/sh", {"-c", way, product.paths.app(),
                                             product.folders.marker(), product.folders.root()});
         ASSERT_TRUE(product.running("memberui", 5000));
@@ -286,7 +282,6 @@ TEST(Processes, ResumeStartsProtectionServiceAndStartUseLaunchesTheBundle) {
     LogCapture log;
     EXPECT_FALSE(Installer::startUse(ProductPaths(product.folders.apps())));
     EXPECT_TRUE(log.lines().contains("open An error occurred"));
-
     Installer::resumeServices(product.paths);
     ASSERT_TRUE(product.running("lmguard", 5000));
     EXPECT_TRUE(Installer::startUse(product.paths));

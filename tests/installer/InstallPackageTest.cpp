@@ -116,7 +116,6 @@ TEST(InstallPackage, RealHfsImagesInstallTheBundleUnderTheirVolumeFolder) {
         EXPECT_EQ(folders.homeEntries(), QStringList());
         Installer::removeFolder(paths.app());
     }
-
     // A download cut short never reaches the installed application.
     ASSERT_FALSE(FakeProduct::write(folders.apps(), productOptions("2.0")).isEmpty());
     const auto before = snapshotTree(paths.app());
@@ -180,7 +179,6 @@ TEST(InstallPackage, ApplicationsOnTheirOwnFileSystemSwapThereOrRefuseWithoutRoo
     EXPECT_EQ(treeDigest(paths.app()).first, kRealImageDigest);
     EXPECT_EQ(entries(folders.apps()), QStringList({"Lumadoc.app"}));
     EXPECT_EQ(folders.homeEntries(), QStringList());
-
     // Too small for a second copy beside the installed one: refused before anything moves.
     const QString tight = folders.root() + "/Tight";
     Tmpfs small(tight, 1);
@@ -206,13 +204,11 @@ TEST(InstallPackage, FailedMovesNeverMergeOrLoseThePreviousApplication) {
     const ProductPaths paths(folders.apps());
     ASSERT_FALSE(FakeProduct::write(folders.apps(), productOptions("1.0")).isEmpty());
     const auto before = snapshotTree(paths.app());
-
     // The previous application cannot be set aside: it is never merged into.
     const QString image = makeProductImage(folders.root(), "2.0");
     EXPECT_FALSE(Installer(image, paths, MoveFails(MoveFails::SetAside)).installPackage());
     EXPECT_EQ(snapshotTree(paths.app()), before);
     EXPECT_EQ(folders.homeEntries(), QStringList());
-
     // The new one cannot be put in place and the backup cannot go back: it
     // stays, the only copy, is named, and the next start puts it back.
     LogCapture log;
@@ -241,7 +237,6 @@ TEST(InstallPackage, HomeAndImagePathsWithQuotesBlanksAndCommandsInstall) {
     ASSERT_FALSE(image.isEmpty());
     const ProductPaths paths(folders.apps());
     ASSERT_FALSE(FakeProduct::write(folders.apps(), productOptions("1.0")).isEmpty());
-
     EXPECT_TRUE(Installer(image, paths).installPackage());
     EXPECT_EQ(snapshotTree(paths.app()),
               snapshotTree(folders.root() + "/image-src-2.0/Lumadoc.app"));
@@ -283,7 +278,6 @@ TEST(InstallJournal, SettlingLeavesAWholeApplicationAndNothingElse) {
         layOut(folders, id, c.crash);
         writeJournal(folders, id, c.made);
         FakeProduct::write(folders.root() + "/expected", productOptions(c.expected));
-
         InstallJournal::settle(true);
         EXPECT_EQ(snapshotTree(folders.apps() + "/Lumadoc.app"),
                   snapshotTree(folders.root() + "/expected/Lumadoc.app"));
@@ -322,7 +316,6 @@ TEST(InstallJournal, OnlyTheRunsOwnStagingFolderIsActedOn) {
             QDir().mkpath(f.home() + '/' + id);
         const auto before = snapshotTree(folder);
         writeJournal(f, c.run, {"staging"});
-
         InstallJournal::settle(true);
         EXPECT_EQ(snapshotTree(f.apps() + "/Lumadoc.app"), app);
         if (c.folder == "home/" + id)

@@ -93,7 +93,6 @@ TEST(PackageRecord, IdentifiersAndRecordedKeys) {
     none.uuid = "keep"; // no settings file location: untouched
     Installer::getPackageInfo(none, "X", std::nullopt);
     EXPECT_EQ(none.uuid, "keep");
-
     first.uuid = "U";
     first.svrid = "S";
     Installer::recordPackageDetail(first, false, path);
@@ -111,7 +110,6 @@ TEST(PackageRecord, IdentifiersAndRecordedKeys) {
     ReportBlock read;
     Installer::getPackageInfo(read, "X", path);
     EXPECT_EQ(read.uuid + read.svrid, "US");
-
     const QString cover = writeFile(dir.path() + "/cover.ini");
     Installer::recordPackageDetail(sentinel(), true, cover);
     EXPECT_EQ(linesOf(cover).filter(QRegularExpression("^cover_install(=1|time=\\d+)$")).size(), 2);
@@ -132,7 +130,6 @@ TEST(CheckPackageVersion, XmlBinaryAndBrokenPropertyLists) {
                           QString("<key>XCFBundleShortVersionString</key>") + value, binary)),
                       expected)
                 << value << (binary ? " binary" : " XML");
-
     LogCapture log;
     const auto app = [&](const QString& name, const QByteArray& content) {
         writeFile(dir.filePath(name + "/Contents/Info.plist"), content);
@@ -156,7 +153,6 @@ TEST(UUIDGenerater, IdentifiersAndTheirMaterial) {
     EXPECT_EQ(seen.size(), 50);
     for (const QString& id : seen)
         EXPECT_TRUE(kHex32.match(id).hasMatch()) << id.toStdString();
-
     EXPECT_EQ(UUIDGenerater::hostPiece("MacBook-Pro.local"),
               UUIDGenerater::md5Hex("Macbook-pro.local"));
     EXPECT_EQ(UUIDGenerater::freeSpacePiece(4294967301LL), "0000000005");
@@ -211,7 +207,6 @@ TEST(RegEditer, RefusesMalformedNamesAndMissingOrInvalidFiles) {
     }
     EXPECT_EQ(readFile(path), QByteArray("[product]\nk=1"));
     EXPECT_EQ(log.lines().count("Invalid format for groupName/key"), 6);
-
     log.clear();
     RegEditer::setIniValueWithGroup("product/k", "2", dir.path() + "/missing.ini");
     EXPECT_FALSE(QFile::exists(dir.path() + "/missing.ini"));

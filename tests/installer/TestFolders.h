@@ -41,14 +41,12 @@ public:
             QFile::setPermissions(it.next(),
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-
     QString root() const { return m_dir.path(); }
     QString home() const { return m_home; }
     QString apps() const { return m_apps; }
     QString marker() const { return m_dir.path() + "/marker.txt"; }
     // The folder that holds the product's settings folder under this home.
     QString dataDir() const { return sandbox::dataDirUnder(m_home); }
-
     // Entries directly in the home folder but the settings folders (under
     // dataDir(): ".local", or ".qttest" on macOS), where staging folders would show.
     QStringList homeEntries() const {

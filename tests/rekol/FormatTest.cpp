@@ -83,7 +83,6 @@ TEST(RekolPacket, Crc32AndFraming) {
                                     {"The quick brown fox jumps over the lazy dog", 0x414FA339u}})
         for (qsizetype split = 0; split <= text.size(); ++split)
             EXPECT_EQ(crc32(crc32(0, text.left(split)), text.mid(split)), crc) << split;
-
     // Size, version, product, count, CRC, payload.
     QByteArray expected = hex("0f00 02 01000000 0200");
     expected += QvRekolUtil::toByteArray(crc32(0, QByteArray("hi"))) + "hi";
@@ -237,14 +236,12 @@ TEST(RekolControlFile, AnswersFromSections) {
     EXPECT_EQ(control.getServerUrl(QString("five")), "");
     EXPECT_EQ(control.getServerUrl(3), "");
     EXPECT_TRUE(log.rekolLines().isEmpty());
-
     // Without server2 every lookup that falls back to it says so.
     const QvRekolControl noServer2 = QvRekolControl::fromText("[common]\nproduct=1\nserver5=F\n");
     EXPECT_EQ(noServer2.getServerUrl(QString("t")) + noServer2.getServerUrl(2), "");
     EXPECT_EQ(noServer2.getServerUrl(5), "F");
     EXPECT_EQ(log.rekolLines(),
               QStringList(2, "[QvRekol] QvRekolControl => ERROR: missing url for server2!!!"));
-
     // Odd lines: no section, blanks around "=", headers inside values, repeated sections.
     const auto s = QvRekolControl::fromText(
                        "orphan=1\n[common]\nproduct = 7\nurl=a=b\n=5\njust a comment\n"
@@ -272,7 +269,6 @@ TEST(RekolDataFiles, MissingFilesAreQuietAndUnreadableOnesLogOnce) {
     EXPECT_TRUE(log.rekolLines().isEmpty());
     const QString good = writeFile(dir.filePath("qctrl.dat"), "[common]\nproduct=3\n");
     EXPECT_EQ(QvRekolControl::fromPath(good).getProductId(), 3);
-
     // Bytes that are not UTF-8 text, a folder or a FIFO in the file's place
     // (which must not block the reader), and a file too large to be one of ours.
     const QString bad = writeFile(dir.filePath("bad"), "[common]\nproduct=3\nt:1 a:int\n\xC3\x28");

@@ -100,7 +100,6 @@ protected:
         out.sort();
         return out;
     }
-
     LoopbackHttpServer server;
     LogCapture log;
 };
@@ -113,7 +112,6 @@ protected:
         cache.postCacheFiles(control, poster);
         settle(total);
     }
-
     QvRekolControl control =
         QvRekolControl::fromText("[common]\nproduct=1\nserver2=" + server.url("/p2") +
                                  "\nserver3=" + server.url("/p3") + "\n[u]\npriority=3\n");
@@ -165,7 +163,6 @@ TEST_F(QvRekolClientTest, RefusesWithAWarningAndSendsNothing) {
 TEST_F(QvRekolClientTest, DelayedReportsAreCachedAsPacketsOnlyWithTheCacheOn) {
     EXPECT_TRUE(client(false)->report(kTable, "{}", false));
     EXPECT_TRUE(cacheEntries().isEmpty());
-
     const qint64 before = QDateTime::currentSecsSinceEpoch();
     const QString payload = QString::fromUtf8("{\"é\":1}");
     EXPECT_TRUE(client(true)->report(kTable, payload, false));
@@ -197,7 +194,6 @@ TEST_F(QvRekolClientTest, RejectedForcedReportIsCachedAsForceAndUploadedByTheNex
     ASSERT_EQ(cacheEntries().size(), 1);
     EXPECT_TRUE(cacheEntries().front().startsWith("force-"));
     EXPECT_TRUE(cacheEntries().front().endsWith("-0-" + kTable));
-
     // A client made with the cache on uploads the raw packet at once.
     server.setReply({200, "result=1", false});
     auto next = client(true);
@@ -214,7 +210,6 @@ TEST_F(QvDataCacheTest, RemovesOnlyMalformedEntriesOfItsOwnDirectory) {
         writeEntry(name);
     QDir(cacheDir()).mkpath("sub/deeper");
     QFile::link(outside.path(), cacheDir() + "/link");
-
     pass(1000, 0);
     QStringList expected = {"[QvRekol] QvDataFile => cache files count['2']"};
     for (const char* removed : {"notes.txt", "delay-1-0-a-b", "sub", "link"})
@@ -235,12 +230,10 @@ TEST_F(QvDataCacheTest, RenamesOnEachRejectionDeletesAfterTheSeventhAndThrottles
     EXPECT_EQ(cacheEntries(), QStringList({"delay-1700000000-6-t"})); // u had its seventh post
     // t has no section: priority 2.
     EXPECT_EQ(posted(), QStringList({"/p2 packet-t", "/p3 packet-u"}));
-
     for (qint64 tooSoon : {1005, 1009, 991})
         pass(tooSoon, 2);
     pass(1010, 3);
     EXPECT_TRUE(cacheEntries().isEmpty());
-
     writeEntry("force-1700000000-6-t");
     writeEntry("delay-1700000000-0-t");
     server.setReply({200, "result=1", false});
@@ -277,7 +270,6 @@ TEST(QvHttpPoster, JudgesTheReplyTextAloneAndGivesCode1WithoutAReply) {
         headers << r.headers.value(name);
     EXPECT_EQ(headers,
               QStringList({"application/x-www-form-urlencoded", "Mozilla/5.0", "pc", "1"}));
-
     const QString dead = QString("http://127.0.0.1:%1/r").arg(LoopbackHttpServer::deadPort());
     for (const QString& url : {dead, QString("file:///tmp/x")}) {
         SCOPED_TRACE(url.toStdString());
@@ -297,13 +289,11 @@ TEST(QvHttpPoster, AHangingRequestHoldsNeitherLaterPostsNorTerminationPastTheBou
         poster.ensureClearWaitingPackage(60s); // idle: returns at once
         EXPECT_EQ(log.lines(),
                   QStringList({"clear", "All tasks completed within timeout", "finished clear"}));
-
         server.setReplyForNext(1, {200, "", true});
         hung = track(poster, server.url());
         ASSERT_TRUE(server.waitForRequests(1, 5s));
         settlePost(track(poster, server.url())); // the second completes meanwhile
         EXPECT_EQ(poster.pendingCount(), 1);
-
         log.clear();
         poster.ensureClearWaitingPackage(200ms);
         EXPECT_EQ(log.lines(),

@@ -130,14 +130,12 @@ TEST(MacInstallReporter, SendsPointsAndClicksAndRepeatsTheLastPointForNone) {
     MacInstallReporter reporter(clientFor(server));
     const QStringList sentKeys = {"point",  "click",     "isdefview", "result",
                                   "reason", "reserved1", "reserved2", "ver"};
-
     // Before the flow fills the block: empty account id, zero tracking numbers,
     // and a click without a point yet sends point 0.
     reporter.report(ENUMInstallPoint::nonePoint, ENUMInstallClick::ofdAssociationOff, 0, 0, 0,
                     true);
     QJsonObject p = checkCommon(*reporter.toString(), MAC_PRIVATE_TABLE_NAME, ReportBlock());
     EXPECT_EQ(values(p, {"point", "click"}), "0 4");
-
     MacInstallReportBlock block;
     block.baseBlock = filledBlock();
     reporter.setData(block);
@@ -148,7 +146,6 @@ TEST(MacInstallReporter, SendsPointsAndClicksAndRepeatsTheLastPointForNone) {
     EXPECT_EQ(p["chip"].toInteger(), arch == OS_TYPE::x86 ? 1 : arch == OS_TYPE::arm ? 2 : 0);
     EXPECT_EQ(values(p, sentKeys), "3 0 1 1 7 6 0 1");
     EXPECT_EQ(reporter.data().installPoint, ENUMInstallPoint::downloadStart);
-
     reporter.report(ENUMInstallPoint::nonePoint, ENUMInstallClick::downloadRetry, 0, 0, 0, true);
     const QJsonObject second = parse(*reporter.toString());
     EXPECT_EQ(values(second["properties"].toObject(), sentKeys), "3 31 0 0 0 6 0 1");
@@ -159,7 +156,6 @@ TEST(MacInstallReporter, SendsPointsAndClicksAndRepeatsTheLastPointForNone) {
     for (const char* changed : {"click", "isdefview", "result", "reason"})
         a.remove(changed), b.remove(changed);
     EXPECT_EQ(a, b);
-
     // What went over the wire is what toString() gave, in the form body.
     ASSERT_TRUE(server.waitForRequests(3, 10s));
     QList<QJsonObject> posted;
@@ -214,7 +210,6 @@ TEST(Reporters, ShippedDataFilesDefineBothTablesWithThePayloadsFields) {
         EXPECT_EQ(fields + QSet<QString>{"properties"},
                   keys(payload) + keys(payload["properties"].toObject()));
     }
-
     Reporter& shared = Reporter::getInstance();
     auto fromOtherThread = std::async(std::launch::async, [] { return &Reporter::getInstance(); });
     EXPECT_EQ(fromOtherThread.get(), &shared);

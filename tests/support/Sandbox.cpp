@@ -74,7 +74,6 @@ void enter(char** argv) {
         refuseOutsideFolders();
         return;
     }
-
     std::string pattern = "/tmp/lumadoc-test-XXXXXX";
     if (!::mkdtemp(pattern.data()))
         std::abort();
