@@ -254,17 +254,12 @@ TEST(Downloader, CanBeDestroyedMidTransferOrFromItsOwnCallback) {
 
 // Each attempt is a new Downloader, as the flow's retry makes one; the last succeeds.
 TEST(Downloader, ARetryContinuesTheCutPartOrStartsAgainFromZero) {
-    struct Case {
-        const char* name;
-        QStringList options; // applied to the first package request only
-        bool signedManifest;
-        QList<int> statuses; // of each attempt's package request
-        qint64 wireBytes;    // package bytes sent over all attempts
-    };
     constexpr qint64 kSize = 3 * 1024 * 1024;
     constexpr qint64 kCut = 2 * 1024 * 1024 + 4321;
     const QString cut = QString::number(kCut);
-    const Case cases[] = {
+    // Name, options for the first package request, signed, each attempt's
+    // package status, package bytes sent over all attempts.
+    const std::tuple<const char*, QStringList, bool, QList<int>, qint64> cases[] = {
         {"resumed", {"--drop-after", cut}, true, {200, 206}, kSize},
         {"range ignored", {"--drop-after", cut, "--ignore-range"}, true, {200, 200}, kCut + kSize},
         // The part already holds the whole file: nothing is left to ask for, so
@@ -272,31 +267,31 @@ TEST(Downloader, ARetryContinuesTheCutPartOrStartsAgainFromZero) {
         {"nothing left (416)", {"--lie-length", "1"}, false, {200, 416, 200}, 2 * kSize},
     };
     SigningKey key;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, options, signedManifest, statuses, wireBytes] : cases) {
+        SCOPED_TRACE(name);
         removePackage();
-        DevServer server((c.signedManifest ? key.serverOptions() : QStringList()) + c.options +
+        DevServer server((signedManifest ? key.serverOptions() : QStringList()) + options +
                          QStringList{"--fail-first", "1"});
         ASSERT_TRUE(server.isRunning());
         const QByteArray file = pattern(kSize);
         const QString url = server.addPackage("p.dmg", file);
         const Downloader::Settings settings =
-            c.signedManifest ? key.settings() : Downloader::Settings();
+            signedManifest ? key.settings() : Downloader::Settings();
         qint64 kept = -1;
         std::vector<Progress> lastProgress;
-        for (qsizetype attempt = 0; attempt < c.statuses.size(); ++attempt) {
+        for (qsizetype attempt = 0; attempt < statuses.size(); ++attempt) {
             Outcome outcome;
             download(url, outcome, settings);
-            const bool lastAttempt = attempt + 1 == c.statuses.size();
+            const bool lastAttempt = attempt + 1 == statuses.size();
             ASSERT_EQ(outcome.successes, lastAttempt ? 1 : 0) << "attempt " << attempt;
             if (attempt == 0) {
                 kept = QFileInfo(Downloader::partPath()).size();
-                EXPECT_TRUE(kept > 0 && kept <= (c.options.contains("--lie-length") ? kSize : kCut))
+                EXPECT_TRUE(kept > 0 && kept <= (options.contains("--lie-length") ? kSize : kCut))
                     << kept;
             }
             // A part that cannot be continued goes at once.
             EXPECT_EQ(QFile::exists(Downloader::partPath()),
-                      !lastAttempt && c.statuses[attempt] != 416);
+                      !lastAttempt && statuses[attempt] != 416);
             if (lastAttempt)
                 lastProgress = outcome.progress;
         }
@@ -306,20 +301,20 @@ TEST(Downloader, ARetryContinuesTheCutPartOrStartsAgainFromZero) {
         // A retry asks for the rest from the part's end, tied to the same file;
         // after a 416 the next one asks for all of it.
         ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return server.packageRequests().size() == c.statuses.size(); }, 5000));
+            [&] { return server.packageRequests().size() == statuses.size(); }, 5000));
         const QList<QJsonObject> requests = server.packageRequests();
         qint64 sent = 0;
         for (qsizetype i = 0; i < requests.size(); ++i) {
-            const bool resumes = i > 0 && c.statuses[i - 1] == 200;
+            const bool resumes = i > 0 && statuses[i - 1] == 200;
             EXPECT_EQ(requests[i]["range"].toString(),
                       resumes ? QStringLiteral("bytes=%1-").arg(kept) : QString())
                 << "request " << i;
             EXPECT_EQ(requests[i]["ifRange"].toString().isEmpty(), !resumes);
-            EXPECT_EQ(requests[i]["status"].toInt(), c.statuses[i]);
-            if (c.statuses[i] != 416)
+            EXPECT_EQ(requests[i]["status"].toInt(), statuses[i]);
+            if (statuses[i] != 416)
                 sent += requests[i]["sent"].toInteger();
         }
-        EXPECT_EQ(sent, c.wireBytes);
+        EXPECT_EQ(sent, wireBytes);
         // Progress counts the whole file, also when the server sends only the rest.
         ASSERT_FALSE(lastProgress.empty());
         EXPECT_EQ(lastProgress.front().expectedMiB, 3);

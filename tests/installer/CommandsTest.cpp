@@ -18,20 +18,14 @@
 
 namespace {
 
-// Puts a folder holding a fake tool first on PATH for the test's lifetime.
-class FakeTool {
-public:
-    FakeTool(const QString& name, const QString& body)
-        : m_oldPath(qgetenv("PATH")) {
-        QFile::setPermissions(writeFile(m_dir.path() + '/' + name, ("#!/bin/sh\n" + body).toUtf8()),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("PATH", QFile::encodeName(m_dir.path()) + ':' + m_oldPath);
+// Puts a fake tool first on PATH; its folder goes with it.
+struct FakeTool {
+    QTemporaryDir dir;
+    FakeTool(const QString& name, const QString& body) {
+        QFile::setPermissions(writeFile(dir.filePath(name), ("#!/bin/sh\n" + body).toUtf8()),
+                              QFile::ReadOwner | QFile::ExeOwner);
+        qputenv("PATH", QFile::encodeName(dir.path()) + ':' + qgetenv("PATH"));
     }
-    ~FakeTool() { qputenv("PATH", m_oldPath); }
-
-private:
-    QTemporaryDir m_dir;
-    QByteArray m_oldPath;
 };
 // True while a fake program runs under this pid (a zombie has no command line).
 bool processAlive(qint64 pid) {

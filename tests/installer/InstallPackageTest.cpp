@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QUuid>
 #include <gtest/gtest.h>
 
@@ -79,22 +80,15 @@ void writeJournal(const TestFolders& f, const QString& run, const QStringList& m
 QString newRunId() {
     return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
 }
-// Fails the move that sets the installed application aside, or the one that
-// puts the new one in place together with the one that would put the old back.
-class MoveFails : public LinuxCommands {
-public:
-    enum Which { SetAside, PutInPlaceAndBack };
-    explicit MoveFails(Which which)
-        : m_which(which) {}
+// Fails every move whose "<src> -> <dst>" matches `pattern`.
+struct MoveFails : LinuxCommands {
+    QRegularExpression pattern;
+    explicit MoveFails(const QString& p)
+        : pattern(p) {}
     QString move(const QString& src, const QString& dst) const override {
-        const bool fails = m_which == SetAside
-                               ? dst.endsWith(".bak")
-                               : src.endsWith(".bak") || src.endsWith("temp/Lumadoc.app");
-        return fails ? QStringLiteral("exit 1") : LinuxCommands::move(src, dst);
+        return pattern.match(src + " -> " + dst).hasMatch() ? QStringLiteral("exit 1")
+                                                            : LinuxCommands::move(src, dst);
     }
-
-private:
-    Which m_which;
 };
 } // namespace
 
@@ -206,13 +200,13 @@ TEST(InstallPackage, FailedMovesNeverMergeOrLoseThePreviousApplication) {
     const auto before = snapshotTree(paths.app());
     // The previous application cannot be set aside: it is never merged into.
     const QString image = makeProductImage(folders.root(), "2.0");
-    EXPECT_FALSE(Installer(image, paths, MoveFails(MoveFails::SetAside)).installPackage());
+    EXPECT_FALSE(Installer(image, paths, MoveFails("\\.bak$")).installPackage());
     EXPECT_EQ(snapshotTree(paths.app()), before);
     EXPECT_EQ(folders.homeEntries(), QStringList());
     // The new one cannot be put in place and the backup cannot go back: it
     // stays, the only copy, is named, and the next start puts it back.
     LogCapture log;
-    const MoveFails putInPlaceAndBackFail(MoveFails::PutInPlaceAndBack);
+    const MoveFails putInPlaceAndBackFail("(\\.bak|temp/Lumadoc\\.app) -> ");
     Installer stuck(image, paths, putInPlaceAndBackFail);
     EXPECT_FALSE(stuck.installPackage());
     EXPECT_FALSE(QFileInfo::exists(paths.app()));

@@ -136,12 +136,11 @@ TEST(CheckPackageVersion, XmlBinaryAndBrokenPropertyLists) {
         return dir.filePath(name);
     };
     EXPECT_EQ(Installer::checkPackageVersion(dir.path() + "/missing"), -1);
-    EXPECT_EQ(Installer::checkPackageVersion(app("garbage", "\x01\x02 not a plist")), -1);
-    EXPECT_EQ(Installer::checkPackageVersion(app("truncated", "bplist00\x01")), -1);
-    EXPECT_EQ(Installer::checkPackageVersion(
-                  app("array", "<?xml version=\"1.0\"?><plist><array><string>1</string></array>"
-                               "</plist>")),
-              -1);
+    for (const char* content :
+         {"\x01\x02 not a plist", "bplist00\x01",
+          "<?xml version=\"1.0\"?><plist><array><string>1</string></array></plist>"})
+        EXPECT_EQ(Installer::checkPackageVersion(app(QString::number(++n), content)), -1)
+            << content;
     EXPECT_EQ(log.lines().filter("Failed to read plist file: ").size(), 3);
     EXPECT_EQ(log.lines().count("Failed to cast plist content to dictionary."), 1);
 }

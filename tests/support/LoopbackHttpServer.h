@@ -31,7 +31,6 @@ public:
     LoopbackHttpServer();
     ~LoopbackHttpServer();
 
-    quint16 port() const { return m_port; }
     QString url(const QString& path = "/rekol") const;
     // Applies to requests whose body arrives from now on.
     void setReply(const Reply& reply);

@@ -94,13 +94,11 @@ void enter(char** argv) {
     for (const char* proxy : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY"})
         ::unsetenv(proxy);
 #ifdef __APPLE__
-    // macOS finds Documents and the defaults through the account's home, not
-    // HOME; Foundation's override moves them, for this process and its children.
+    // macOS finds Documents and the defaults through the account's home, not HOME.
     setEnv("CFFIXED_USER_HOME", home());
 #endif
-    // CoreFoundation reads HOME and CFFIXED_USER_HOME once, as the process
-    // loads, before main(): only a process started with them set honours them.
-    // So the program starts itself again, once, as the same process.
+    // CoreFoundation reads HOME and CFFIXED_USER_HOME as the process loads:
+    // the program starts itself again, once, as the same process.
     setEnv(kHandOver, QString::fromLocal8Bit(self) + g_root);
     const std::string program = executablePath();
     ::execv(program.c_str(), argv);
