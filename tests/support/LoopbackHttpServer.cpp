@@ -50,26 +50,6 @@ LoopbackHttpServer::~LoopbackHttpServer() {
     closed.get_future().wait();
 }
 
-QString LoopbackHttpServer::url(const QString& path) const {
-    return QString("http://127.0.0.1:%1%2").arg(m_port).arg(path);
-}
-
-void LoopbackHttpServer::setReply(const Reply& reply) {
-    std::lock_guard lock(m_mutex);
-    m_reply = reply;
-}
-
-void LoopbackHttpServer::setReplyForNext(int count, const Reply& reply) {
-    std::lock_guard lock(m_mutex);
-    m_nextReply = reply;
-    m_nextCount = count;
-}
-
-std::vector<LoopbackHttpServer::Request> LoopbackHttpServer::requests() const {
-    std::lock_guard lock(m_mutex);
-    return m_requests;
-}
-
 bool LoopbackHttpServer::waitForRequests(std::size_t count,
                                          std::chrono::milliseconds timeout) const {
     std::unique_lock lock(m_mutex);

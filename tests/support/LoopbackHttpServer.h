@@ -31,12 +31,24 @@ public:
     LoopbackHttpServer();
     ~LoopbackHttpServer();
 
-    QString url(const QString& path = "/rekol") const;
+    QString url(const QString& path = "/rekol") const {
+        return QString("http://127.0.0.1:%1%2").arg(m_port).arg(path);
+    }
     // Applies to requests whose body arrives from now on.
-    void setReply(const Reply& reply);
+    void setReply(const Reply& reply) {
+        std::lock_guard lock(m_mutex);
+        m_reply = reply;
+    }
     // Applies to the next `count` requests only, then the default reply again.
-    void setReplyForNext(int count, const Reply& reply);
-    std::vector<Request> requests() const;
+    void setReplyForNext(int count, const Reply& reply) {
+        std::lock_guard lock(m_mutex);
+        m_nextReply = reply;
+        m_nextCount = count;
+    }
+    std::vector<Request> requests() const {
+        std::lock_guard lock(m_mutex);
+        return m_requests;
+    }
     // True when at least `count` requests have arrived within the timeout.
     bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
     // A port on 127.0.0.1 where nothing listens (bound, then released).
