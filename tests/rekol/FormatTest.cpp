@@ -228,13 +228,13 @@ TEST(RekolControlFile, AnswersFromSections) {
         "[five]\npriority=5\n[bad]\npriority=5 \n");
     LogCapture log;
     EXPECT_EQ(control.getProductId(), 7);
-    EXPECT_EQ(control.getServerUrl(QString("vexa_tools_install")), "U");
-    EXPECT_EQ(control.getPriority("unknown"), QvRekolControl::DEFAULT_PRIORITY);
-    EXPECT_EQ(control.getServerUrl(QString("unknown")), "U");
-    EXPECT_EQ(control.getPriority("bad"), 2);
-    EXPECT_EQ(control.getPriority("five"), 5);
-    EXPECT_EQ(control.getServerUrl(QString("five")), "");
-    EXPECT_EQ(control.getServerUrl(3), "");
+    EXPECT_EQ(QList<qint64>({control.getPriority("unknown"), control.getPriority("bad"),
+                             control.getPriority("five")}),
+              QList<qint64>({QvRekolControl::DEFAULT_PRIORITY, 2, 5}));
+    EXPECT_EQ(QStringList({control.getServerUrl(QString("vexa_tools_install")),
+                           control.getServerUrl(QString("unknown")),
+                           control.getServerUrl(QString("five")), control.getServerUrl(3)}),
+              QStringList({"U", "U", "", ""}));
     EXPECT_TRUE(log.rekolLines().isEmpty());
     // Without server2 every lookup that falls back to it says so.
     const QvRekolControl noServer2 = QvRekolControl::fromText("[common]\nproduct=1\nserver5=F\n");
