@@ -153,9 +153,8 @@ TEST(Runner, JudgesByStatusMergesErrorAndReadsLargeOutputWhileWaiting) {
         {"-c",
          "head -c 3000000 /dev/zero | tr '\\0' a; head -c 1000000 /dev/zero | tr '\\0' b >&2"},
         output));
-    ASSERT_TRUE(output.has_value());
-    EXPECT_EQ(output->size(), 4000000);
-    EXPECT_EQ(output->count('b'), 1000000);
+    EXPECT_EQ(std::pair(output.value_or("").count('a'), output.value_or("").count('b')),
+              std::pair(qsizetype(3000000), qsizetype(1000000)));
 }
 
 TEST(Probes, ProcessorKindFromTheHardwareNotTheTranslatedProcess) {
