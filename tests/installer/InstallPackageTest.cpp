@@ -21,12 +21,13 @@
 namespace {
 // An image holding a fake product of the given version; the path to it.
 QString makeProductImage(const QString& workDir, const QString& version,
-                         const QString& imageName = "package.dmg") {
+                         const QString& imageName = "package.dmg", qint64 payloadBytes = 0) {
     const QString src = workDir + "/image-src-" + version;
     const QString image = workDir + '/' + imageName;
     QDir().mkpath(QFileInfo(image).absolutePath());
-    return !FakeProduct::write(src, productOptions(version)).isEmpty() &&
-                   FakeProduct::makeDiskImage(src, image)
+    FakeProduct::Options options = productOptions(version);
+    options.payloadBytes = payloadBytes;
+    return !FakeProduct::write(src, options).isEmpty() && FakeProduct::makeDiskImage(src, image)
                ? image
                : QString();
 }
@@ -180,11 +181,7 @@ TEST(InstallPackage, ApplicationsOnTheirOwnFileSystemSwapThereOrRefuseWithoutRoo
     const ProductPaths tightPaths(tight);
     ASSERT_FALSE(FakeProduct::write(tight, productOptions("1.0")).isEmpty());
     const auto before = snapshotTree(tightPaths.app());
-    FakeProduct::Options big = productOptions("2.0");
-    big.payloadBytes = 2 * 1024 * 1024;
-    ASSERT_FALSE(FakeProduct::write(folders.root() + "/big", big).isEmpty());
-    ASSERT_TRUE(FakeProduct::makeDiskImage(folders.root() + "/big", folders.root() + "/big.dmg"));
-    Installer installer(folders.root() + "/big.dmg", tightPaths);
+    Installer installer(makeProductImage(folders.root(), "2.0", "big.dmg", 2 << 20), tightPaths);
     EXPECT_FALSE(installer.installPackage());
     EXPECT_EQ(installer.failureReason(), "not enough disk space in " + tight);
     EXPECT_EQ(snapshotTree(tightPaths.app()), before);

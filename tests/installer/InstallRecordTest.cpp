@@ -25,8 +25,7 @@ ReportBlock sentinel() {
 // The settings file's lines, "[product]" and empty ones aside.
 QStringList linesOf(const QString& path) {
     QStringList lines = RegEditer::splitLines(QString::fromUtf8(readFile(path)));
-    lines.removeAll("[product]");
-    lines.removeAll("");
+    lines.removeIf([](const QString& line) { return line.isEmpty() || line == "[product]"; });
     return lines;
 }
 

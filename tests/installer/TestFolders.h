@@ -64,8 +64,5 @@ private:
 
 // Fake product options of a version, recording its starts in `marker` when given.
 inline FakeProduct::Options productOptions(const QString& version, const QString& marker = {}) {
-    FakeProduct::Options options;
-    options.version = version;
-    options.markerPath = marker;
-    return options;
+    return {version, marker};
 }

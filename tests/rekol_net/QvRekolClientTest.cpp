@@ -36,8 +36,7 @@ void writeEntry(const QString& name, const QByteArray& bytes = "packet") {
 
 // What the main thread saw of one post: 0 resolved, else the reject code.
 struct Outcome {
-    int calls = 0;
-    int code = -1;
+    int calls = 0, code = -1;
     bool offMainThread = false;
 };
 
@@ -58,12 +57,14 @@ std::shared_ptr<Outcome> track(QvHttpPoster& poster, const QString& url,
     return out;
 }
 
-// Waits for the outcome, then a little longer so a second callback would show.
-void settlePost(const std::shared_ptr<Outcome>& out) {
+// Waits for the outcome, then a little longer so a second callback would show;
+// returns its code.
+int settlePost(const std::shared_ptr<Outcome>& out) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return out->calls > 0; }, 10000));
     QTest::qWait(50);
     EXPECT_EQ(out->calls, 1);
     EXPECT_FALSE(out->offMainThread);
+    return out->code;
 }
 
 QByteArray formBody(const QString& payload) {
@@ -253,9 +254,7 @@ TEST(QvHttpPoster, JudgesTheReplyTextAloneAndGivesCode1WithoutAReply) {
     for (const auto& [status, body, code] : cases) {
         SCOPED_TRACE(body.toStdString() + " / " + std::to_string(status));
         server.setReply({status, body, false});
-        auto out = track(poster, server.url());
-        settlePost(out);
-        EXPECT_EQ(out->code, code);
+        EXPECT_EQ(settlePost(track(poster, server.url())), code);
         EXPECT_EQ(poster.pendingCount(), 0);
     }
     // The body goes out unchanged, with the fixed header fields.
@@ -273,9 +272,7 @@ TEST(QvHttpPoster, JudgesTheReplyTextAloneAndGivesCode1WithoutAReply) {
     const QString dead = QString("http://127.0.0.1:%1/r").arg(LoopbackHttpServer::deadPort());
     for (const QString& url : {dead, QString("file:///tmp/x")}) {
         SCOPED_TRACE(url.toStdString());
-        auto out = track(poster, url);
-        settlePost(out);
-        EXPECT_EQ(out->code, 1);
+        EXPECT_EQ(settlePost(track(poster, url)), 1);
         EXPECT_EQ(poster.pendingCount(), 0);
     }
 }

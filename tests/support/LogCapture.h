@@ -18,7 +18,6 @@ public:
         setLogSink({});
         QvLogUtil::setSink({});
     }
-    LogCapture(const LogCapture&) = delete;
 
     // Lines of standard output, in order.
     QStringList lines() const { return read(m_stdout); }
