@@ -45,7 +45,6 @@ public:
     QString home() const { return m_home; }
     QString apps() const { return m_apps; }
     QString marker() const { return m_dir.path() + "/marker.txt"; }
-    // The folder that holds the product's settings folder under this home.
     QString dataDir() const { return sandbox::dataDirUnder(m_home); }
     // Entries directly in the home folder but the settings folders (under
     // dataDir(): ".local", or ".qttest" on macOS), where staging folders would show.
