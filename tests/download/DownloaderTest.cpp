@@ -1,22 +1,18 @@
-// Downloads against the real devserver on 127.0.0.1.
+// Downloads against the real devserver on 127.0.0.1, and the manifest's own
+// rules: what a parsed manifest must hold, and how versions compare.
 
 #include "install/Downloader.h"
+#include "install/PackageManifest.h"
 #include "support/DevServer.h"
 #include "support/Files.h"
 #include "support/LogCapture.h"
 #include "support/LoopbackHttpServer.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QJsonObject>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <atomic>
 #include <gtest/gtest.h>
-#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -29,28 +25,31 @@ struct Progress {
 
 // Everything one download told its owner.
 struct Outcome {
-    std::vector<Progress> progress; // main thread only
-    bool progressOffMain = false;
+    std::vector<Progress> progress;
     std::atomic<int> successes = 0, failures = 0;
-    std::atomic<bool> outcomeOnMain = false;
+    // Progress came off the main thread, or the outcome on it.
+    std::atomic<bool> wrongThread = false;
     QString path; // written before `successes` counts it
-
     int total() const { return successes + failures; }
+    // "<successes> <failures>".
+    std::string counts() const {
+        return std::to_string(successes) + ' ' + std::to_string(failures);
+    }
 };
 
 void watch(Downloader& downloader, Outcome& out) {
     const auto onMain = [] { return QThread::currentThread() == qApp->thread(); };
     downloader.onProgress = [&out, onMain](qint64 written, qint64 expected, double left) {
-        out.progressOffMain |= !onMain();
+        out.wrongThread = out.wrongThread || !onMain();
         out.progress.push_back({written, expected, left});
     };
     downloader.onDownloadSuccess = [&out, onMain](const QString& path) {
-        out.outcomeOnMain = out.outcomeOnMain || onMain();
+        out.wrongThread = out.wrongThread || onMain();
         out.path = path;
         ++out.successes;
     };
     downloader.onDownloadFailed = [&out, onMain] {
-        out.outcomeOnMain = out.outcomeOnMain || onMain();
+        out.wrongThread = out.wrongThread || onMain();
         ++out.failures;
     };
 }
@@ -72,10 +71,6 @@ QByteArray pattern(qint64 size) {
     for (qint64 i = 0; i < size; ++i)
         bytes[i] = static_cast<char>((i * 13 + i / 4093) & 0xff);
     return bytes;
-}
-
-QByteArray packageContent() {
-    return readFile(Downloader::packagePath());
 }
 
 QStringList partFiles() {
@@ -109,7 +104,9 @@ struct SigningKey {
 TEST(Downloader, EveryTransferEndsInOneOutcome) {
     using Kind = Downloader::Failure::Kind;
     const QString slow = "under 1024 bytes/s for 1 s (low-speed limit)";
-    enum Flags { Signed = 1, ShortIdle = 2, ShortWindow = 4, BadKey = 8, BigManifest = 16 };
+    // clang-format off
+    enum Flags { Signed = 1, ShortIdle = 2, ShortWindow = 4, BadKey = 8, BigManifest = 16, Dead = 32,
+                 Stale = 64, Blocked = 128, Estimate = 256 };
     struct Case {
         const char* name;
         QStringList options;
@@ -120,7 +117,6 @@ TEST(Downloader, EveryTransferEndsInOneOutcome) {
         const char* file = "p.dmg";
     };
     const qint64 big = 3 * 1024 * 1024 + 17;
-    // clang-format off
     const Case cases[] = {
         {"with length", {}, {}, {}, big},
         {"chunked", {"--chunked"}, {}, {}, big},
@@ -144,6 +140,13 @@ TEST(Downloader, EveryTransferEndsInOneOutcome) {
         {"a manifest over 64 KiB", {}, Kind::Verification, "bad manifest", 1048576, BigManifest},
         {"larger than the disk", {"--lie-length", "1000000000000000"}, Kind::DiskSpace,
          "not enough disk space in " + QDir::tempPath(), 100000},
+        {"nobody listening", {}, Kind::Transfer, {}, 1048576, Dead},
+        // An earlier package makes way; one that cannot must not pass for the new one.
+        {"over an earlier package", {}, {}, {}, 5000, Stale},
+        {"a folder in the package's place", {}, Kind::Transfer,
+         "the package could not be put in place", 5000, Blocked},
+        // The estimate is finite from the first event and shrinks while the speed holds.
+        {"throttled", {"--throttle", "1000000"}, {}, {}, 2500000, Estimate},
     };
     // clang-format on
     SigningKey key;
@@ -161,29 +164,33 @@ TEST(Downloader, EveryTransferEndsInOneOutcome) {
         }
         Downloader::Settings settings =
             c.flags & (Signed | BigManifest) ? key.settings() : Downloader::Settings();
-        if (c.flags & BadKey)
-            settings.publicKey = "not-a-key";
-        if (c.flags & ShortIdle)
-            settings.transferTimeout = 1s;
-        if (c.flags & ShortWindow)
-            settings.lowSpeedWindow = 1s;
+        settings.publicKey = c.flags & BadKey ? "not-a-key" : settings.publicKey;
+        settings.transferTimeout = c.flags & ShortIdle ? 1s : settings.transferTimeout;
+        settings.lowSpeedWindow = c.flags & ShortWindow ? 1s : settings.lowSpeedWindow;
+        if (c.flags & Stale)
+            writeFile(Downloader::packagePath(), "an earlier package");
+        if (c.flags & Blocked)
+            QDir().mkpath(Downloader::packagePath() + "/keep");
         LogCapture log;
         Outcome outcome;
-        const Downloader::Failure failure = download(server.packageUrl(c.file), outcome, settings);
-
-        EXPECT_EQ(outcome.successes, c.kind ? 0 : 1);
-        EXPECT_EQ(outcome.failures, c.kind ? 1 : 0);
-        EXPECT_FALSE(outcome.outcomeOnMain);
-        EXPECT_EQ(QFile::exists(Downloader::packagePath()), !c.kind);
+        const QString url =
+            c.flags & Dead
+                ? QString("http://127.0.0.1:%1/mac/dl/p.dmg").arg(LoopbackHttpServer::deadPort())
+                : server.packageUrl(c.file);
+        const Downloader::Failure failure = download(url, outcome, settings);
+        EXPECT_EQ(outcome.counts(), c.kind ? "0 1" : "1 0");
+        EXPECT_FALSE(outcome.wrongThread);
+        EXPECT_EQ(QFileInfo(Downloader::packagePath()).isFile(), !c.kind);
         if (c.kind) {
             EXPECT_EQ(failure.kind, *c.kind);
             if (!c.reason.isEmpty()) {
                 EXPECT_EQ(failure.reason, c.reason);
                 EXPECT_EQ(log.lines().filter("Download failed: ").filter(c.reason).size(), 1);
             }
-            if (c.flags & BigManifest) {
-                EXPECT_TRUE(server.packageRequests().isEmpty());
-            }
+            EXPECT_TRUE(!(c.flags & BigManifest) || server.packageRequests().isEmpty());
+            EXPECT_TRUE(
+                !(c.flags & Blocked) ||
+                (partFiles().isEmpty() && QDir(Downloader::packagePath() + "/keep").exists()));
             continue;
         }
         // Without a key no manifest is asked for.
@@ -193,70 +200,29 @@ TEST(Downloader, EveryTransferEndsInOneOutcome) {
                 EXPECT_TRUE(request["target"].toString().endsWith("p.dmg"));
         }
         EXPECT_EQ(outcome.path, Downloader::packagePath());
-        EXPECT_EQ(packageContent(), file);
+        EXPECT_EQ(readFile(Downloader::packagePath()), file);
         EXPECT_TRUE(partFiles().isEmpty());
         EXPECT_EQ(log.lines().last(), "Download task completed successfully");
         ASSERT_FALSE(outcome.progress.empty());
-        EXPECT_FALSE(outcome.progressOffMain);
+        // An unknown size: no expected MiB, a negative estimate, as documented.
         const Progress last = outcome.progress.back();
         const bool chunked = c.options.contains("--chunked");
-        EXPECT_EQ(last.writtenMiB, c.size >> 20);
-        EXPECT_EQ(last.expectedMiB, chunked ? 0 : c.size >> 20);
-        EXPECT_EQ(last.secondsLeft < 0, chunked) << "unknown size: negative, as documented";
+        EXPECT_EQ(std::tuple(last.writtenMiB, last.expectedMiB, last.secondsLeft < 0),
+                  std::tuple(c.size >> 20, chunked ? 0 : c.size >> 20, chunked));
         EXPECT_LE(last.secondsLeft, 0);
+        if (c.flags & Estimate) {
+            ASSERT_GE(outcome.progress.size(), 5u);
+            const double first = outcome.progress.front().secondsLeft;
+            EXPECT_TRUE(first > 0 && first < 1e6) << first;
+            EXPECT_LT(outcome.progress[outcome.progress.size() / 2].secondsLeft, first);
+        }
     }
-
-    Outcome refused; // nobody listening
-    download(QString("http://127.0.0.1:%1/mac/dl/p.dmg").arg(LoopbackHttpServer::deadPort()),
-             refused);
-    EXPECT_EQ(refused.failures, 1);
-    EXPECT_EQ(refused.successes, 0);
-}
-
-TEST(Downloader, EstimateShrinksWhileTheSpeedHolds) {
-    DevServer server({"--throttle", "1000000"});
-    ASSERT_TRUE(server.isRunning());
-    Outcome outcome;
-    download(server.addPackage("p.dmg", pattern(2500000)), outcome);
-    ASSERT_EQ(outcome.successes, 1);
-
-    ASSERT_GE(outcome.progress.size(), 5u);
-    const double first = outcome.progress.front().secondsLeft;
-    EXPECT_GT(first, 0);
-    EXPECT_LT(first, 1e6); // finite from the first event
-    // Halfway through, the estimate is below the first one; at the end it is 0.
-    EXPECT_LT(outcome.progress[outcome.progress.size() / 2].secondsLeft, first);
-    EXPECT_EQ(outcome.progress.back().secondsLeft, 0);
-}
-
-TEST(Downloader, ReplacesTheEarlierPackageOrFails) {
-    DevServer server;
-    ASSERT_TRUE(server.isRunning());
-    removePackage();
-    for (const QByteArray& content : {pattern(5000), QByteArray("second run")}) {
-        Outcome outcome;
-        download(server.addPackage("p.dmg", content), outcome);
-        EXPECT_EQ(outcome.successes, 1);
-        EXPECT_EQ(packageContent(), content);
-    }
-
-    // A package that cannot be replaced must not pass for the new one.
-    removePackage();
-    ASSERT_TRUE(QDir().mkpath(Downloader::packagePath() + "/keep"));
-    Outcome outcome;
-    download(server.packageUrl("p.dmg"), outcome);
-    EXPECT_EQ(outcome.failures, 1);
-    EXPECT_EQ(outcome.successes, 0);
-    EXPECT_TRUE(QDir(Downloader::packagePath() + "/keep").exists());
-    EXPECT_TRUE(partFiles().isEmpty());
-    removePackage();
 }
 
 TEST(Downloader, CanBeDestroyedMidTransferOrFromItsOwnCallback) {
     DevServer server({"--throttle", "200000", "--fail-first", "1", "--drop-after", "1000"});
     ASSERT_TRUE(server.isRunning());
     const QString url = server.addPackage("p.dmg", pattern(100000));
-
     // The retry path: the failure callback replaces the downloader with a new one.
     std::unique_ptr<Downloader> current = std::make_unique<Downloader>();
     Outcome first;
@@ -270,9 +236,7 @@ TEST(Downloader, CanBeDestroyedMidTransferOrFromItsOwnCallback) {
     };
     current->startDownload(QUrl(url));
     ASSERT_TRUE(QTest::qWaitFor([&] { return second.total() > 0; }, 20000));
-    EXPECT_EQ(first.failures, 1);
-    EXPECT_EQ(second.successes, 1);
-
+    EXPECT_EQ(first.counts() + ", " + second.counts(), "0 1, 1 0");
     // Destroyed while bytes flow: no callback afterwards, no file left behind.
     removePackage();
     Outcome cancelled;
@@ -283,25 +247,19 @@ TEST(Downloader, CanBeDestroyedMidTransferOrFromItsOwnCallback) {
     current.reset();
     const size_t seen = cancelled.progress.size();
     QTest::qWait(700);
-    EXPECT_EQ(cancelled.total(), 0);
-    EXPECT_EQ(cancelled.progress.size(), seen);
+    EXPECT_EQ(cancelled.total() + cancelled.progress.size(), seen);
     EXPECT_FALSE(QFile::exists(Downloader::packagePath()));
     EXPECT_TRUE(partFiles().isEmpty());
 }
 
 // Each attempt is a new Downloader, as the flow's retry makes one; the last succeeds.
 TEST(Downloader, ARetryContinuesTheCutPartOrStartsAgainFromZero) {
-    struct Case {
-        const char* name;
-        QStringList options; // applied to the first package request only
-        bool signedManifest;
-        QList<int> statuses; // of each attempt's package request
-        qint64 wireBytes;    // package bytes sent over all attempts
-    };
     constexpr qint64 kSize = 3 * 1024 * 1024;
     constexpr qint64 kCut = 2 * 1024 * 1024 + 4321;
     const QString cut = QString::number(kCut);
-    const Case cases[] = {
+    // Name, options for the first package request, signed, each attempt's
+    // package status, package bytes sent over all attempts.
+    const std::tuple<const char*, QStringList, bool, QList<int>, qint64> cases[] = {
         {"resumed", {"--drop-after", cut}, true, {200, 206}, kSize},
         {"range ignored", {"--drop-after", cut, "--ignore-range"}, true, {200, 200}, kCut + kSize},
         // The part already holds the whole file: nothing is left to ask for, so
@@ -309,58 +267,97 @@ TEST(Downloader, ARetryContinuesTheCutPartOrStartsAgainFromZero) {
         {"nothing left (416)", {"--lie-length", "1"}, false, {200, 416, 200}, 2 * kSize},
     };
     SigningKey key;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, options, signedManifest, statuses, wireBytes] : cases) {
+        SCOPED_TRACE(name);
         removePackage();
-        DevServer server((c.signedManifest ? key.serverOptions() : QStringList()) + c.options +
+        DevServer server((signedManifest ? key.serverOptions() : QStringList()) + options +
                          QStringList{"--fail-first", "1"});
         ASSERT_TRUE(server.isRunning());
         const QByteArray file = pattern(kSize);
         const QString url = server.addPackage("p.dmg", file);
         const Downloader::Settings settings =
-            c.signedManifest ? key.settings() : Downloader::Settings();
-
+            signedManifest ? key.settings() : Downloader::Settings();
         qint64 kept = -1;
         std::vector<Progress> lastProgress;
-        for (qsizetype attempt = 0; attempt < c.statuses.size(); ++attempt) {
+        for (qsizetype attempt = 0; attempt < statuses.size(); ++attempt) {
             Outcome outcome;
             download(url, outcome, settings);
-            const bool lastAttempt = attempt + 1 == c.statuses.size();
+            const bool lastAttempt = attempt + 1 == statuses.size();
             ASSERT_EQ(outcome.successes, lastAttempt ? 1 : 0) << "attempt " << attempt;
             if (attempt == 0) {
                 kept = QFileInfo(Downloader::partPath()).size();
-                EXPECT_GT(kept, 0);
-                EXPECT_LE(kept, c.options.contains("--lie-length") ? kSize : kCut);
+                EXPECT_TRUE(kept > 0 && kept <= (options.contains("--lie-length") ? kSize : kCut))
+                    << kept;
             }
             // A part that cannot be continued goes at once.
             EXPECT_EQ(QFile::exists(Downloader::partPath()),
-                      !lastAttempt && c.statuses[attempt] != 416);
+                      !lastAttempt && statuses[attempt] != 416);
             if (lastAttempt)
                 lastProgress = outcome.progress;
         }
-        EXPECT_EQ(packageContent(), file); // whole, so the kept part was right too
+        // Whole, so the kept part was right too.
+        EXPECT_EQ(readFile(Downloader::packagePath()), file);
         EXPECT_TRUE(partFiles().isEmpty());
-
         // A retry asks for the rest from the part's end, tied to the same file;
         // after a 416 the next one asks for all of it.
         ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return server.packageRequests().size() == c.statuses.size(); }, 5000));
+            [&] { return server.packageRequests().size() == statuses.size(); }, 5000));
         const QList<QJsonObject> requests = server.packageRequests();
         qint64 sent = 0;
         for (qsizetype i = 0; i < requests.size(); ++i) {
-            const bool resumes = i > 0 && c.statuses[i - 1] == 200;
+            const bool resumes = i > 0 && statuses[i - 1] == 200;
             EXPECT_EQ(requests[i]["range"].toString(),
                       resumes ? QStringLiteral("bytes=%1-").arg(kept) : QString())
                 << "request " << i;
             EXPECT_EQ(requests[i]["ifRange"].toString().isEmpty(), !resumes);
-            EXPECT_EQ(requests[i]["status"].toInt(), c.statuses[i]);
-            if (c.statuses[i] != 416)
+            EXPECT_EQ(requests[i]["status"].toInt(), statuses[i]);
+            if (statuses[i] != 416)
                 sent += requests[i]["sent"].toInteger();
         }
-        EXPECT_EQ(sent, c.wireBytes);
+        EXPECT_EQ(sent, wireBytes);
         // Progress counts the whole file, also when the server sends only the rest.
         ASSERT_FALSE(lastProgress.empty());
         EXPECT_EQ(lastProgress.front().expectedMiB, 3);
         EXPECT_EQ(lastProgress.back().writtenMiB, 3);
     }
+}
+
+TEST(PackageManifest, TakesWellFormedMembersOnlyAndComparesVersionsAsNumbers) {
+    const QByteArray hash(64, 'a');
+    auto manifest = [&](const QByteArray& size, const QByteArray& sha, const QByteArray& version,
+                        const QByteArray& expires) {
+        return "{\"file\": \"p.dmg\", \"size\": " + size + ", \"sha256\": \"" + sha +
+               "\", \"version\": \"" + version + "\", \"expires\": \"" + expires +
+               "\", \"extra\": [1]}";
+    };
+    const auto good = PackageManifest::parse(manifest("12", hash, "3.2.1", "2027-01-31T00:00:00Z"));
+    ASSERT_TRUE(good);
+    EXPECT_EQ(good->size, 12);
+    EXPECT_EQ(good->sha256, QByteArray(32, '\xaa'));
+    EXPECT_EQ(good->expires, QDateTime(QDate(2027, 1, 31), QTime(0, 0), Qt::UTC));
+    const QByteArray refused[] = {
+        manifest("12.5", hash, "3.2.1", "2027-01-31T00:00:00Z"),
+        manifest("-1", hash, "3.2.1", "2027-01-31T00:00:00Z"),
+        manifest("\"12\"", hash, "3.2.1", "2027-01-31T00:00:00Z"),
+        manifest("12", QByteArray(64, 'A'), "3.2.1", "2027-01-31T00:00:00Z"),
+        manifest("12", QByteArray(63, 'a'), "3.2.1", "2027-01-31T00:00:00Z"),
+        manifest("12", hash, "3.2.x", "2027-01-31T00:00:00Z"),
+        manifest("12", hash, "3..1", "2027-01-31T00:00:00Z"),
+        manifest("12", hash, "3.2.1", "next year"),
+        "[1]",
+        "{\"file\": \"p.dmg\"}",
+    };
+    for (const QByteArray& json : refused) {
+        SCOPED_TRACE(json.toStdString());
+        QString error;
+        EXPECT_FALSE(PackageManifest::parse(json, &error));
+        EXPECT_FALSE(error.isEmpty());
+    }
+    // clang-format off
+    const std::tuple<const char*, const char*, std::optional<int>> versions[] = {
+        {"3.2", "3.2.0", 0}, {"3.2.1", "3.10", -1}, {"10.0", "9.99.99", 1}, {"3.02", "3.2", 0},
+        {"1.0", "1.0 beta", std::nullopt}, {"", "1", std::nullopt}, {"-1", "1", std::nullopt}};
+    // clang-format on
+    for (const auto& [a, b, order] : versions)
+        EXPECT_EQ(PackageManifest::compareVersions(a, b), order) << a << " vs " << b;
 }

@@ -1,43 +1,93 @@
-// The command lines per platform, the runner and the system probes.
+// The command lines per platform, the runner, the system probes, and the
+// in-use check, stopping and resuming services and the launch against the fake
+// product's real processes.
+#include "TestFolders.h"
 #include "install/Installer.h"
 #include "install/MacOSVersion.h"
 #include "install/ProcessRunner.h"
 #include "platform/LinuxCommands.h"
 #include "platform/MacCommands.h"
 #include "support/Files.h"
+#include "support/LinuxTools.h"
 #include "support/LogCapture.h"
 
-#include <QFile>
-#include <QTemporaryDir>
+#include <QProcess>
+#include <QTest>
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
-// clang-format off
-const QStringList kNastyTexts = {"with blank", "it's", "say \"hi\"", "$(touch INJECTED)",
-    "`touch INJECTED`", "a;b|c&d>e<f", "back\\slash", "star * and ~ and $HOME", "line\nbreak",
-    "-n", ""};
-// clang-format on
 
-// Puts a folder holding a fake tool first on PATH for the test's lifetime.
-class FakeTool {
-public:
-    FakeTool(const QString& name, const QString& body)
-        : m_oldPath(qgetenv("PATH")) {
-        QFile::setPermissions(writeFile(m_dir.path() + '/' + name, ("#!/bin/sh\n" + body).toUtf8()),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("PATH", QFile::encodeName(m_dir.path()) + ':' + m_oldPath);
+// Puts a fake tool first on PATH; its folder goes with it.
+struct FakeTool {
+    QTemporaryDir dir;
+    FakeTool(const QString& name, const QString& body) {
+        QFile::setPermissions(writeFile(dir.filePath(name), ("#!/bin/sh\n" + body).toUtf8()),
+                              QFile::ReadOwner | QFile::ExeOwner);
+        qputenv("PATH", QFile::encodeName(dir.path()) + ':' + qgetenv("PATH"));
     }
-    ~FakeTool() { qputenv("PATH", m_oldPath); }
+};
+// True while a fake program runs under this pid (a zombie has no command line).
+bool processAlive(qint64 pid) {
+    QFile cmdline(QString("/proc/%1/cmdline").arg(pid));
+    return pid > 1 && cmdline.open(QIODevice::ReadOnly) && !cmdline.readAll().isEmpty();
+}
 
-private:
-    QTemporaryDir m_dir;
-    QByteArray m_oldPath;
+// An applications folder whose name needs escaping in a pattern and quoting in a line.
+struct RunningProduct {
+    TestFolders folders{"home"};
+    ProductPaths paths{folders.root() + "/Apps (1) + it's"};
+    RunningProduct() {
+        FakeProduct::write(QFileInfo(paths.app()).path(),
+                           productOptions("3.2.1", folders.marker()));
+    }
+    // Kills every fake program the test started, whatever its outcome.
+    ~RunningProduct() {
+        for (const FakeProduct::Launch& launch : FakeProduct::launches(folders.marker())) {
+            if (processAlive(launch.pid)) {
+                ::kill(static_cast<pid_t>(launch.pid), SIGKILL);
+                (void)QTest::qWaitFor([&] { return !processAlive(launch.pid); }, 5000);
+            }
+        }
+    }
+    QString program(const QString& name) const { return paths.app() + "/Contents/MacOS/" + name; }
+    // Starts a program of the bundle the way a user or the system would.
+    void start(const QString& path) {
+        ASSERT_TRUE(QProcess::startDetached(path, {})) << path.toStdString();
+        ASSERT_TRUE(running(path, 5000)) << path.toStdString();
+    }
+    // True when a program of that name runs (within `wait` ms).
+    bool running(const QString& path, int wait = 0) const {
+        const QString name = QFileInfo(path).fileName();
+        return QTest::qWaitFor(
+            [&] {
+                for (const auto& launch : FakeProduct::launches(folders.marker()))
+                    if (launch.program == name && processAlive(launch.pid))
+                        return true;
+                return false;
+            },
+            wait);
+    }
+    bool stopped(const QString& path) const {
+        return QTest::qWaitFor([&] { return !running(path); }, 5000);
+    }
+};
+
+// The services' line fails outright; the helper's line is the real one.
+class ServicesLineFails : public LinuxCommands {
+public:
+    QString stopRunning(const QStringList& programs) const override {
+        return programs.size() > 1 ? QStringLiteral("exit 3")
+                                   : LinuxCommands::stopRunning(programs);
+    }
 };
 } // namespace
 
 TEST(SystemCommands, QuotedTextReachesTheShellVerbatimAndRunsNothing) {
     QTemporaryDir dir;
-    for (const QString& text : kNastyTexts) {
+    for (const QString& text : QStringList{"with blank", "it's", "say \"hi\"", "$(touch INJECTED)",
+                                           "`touch INJECTED`", "a;b|c&d>e<f", "back\\slash",
+                                           "star * and ~ and $HOME", "line\nbreak", "-n", ""}) {
         const ProcessRunner::Result r =
             ProcessRunner::run({"/bin/sh",
                                 {"-c", "cd " + SystemCommands::quote(dir.path()) +
@@ -48,39 +98,39 @@ TEST(SystemCommands, QuotedTextReachesTheShellVerbatimAndRunsNothing) {
     EXPECT_FALSE(QFile::exists(dir.path() + "/INJECTED"));
 }
 
-TEST(SystemCommands, MacLinesQuoteEveryPath) {
+// The Mac lines whole, the Linux ones (rows ending in a blank) up to where they
+// stop quoting paths.
+TEST(SystemCommands, LinesQuotePathsAndEscapePatterns) {
     const MacCommands mac;
-    const QStringList services = {"/A/Lumadoc.app/Contents/MacOS/lmguard", "/A/o'k/lmconvert"};
-    EXPECT_EQ(mac.attach("/Users/a b/X/package.dmg", "/Users/a b/U/Lumadoc"),
-              "hdiutil attach '/Users/a b/X/package.dmg' -mountpoint '/Users/a b/U/Lumadoc' "
-              "-noverify -nobrowse -noautoopen -verbose");
-    EXPECT_EQ(mac.detach("/Users/o'k/U/Lumadoc"),
-              "hdiutil detach '/Users/o'\\''k/U/Lumadoc' -force");
-    EXPECT_EQ(mac.stopRunning(services),
-              "pgrep -lf '/A/Lumadoc.app/Contents/MacOS/lmguard|/A/o'\\''k/lmconvert' | "
-              "awk '{print $1}' | xargs kill");
-    // The service never holds the runner's pipe, which closes when the shell returns.
-    EXPECT_EQ(mac.startInBackground("/A/o'k/lmguard", "/start"),
-              "'/A/o'\\''k/lmguard' '/start' </dev/null >/dev/null 2>&1 &");
-    const ProgramCall launch = mac.launch("/Applications/Lumadoc.app", "docreader");
-    EXPECT_EQ(launch.program, "/bin/zsh");
-    // -f: the user's ~/.zshenv never runs under the installer's lines.
-    EXPECT_EQ(launch.arguments,
-              QStringList({"-f", "-c", "open -a '/Applications/Lumadoc.app' --args -from=5"}));
-}
-
-TEST(SystemCommands, LinuxLinesQuotePathsAndEscapePatterns) {
     const LinuxCommands linux;
-    EXPECT_TRUE(linux.attach("-x.dmg", "/h/o'k/Lumadoc")
-                    .startsWith("7zz x -y -snl -sns- -o'/h/o'\\''k/Lumadoc' -- '-x.dmg' "
-                                "'Lumadoc.app' '*/Lumadoc.app' && "));
-    EXPECT_EQ(linux.move("/a b", "-c"), "mv -T -- '/a b' '-c'");
-    EXPECT_TRUE(linux.findRunning({"/A (1)/Lumadoc.app/x+y", "/b"})
-                    .startsWith("pgrep -lf '[/]A \\(1\\)/Lumadoc.app/x\\+y|[/]b' | "));
-    EXPECT_TRUE(linux.stopRunning({"/b"}).startsWith("for pid in $(pgrep -f '[/]b'); do "));
+    const std::pair<QString, QString> lines[] = {
+        {mac.attach("/Users/a b/X/package.dmg", "/Users/a b/U/Lumadoc"),
+         "hdiutil attach '/Users/a b/X/package.dmg' -mountpoint '/Users/a b/U/Lumadoc' -noverify "
+         "-nobrowse -noautoopen -verbose"},
+        {mac.detach("/Users/o'k/U/Lumadoc"), "hdiutil detach '/Users/o'\\''k/U/Lumadoc' -force"},
+        {mac.stopRunning({"/A/Lumadoc.app/Contents/MacOS/lmguard", "/A/o'k/lmconvert"}),
+         "pgrep -lf '/A/Lumadoc.app/Contents/MacOS/lmguard|/A/o'\\''k/lmconvert' | awk '{print "
+         "$1}' | xargs kill"},
+        // The service never holds the runner's pipe, which closes when the shell returns.
+        {mac.startInBackground("/A/o'k/lmguard", "/start"),
+         "'/A/o'\\''k/lmguard' '/start' </dev/null >/dev/null 2>&1 &"},
+        // -f: the user's ~/.zshenv never runs under the installer's lines.
+        {mac.launch("/Applications/Lumadoc.app", "docreader").arguments.join(' '),
+         "-f -c open -a '/Applications/Lumadoc.app' --args -from=5"},
+        {linux.attach("-x.dmg", "/h/o'k/Lumadoc"),
+         "7zz x -y -snl -sns- -o'/h/o'\\''k/Lumadoc' -- '-x.dmg' 'Lumadoc.app' '*/Lumadoc.app' "
+         "&& "},
+        {linux.move("/a b", "-c"), "mv -T -- '/a b' '-c'"},
+        {linux.findRunning({"/A (1)/Lumadoc.app/x+y", "/b"}),
+         "pgrep -lf '[/]A \\(1\\)/Lumadoc.app/x\\+y|[/]b' | "},
+        {linux.stopRunning({"/b"}), "for pid in $(pgrep -f '[/]b'); do "},
+    };
+    for (const auto& [line, expected] : lines)
+        EXPECT_EQ(expected.endsWith(' ') ? line.left(expected.size()) : line, expected);
+    EXPECT_EQ(mac.launch("/Applications/Lumadoc.app", "docreader").program, "/bin/zsh");
     const ProgramCall launch = linux.launch("/A/Lumadoc.app", "docreader");
-    EXPECT_EQ(launch.program, "/A/Lumadoc.app/Contents/MacOS/docreader");
-    EXPECT_EQ(launch.arguments, QStringList({"-from=5"}));
+    EXPECT_EQ(launch.program + ' ' + launch.arguments.join(' '),
+              "/A/Lumadoc.app/Contents/MacOS/docreader -from=5");
     EXPECT_TRUE(launch.detached);
     EXPECT_FALSE(linux.launch("/A/Lumadoc.app", "").isValid());
     EXPECT_FALSE(linux.launch("/A/Lumadoc.app", "../../../bin/sh").isValid());
@@ -93,21 +143,18 @@ TEST(Runner, JudgesByStatusMergesErrorAndReadsLargeOutputWhileWaiting) {
     EXPECT_EQ(output, QString("untouched"));
     EXPECT_TRUE(log.lines().contains("task terminationStatus 1"));
     EXPECT_FALSE(Installer::executeCMD({"-c", "kill -9 $$"}));
-
     EXPECT_TRUE(Installer::executeCMD({"-c", "echo out; echo err >&2"}, output));
     EXPECT_EQ(output, QString("out\nerr\n"));
     // Not UTF-8: the command succeeded, but there is no text.
     EXPECT_TRUE(Installer::executeCMD({"-c", "printf '\\377\\376'"}, output));
     EXPECT_FALSE(output.has_value());
-
     // Far more than a pipe's buffer, from both streams.
     ASSERT_TRUE(Installer::executeCMD(
         {"-c",
          "head -c 3000000 /dev/zero | tr '\\0' a; head -c 1000000 /dev/zero | tr '\\0' b >&2"},
         output));
-    ASSERT_TRUE(output.has_value());
-    EXPECT_EQ(output->size(), 4000000);
-    EXPECT_EQ(output->count('b'), 1000000);
+    EXPECT_EQ(std::pair(output.value_or("").count('a'), output.value_or("").count('b')),
+              std::pair(qsizetype(3000000), qsizetype(1000000)));
 }
 
 TEST(Probes, ProcessorKindFromTheHardwareNotTheTranslatedProcess) {
@@ -118,27 +165,22 @@ TEST(Probes, ProcessorKindFromTheHardwareNotTheTranslatedProcess) {
             return QFile::exists(MacCommands::shell()) ? MacCommands::shell() : "/bin/sh";
         }
     };
-    const struct {
-        const char* sysctl; // hw.optional.arm64: 1 on Apple silicon, also under Rosetta
-        const char* uname;  // uname -m
-        OS_TYPE mac;
-        OS_TYPE linux;
-    } cases[] = {
-        {"echo 1", "echo x86_64", OS_TYPE::arm, OS_TYPE::x86}, // Rosetta
-        {"echo 1", "echo arm64", OS_TYPE::arm, OS_TYPE::arm},
-        {"exit 0", "echo x86_64", OS_TYPE::x86, OS_TYPE::x86}, // Intel: no such name
-        {"echo 0", "echo x86_64", OS_TYPE::x86, OS_TYPE::x86},
-        {"exit 1", "echo aarch64", OS_TYPE::arm, OS_TYPE::arm},
-        {"exit 0", "echo riscv64", OS_TYPE::unknown, OS_TYPE::unknown},
-        {"exit 0", "exit 1", OS_TYPE::unknown, OS_TYPE::unknown},
-        {"exit 0", "printf ''", OS_TYPE::unknown, OS_TYPE::unknown},
+    using enum OS_TYPE;
+    // hw.optional.arm64 (1 on Apple silicon, also under Rosetta), uname -m: Mac, Linux.
+    const std::tuple<const char*, const char*, OS_TYPE, OS_TYPE> cases[] = {
+        // clang-format off
+        {"echo 1", "echo x86_64", arm, x86}, /* Rosetta */ {"echo 1", "echo arm64", arm, arm},
+        {"exit 0", "echo x86_64", x86, x86}, /* Intel: no such name */
+        {"echo 0", "echo x86_64", x86, x86}, {"exit 1", "echo aarch64", arm, arm},
+        {"exit 0", "echo riscv64", unknown, unknown}, {"exit 0", "exit 1", unknown, unknown},
+        {"exit 0", "printf ''", unknown, unknown},
+        // clang-format on
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.sysctl) + " / " + c.uname);
-        FakeTool sysctl("sysctl", c.sysctl);
-        FakeTool uname("uname", c.uname);
-        EXPECT_EQ(Installer::checkOSArch(MacProbe()), c.mac);
-        EXPECT_EQ(Installer::checkOSArch(LinuxCommands()), c.linux);
+    for (const auto& [sysctl, uname, mac, linux] : cases) {
+        SCOPED_TRACE(std::string(sysctl) + " / " + uname);
+        const FakeTool fakeSysctl("sysctl", sysctl), fakeUname("uname", uname);
+        EXPECT_EQ(Installer::checkOSArch(MacProbe()), mac);
+        EXPECT_EQ(Installer::checkOSArch(LinuxCommands()), linux);
     }
 }
 
@@ -172,4 +214,74 @@ TEST(Probes, VersionTextsGiveMajorAndCombinedVersionsReadOnce) {
     EXPECT_EQ(MacOSVersion::combinedVersion(), 601);
     EXPECT_EQ(log.lines().filter("os_version: ").size(), 1);
     MacOSVersion::reset();
+}
+
+// In use only while a user program runs (services and the helper are not the
+// product in use), however it was started: through the linked folder, by an
+// interpreter's command line (with arguments), by a path relative to its
+// folder, or through a linked parent folder ("$0" is the bundle, "$1" the
+// marker file, "$2" a free folder).
+TEST(Processes, InUseOnlyWhileAUserProgramRunsHoweverItWasStarted) {
+    SKIP_WITHOUT_LINUX_TOOLS();
+    const char* ways[] = {
+        R"(exec "$0/Contents/MacOS_SymLink/memberui")",
+        R"(m="$0/Contents/MacOS/memberui"; printf 'echo memberui $$ >>"$1"; while :; do sleep 1; done' >"$m"; exec /bin/sh "$m" "$1" -from=5)",
+        R"(cd "$0/Contents/MacOS" && exec ./memberui)",
+        R"(ln -s "$0" "$2/linked" && exec "$2/linked/Contents/MacOS/memberui")",
+    };
+    for (const char* way : ways) {
+        SCOPED_TRACE(way);
+        RunningProduct product;
+        LogCapture log;
+        EXPECT_FALSE(Installer::checkIfUsingNow(product.paths));
+        EXPECT_TRUE(log.lines().contains("checkIfUsingNow An error occurred"));
+        product.start(product.program("lmguard"));
+        product.start(product.paths.helper());
+        EXPECT_FALSE(Installer::checkIfUsingNow(product.paths));
+        QProcess::startDetached("/bin/sh", {"-c", way, product.paths.app(),
+                                            product.folders.marker(), product.folders.root()});
+        ASSERT_TRUE(product.running("memberui", 5000));
+        EXPECT_TRUE(Installer::checkIfUsingNow(product.paths));
+        // Another applications folder sees nothing of it.
+        EXPECT_FALSE(Installer::checkIfUsingNow(ProductPaths(product.folders.root() + "/Apps")));
+    }
+}
+
+// The helper's line runs even when the services' line fails.
+TEST(Processes, ShutDownStopsServicesAndHelperButNotTheReader) {
+    SKIP_WITHOUT_LINUX_TOOLS();
+    for (const bool servicesLineFails : {false, true}) {
+        SCOPED_TRACE(servicesLineFails ? "services' line fails" : "");
+        RunningProduct product;
+        for (const char* name : {"lmguard", "lmconvert", "doccore", "docreader"})
+            product.start(product.program(name));
+        product.start(product.paths.helper());
+        LogCapture log;
+        if (servicesLineFails)
+            Installer::shutDownServices(product.paths, ServicesLineFails());
+        else
+            Installer::shutDownServices(product.paths);
+        EXPECT_TRUE(product.stopped(product.paths.helper()));
+        for (const char* name : {"lmguard", "lmconvert", "doccore"})
+            EXPECT_TRUE(servicesLineFails ? product.running(name) : product.stopped(name)) << name;
+        EXPECT_TRUE(product.running("docreader"));
+        EXPECT_EQ(log.lines().count("shutDownServices An error occurred"), servicesLineFails);
+    }
+}
+
+TEST(Processes, ResumeStartsProtectionServiceAndStartUseLaunchesTheBundle) {
+    SKIP_WITHOUT_LINUX_TOOLS();
+    RunningProduct product;
+    LogCapture log;
+    EXPECT_FALSE(Installer::startUse(ProductPaths(product.folders.apps())));
+    EXPECT_TRUE(log.lines().contains("open An error occurred"));
+    Installer::resumeServices(product.paths);
+    ASSERT_TRUE(product.running("lmguard", 5000));
+    EXPECT_TRUE(Installer::startUse(product.paths));
+    ASSERT_TRUE(product.running("docreader", 5000));
+    QStringList seen;
+    for (const auto& launch : FakeProduct::launches(product.folders.marker()))
+        seen << launch.program + ' ' + launch.arguments;
+    EXPECT_EQ(seen, QStringList({"lmguard /start", "docreader -from=5"}));
+    EXPECT_TRUE(Installer::checkIfUsingNow(product.paths));
 }

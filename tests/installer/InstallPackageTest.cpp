@@ -1,7 +1,7 @@
 // The replacement of the application, with real images made by genisoimage
-// and extracted by the platform's tool.
+// and extracted by the platform's tool, and the settling of what an
+// interrupted install left, from the journal's run alone.
 #include "TestFolders.h"
-#include "fakeproduct/FakeProduct.h"
 #include "install/InstallJournal.h"
 #include "install/Installer.h"
 #include "platform/LinuxCommands.h"
@@ -10,91 +10,86 @@
 #include "support/LogCapture.h"
 
 #include <QCryptographicHash>
-#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
-#include <filesystem>
+#include <QRegularExpression>
+#include <QUuid>
 #include <gtest/gtest.h>
 
 namespace {
 // An image holding a fake product of the given version; the path to it.
 QString makeProductImage(const QString& workDir, const QString& version,
-                         const QString& imageName = "package.dmg") {
+                         const QString& imageName = "package.dmg", qint64 payloadBytes = 0) {
     const QString src = workDir + "/image-src-" + version;
-    if (FakeProduct::write(src, productOptions(version)).isEmpty())
-        return {};
     const QString image = workDir + '/' + imageName;
     QDir().mkpath(QFileInfo(image).absolutePath());
-    return FakeProduct::makeDiskImage(src, image) ? image : QString();
+    FakeProduct::Options options = productOptions(version);
+    options.payloadBytes = payloadBytes;
+    return !FakeProduct::write(src, options).isEmpty() && FakeProduct::makeDiskImage(src, image)
+               ? image
+               : QString();
 }
 
-const QString kRealImage =
-    QStringLiteral(LUMADOC_SOURCE_DIR "/tests/data/dmg/lumadoc-hfsplus-gpt.dmg");
-const QString kCutImage =
-    QStringLiteral(LUMADOC_SOURCE_DIR "/tests/data/dmg/lumadoc-hfsplus-truncated.dmg");
+const QString kImages = QStringLiteral(LUMADOC_SOURCE_DIR "/tests/data/dmg/lumadoc-hfsplus-");
 
-// "path kind mode [link target | sha256 of a file over 4 KiB]" for every entry below root.
-QStringList treeListing(const QString& root) {
-    namespace fs = std::filesystem;
-    QStringList out;
-    const fs::path top = QFile::encodeName(root).toStdString();
-    for (const auto& entry : fs::recursive_directory_iterator(top)) {
-        const fs::file_status st = entry.symlink_status();
-        QString line = QFile::decodeName(entry.path().lexically_relative(top).c_str()) + ' ';
-        const auto mode = static_cast<unsigned>(st.permissions()) & 0777u;
-        if (fs::is_symlink(st)) {
-            line += "l " + QFile::decodeName(fs::read_symlink(entry.path()).c_str());
-        } else if (fs::is_directory(st)) {
-            line += "d " + QString::number(mode, 8);
-        } else {
-            line += "f " + QString::number(mode, 8);
-            const QByteArray bytes = readFile(QFile::decodeName(entry.path().c_str()));
-            if (bytes.size() > 4096)
-                line += ' ' + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+// The bundle in the real image as its maker describes it (programs, a
+// framework's relative links, the helper, a 256 KiB payload): the digest of its
+// snapshot, which a failure prints whole.
+std::pair<std::string, std::string> treeDigest(const QString& root) {
+    const QMap<QString, QString> tree = snapshotTree(root);
+    QString listing;
+    for (auto it = tree.cbegin(); it != tree.cend(); ++it)
+        listing += it.key() + ' ' + it.value() + '\n';
+    return {QCryptographicHash::hash(listing.toUtf8(), QCryptographicHash::Sha256)
+                .toHex()
+                .toStdString(),
+            listing.toStdString()};
+}
+const std::string kRealImageDigest =
+    "d06fcf3fae799f2f7e4340b064499e7184d4d60d19dcf3baea86d7e88f788784";
+
+QStringList entries(const QString& dir) {
+    return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+}
+
+// Lays out "<path>=<version>" entries as bundles of that version, "<path>" ones
+// as empty folders; "{s}" stands for the staging folder, "{a}" for the
+// applications folder, "{id}" for the run.
+void layOut(const TestFolders& f, const QString& id, const QStringList& entries) {
+    for (const QString& entry : entries) {
+        const QString path = entry.section('=', 0, 0)
+                                 .replace("{s}", f.home() + '/' + id)
+                                 .replace("{a}", f.apps())
+                                 .replace("{id}", id);
+        QDir().mkpath(entry.contains('=') ? QFileInfo(path).path() : path);
+        if (entry.contains('=')) {
+            FakeProduct::write(f.root() + "/made", productOptions(entry.section('=', 1)));
+            QDir().rename(f.root() + "/made/Lumadoc.app", path);
         }
-        out << line;
     }
-    out.sort();
-    return out;
 }
 
-// The bundle in the real image, as its maker describes it.
-// clang-format off
-const QStringList kRealImageTree = {
-    "Contents d 755", "Contents/Frameworks d 755", "Contents/Frameworks/Core.framework d 755",
-    "Contents/Frameworks/Core.framework/Core l Versions/Current/Core",
-    "Contents/Frameworks/Core.framework/Versions d 755",
-    "Contents/Frameworks/Core.framework/Versions/A d 755",
-    "Contents/Frameworks/Core.framework/Versions/A/Core f 644 "
-    "0068a31884eb221e6f69560c4755ba508c8578566ba4ca5c870087e3be8dc31f",
-    "Contents/Frameworks/Core.framework/Versions/Current l A", "Contents/Helpers d 755",
-    "Contents/Helpers/lmhelper.app d 755", "Contents/Helpers/lmhelper.app/Contents d 755",
-    "Contents/Helpers/lmhelper.app/Contents/MacOS d 755",
-    "Contents/Helpers/lmhelper.app/Contents/MacOS/lmhelper f 755", "Contents/Info.plist f 644",
-    "Contents/MacOS d 755", "Contents/MacOS/docconverter f 755", "Contents/MacOS/doccore f 755",
-    "Contents/MacOS/docreader f 755", "Contents/MacOS/lmconvert f 755",
-    "Contents/MacOS/lmguard f 755", "Contents/MacOS/memberui f 755",
-    "Contents/MacOS_SymLink l MacOS", "Contents/PkgInfo f 644", "Contents/Resources d 755",
-    "Contents/Resources/payload.bin f 644 "
-    "cb01ff5c8f50371270ba3e8db1c1f555101a9c52aa6d5a941ba9474377512f59",
-};
-// clang-format on
+void writeJournal(const TestFolders& f, const QString& run, const QStringList& made) {
+    const QJsonObject entry{
+        {"run", run}, {"phase", "swapping"}, {"made", QJsonArray::fromStringList(made)}};
+    writeFile(f.dataDir() + "/Lumadoc/install-journal.json",
+              QJsonDocument(QJsonObject{{"runs", QJsonArray{entry}}}).toJson());
+}
 
-// Fails the move that sets the installed application aside, or the one that
-// puts the new one in place together with the one that would put the old back.
-class MoveFails : public LinuxCommands {
-public:
-    enum Which { SetAside, PutInPlaceAndBack };
-    explicit MoveFails(Which which)
-        : m_which(which) {}
+QString newRunId() {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
+// Fails every move whose "<src> -> <dst>" matches `pattern`.
+struct MoveFails : LinuxCommands {
+    QRegularExpression pattern;
+    explicit MoveFails(const QString& p)
+        : pattern(p) {}
     QString move(const QString& src, const QString& dst) const override {
-        const bool fails = m_which == SetAside
-                               ? dst.endsWith(".bak")
-                               : src.endsWith(".bak") || src.endsWith("temp/Lumadoc.app");
-        return fails ? QStringLiteral("exit 1") : LinuxCommands::move(src, dst);
+        return pattern.match(src + " -> " + dst).hasMatch() ? QStringLiteral("exit 1")
+                                                            : LinuxCommands::move(src, dst);
     }
-
-private:
-    Which m_which;
 };
 } // namespace
 
@@ -104,37 +99,24 @@ TEST(InstallPackage, RealHfsImagesInstallTheBundleUnderTheirVolumeFolder) {
     TestFolders folders;
     const ProductPaths paths(folders.apps());
     // Over an installed application (a file only it has must go), then fresh.
-#ifdef __linux__
-    // Here the installed one comes from an ISO image, as genisoimage writes them.
-    const QString iso = makeProductImage(folders.root(), "2.0");
-    ASSERT_FALSE(iso.isEmpty());
-    ASSERT_TRUE(Installer(iso, paths).installPackage());
-    EXPECT_EQ(snapshotTree(paths.app()),
-              snapshotTree(folders.root() + "/image-src-2.0/Lumadoc.app"));
-#else
     ASSERT_FALSE(FakeProduct::write(folders.apps(), productOptions("2.0")).isEmpty());
-#endif
     ASSERT_FALSE(writeFile(paths.app() + "/Contents/only-in-old").isEmpty());
     for (const char* kind : {"overwrite", "fresh"}) {
         SCOPED_TRACE(kind);
-        EXPECT_TRUE(Installer(kRealImage, paths).installPackage());
-        EXPECT_EQ(treeListing(paths.app()).join(QChar(10)).toStdString(),
-                  kRealImageTree.join(QChar(10)).toStdString());
+        EXPECT_TRUE(Installer(kImages + "gpt.dmg", paths).installPackage());
+        const auto [digest, listing] = treeDigest(paths.app());
+        EXPECT_EQ(digest, kRealImageDigest) << listing;
         EXPECT_EQ(Installer::checkPackageVersion(paths.app()), 7);
-        EXPECT_EQ(
-            QDir(folders.apps()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-            QStringList({"Lumadoc.app"}));
-        EXPECT_TRUE(folders.homeEntries().isEmpty())
-            << folders.homeEntries().join(' ').toStdString();
+        EXPECT_EQ(entries(folders.apps()), QStringList({"Lumadoc.app"}));
+        EXPECT_EQ(folders.homeEntries(), QStringList());
         Installer::removeFolder(paths.app());
     }
-
     // A download cut short never reaches the installed application.
     ASSERT_FALSE(FakeProduct::write(folders.apps(), productOptions("2.0")).isEmpty());
     const auto before = snapshotTree(paths.app());
-    EXPECT_FALSE(Installer(kCutImage, paths).installPackage());
+    EXPECT_FALSE(Installer(kImages + "truncated.dmg", paths).installPackage());
     EXPECT_EQ(snapshotTree(paths.app()), before);
-    EXPECT_TRUE(folders.homeEntries().isEmpty());
+    EXPECT_EQ(folders.homeEntries(), QStringList());
 }
 
 TEST(InstallPackage, BadImagesFailAndLeaveTheApplicationAlone) {
@@ -143,63 +125,40 @@ TEST(InstallPackage, BadImagesFailAndLeaveTheApplicationAlone) {
     const ProductPaths paths(folders.apps());
     ASSERT_FALSE(FakeProduct::write(folders.apps(), productOptions("1.0")).isEmpty());
     const auto before = snapshotTree(paths.app());
-
-    const auto image = [&](const QString& name, const std::function<void(const QString&)>& shape) {
-        const QString src = folders.root() + "/src-" + name;
-        QDir().mkpath(src);
-        shape(src);
-        const QString path = folders.root() + '/' + name + ".dmg";
-        return FakeProduct::makeDiskImage(src, path) ? path : QString();
-    };
-    const QString macos = "/Lumadoc.app/Contents/MacOS/";
     const QByteArray good = readFile(makeProductImage(folders.root(), "2.0"));
     ASSERT_FALSE(good.isEmpty());
     const QString unusable = "the disk image holds no usable";
-    const std::pair<QString, QString> images[] = {
-        {image("file", [](const QString& src) { writeFile(src + "/Lumadoc.app", "#!/bin/sh\n"); }),
-         unusable},
-        {image("link",
-               [&](const QString& src) {
-                   FakeProduct::write(src + "/real", productOptions("2.0"));
-                   QFile::link("real/Lumadoc.app", src + "/Lumadoc.app");
-               }),
-         unusable},
-        {image("no-program",
-               [&](const QString& src) {
-                   FakeProduct::write(src, productOptions("2.0"));
-                   QFile::remove(src + macos + "docreader");
-               }),
-         unusable},
-        {image("not-executable",
-               [&](const QString& src) {
-                   FakeProduct::write(src, productOptions("2.0"));
-                   QFile::setPermissions(src + macos + "docreader", QFile::ReadOwner);
-               }),
-         unusable},
-        {image("no-plist",
-               [&](const QString& src) {
-                   FakeProduct::write(src, productOptions("2.0"));
-                   QFile::remove(src + "/Lumadoc.app/Contents/Info.plist");
-               }),
-         unusable},
-        {image("no-app",
-               [](const QString& src) { QDir().mkpath(src + "/Something.app/Contents"); }),
-         {}},
+    // An image of a product spoilt by a shell line, or a file that is no image.
+    const std::tuple<QString, const char*, QString> images[] = {
+        {"file", "rm -r Lumadoc.app && echo '#!/bin/sh' >Lumadoc.app", unusable},
+        {"link", "mkdir real && mv Lumadoc.app real/ && ln -s real/Lumadoc.app .", unusable},
+        {"no-program", "rm Lumadoc.app/Contents/MacOS/docreader", unusable},
+        {"not-executable", "chmod 400 Lumadoc.app/Contents/MacOS/docreader", unusable},
+        {"no-plist", "rm Lumadoc.app/Contents/Info.plist", unusable},
+        {"no-app", "rm -r Lumadoc.app && mkdir -p Something.app/Contents", {}},
         // The download broke off half way; an error page saved by the downloader; none.
-        {writeFile(folders.root() + "/truncated.dmg", good.left(good.size() / 2)), {}},
+        {writeFile(folders.root() + "/truncated.dmg", good.left(good.size() / 2)), nullptr, {}},
         {writeFile(folders.root() + "/page.dmg", "<html><body>502 Bad Gateway</body></html>\n"),
+         nullptr,
          {}},
-        {folders.root() + "/missing.dmg", {}},
+        {folders.root() + "/missing.dmg", nullptr, {}},
     };
-    for (const auto& [path, reason] : images) {
+    for (auto [path, spoil, reason] : images) {
         SCOPED_TRACE(path.toStdString());
-        ASSERT_FALSE(path.isEmpty());
+        if (spoil) {
+            const QString src = folders.root() + "/src-" + path;
+            path = folders.root() + '/' + path + ".dmg";
+            ASSERT_FALSE(FakeProduct::write(src, productOptions("2.0")).isEmpty());
+            ASSERT_EQ(QProcess::execute("/bin/sh", {"-c", QString("cd \"$0\" && ") + spoil, src}),
+                      0);
+            ASSERT_TRUE(FakeProduct::makeDiskImage(src, path));
+        }
         Installer installer(path, paths);
         EXPECT_FALSE(installer.installPackage());
         EXPECT_TRUE(installer.failureReason().startsWith(reason))
             << installer.failureReason().toStdString();
         EXPECT_EQ(snapshotTree(paths.app()), before);
-        EXPECT_TRUE(folders.homeEntries().isEmpty());
+        EXPECT_EQ(folders.homeEntries(), QStringList());
     }
 }
 
@@ -211,14 +170,10 @@ TEST(InstallPackage, ApplicationsOnTheirOwnFileSystemSwapThereOrRefuseWithoutRoo
         GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
     const ProductPaths paths(folders.apps());
     ASSERT_FALSE(FakeProduct::write(folders.apps(), productOptions("1.0")).isEmpty());
-    EXPECT_TRUE(Installer(kRealImage, paths).installPackage());
-    EXPECT_EQ(treeListing(paths.app()).join(QChar(10)).toStdString(),
-              kRealImageTree.join(QChar(10)).toStdString());
-    EXPECT_EQ(
-        QDir(folders.apps()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-        QStringList({"Lumadoc.app"}));
-    EXPECT_TRUE(folders.homeEntries().isEmpty());
-
+    EXPECT_TRUE(Installer(kImages + "gpt.dmg", paths).installPackage());
+    EXPECT_EQ(treeDigest(paths.app()).first, kRealImageDigest);
+    EXPECT_EQ(entries(folders.apps()), QStringList({"Lumadoc.app"}));
+    EXPECT_EQ(folders.homeEntries(), QStringList());
     // Too small for a second copy beside the installed one: refused before anything moves.
     const QString tight = folders.root() + "/Tight";
     Tmpfs small(tight, 1);
@@ -226,17 +181,12 @@ TEST(InstallPackage, ApplicationsOnTheirOwnFileSystemSwapThereOrRefuseWithoutRoo
     const ProductPaths tightPaths(tight);
     ASSERT_FALSE(FakeProduct::write(tight, productOptions("1.0")).isEmpty());
     const auto before = snapshotTree(tightPaths.app());
-    FakeProduct::Options big = productOptions("2.0");
-    big.payloadBytes = 2 * 1024 * 1024;
-    ASSERT_FALSE(FakeProduct::write(folders.root() + "/big", big).isEmpty());
-    ASSERT_TRUE(FakeProduct::makeDiskImage(folders.root() + "/big", folders.root() + "/big.dmg"));
-    Installer installer(folders.root() + "/big.dmg", tightPaths);
+    Installer installer(makeProductImage(folders.root(), "2.0", "big.dmg", 2 << 20), tightPaths);
     EXPECT_FALSE(installer.installPackage());
     EXPECT_EQ(installer.failureReason(), "not enough disk space in " + tight);
     EXPECT_EQ(snapshotTree(tightPaths.app()), before);
-    EXPECT_EQ(QDir(tight).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-              QStringList({"Lumadoc.app"}));
-    EXPECT_TRUE(folders.homeEntries().isEmpty());
+    EXPECT_EQ(entries(tight), QStringList({"Lumadoc.app"}));
+    EXPECT_EQ(folders.homeEntries(), QStringList());
 }
 
 TEST(InstallPackage, FailedMovesNeverMergeOrLoseThePreviousApplication) {
@@ -245,17 +195,15 @@ TEST(InstallPackage, FailedMovesNeverMergeOrLoseThePreviousApplication) {
     const ProductPaths paths(folders.apps());
     ASSERT_FALSE(FakeProduct::write(folders.apps(), productOptions("1.0")).isEmpty());
     const auto before = snapshotTree(paths.app());
-
     // The previous application cannot be set aside: it is never merged into.
     const QString image = makeProductImage(folders.root(), "2.0");
-    EXPECT_FALSE(Installer(image, paths, MoveFails(MoveFails::SetAside)).installPackage());
+    EXPECT_FALSE(Installer(image, paths, MoveFails("\\.bak$")).installPackage());
     EXPECT_EQ(snapshotTree(paths.app()), before);
-    EXPECT_TRUE(folders.homeEntries().isEmpty()) << folders.homeEntries().join(' ').toStdString();
-
+    EXPECT_EQ(folders.homeEntries(), QStringList());
     // The new one cannot be put in place and the backup cannot go back: it
     // stays, the only copy, is named, and the next start puts it back.
     LogCapture log;
-    const MoveFails putInPlaceAndBackFail(MoveFails::PutInPlaceAndBack);
+    const MoveFails putInPlaceAndBackFail("(\\.bak|temp/Lumadoc\\.app) -> ");
     Installer stuck(image, paths, putInPlaceAndBackFail);
     EXPECT_FALSE(stuck.installPackage());
     EXPECT_FALSE(QFileInfo::exists(paths.app()));
@@ -263,15 +211,13 @@ TEST(InstallPackage, FailedMovesNeverMergeOrLoseThePreviousApplication) {
     ASSERT_EQ(staging.size(), 1);
     const QString backup = folders.home() + '/' + staging[0] + "/Lumadoc.app.bak";
     EXPECT_EQ(snapshotTree(backup), before);
-    EXPECT_EQ(
-        QDir(folders.home() + '/' + staging[0]).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-        QStringList({"Lumadoc.app.bak"}));
+    EXPECT_EQ(entries(folders.home() + '/' + staging[0]), QStringList({"Lumadoc.app.bak"}));
     EXPECT_FALSE(log.lines().filter(backup).filter("kept").isEmpty());
     EXPECT_EQ(stuck.failureReason(),
               "the previous Lumadoc could not be put back; it is kept at " + backup);
     InstallJournal::settle(true);
     EXPECT_EQ(snapshotTree(paths.app()), before);
-    EXPECT_TRUE(folders.homeEntries().isEmpty()) << folders.homeEntries().join(' ').toStdString();
+    EXPECT_EQ(folders.homeEntries(), QStringList());
     EXPECT_FALSE(QFileInfo::exists(InstallJournal::defaultPath()));
 }
 
@@ -282,13 +228,90 @@ TEST(InstallPackage, HomeAndImagePathsWithQuotesBlanksAndCommandsInstall) {
     ASSERT_FALSE(image.isEmpty());
     const ProductPaths paths(folders.apps());
     ASSERT_FALSE(FakeProduct::write(folders.apps(), productOptions("1.0")).isEmpty());
-
     EXPECT_TRUE(Installer(image, paths).installPackage());
     EXPECT_EQ(snapshotTree(paths.app()),
               snapshotTree(folders.root() + "/image-src-2.0/Lumadoc.app"));
-    EXPECT_TRUE(folders.homeEntries().isEmpty()) << folders.homeEntries().join(' ').toStdString();
-    for (const QString& dir : {QDir::currentPath(), folders.root(), folders.home()}) {
-        EXPECT_FALSE(QFile::exists(dir + "/PWNED"));
-        EXPECT_FALSE(QFile::exists(dir + "/PWNED2"));
+    EXPECT_EQ(folders.homeEntries(), QStringList());
+    for (const QString& dir : {QDir::currentPath(), folders.root(), folders.home()})
+        EXPECT_EQ(QDir(dir).entryList({"PWNED*"}), QStringList());
+}
+
+TEST(InstallJournal, SettlingLeavesAWholeApplicationAndNothingElse) {
+    const struct {
+        const char* name;
+        QStringList made, crash; // what the run made; what the crash left
+        const char* expected;    // the version of the whole application after settling
+    } cases[] = {
+        {"between the two renames",
+         {"temp", "staging"},
+         {"{s}/Lumadoc.app.bak=1.0", "{s}/temp/Lumadoc.app=2.0"},
+         "1.0"},
+        {"after the swap",
+         {"temp", "staging"},
+         {"{a}/Lumadoc.app=2.0", "{s}/Lumadoc.app.bak=1.0", "{s}/Lumadoc/Lumadoc.app/Contents"},
+         "2.0"},
+        {"during the copy beside the applications",
+         {"temp", "staging", "beside"},
+         {"{a}/Lumadoc.app=1.0", "{a}/.Lumadoc.app.new-{id}/Contents", "{s}/temp"},
+         "1.0"},
+        {"between the renames beside the applications",
+         {"staging", "beside"},
+         {"{a}/.Lumadoc.app.bak-{id}=1.0", "{a}/.Lumadoc.app.new-{id}=2.0"},
+         "1.0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestFolders folders;
+        const QString id = newRunId();
+        QDir().mkpath(folders.home() + '/' + id);
+        const QString temp = QDir::tempPath() + "/lumadoc-" + id;
+        writeFile(temp + "/package.dmg.part", "ima");
+        layOut(folders, id, c.crash);
+        writeJournal(folders, id, c.made);
+        FakeProduct::write(folders.root() + "/expected", productOptions(c.expected));
+        InstallJournal::settle(true);
+        EXPECT_EQ(snapshotTree(folders.apps() + "/Lumadoc.app"),
+                  snapshotTree(folders.root() + "/expected/Lumadoc.app"));
+        EXPECT_EQ(entries(folders.apps()), QStringList({"Lumadoc.app"}));
+        EXPECT_EQ(folders.homeEntries(), QStringList());
+        EXPECT_EQ(QFileInfo::exists(temp), !c.made.contains("temp"));
+        EXPECT_FALSE(QFileInfo::exists(folders.dataDir() + "/Lumadoc/install-journal.json"));
+        QDir(temp).removeRecursively();
+    }
+}
+
+TEST(InstallJournal, OnlyTheRunsOwnStagingFolderIsActedOn) {
+    const QString id = newRunId();
+    const struct {
+        const char* name;
+        QString run;    // as the journal names it
+        QString folder; // what that leads to, below the test's root
+        bool link;      // <home>/<id> is a link to the folder
+    } cases[] = {
+        {"another name", "Documents", "home/Documents", false},
+        {"a path up from home", "../" + id, id, false},
+        {"a path through the run's folder", id + "/../../victim", "victim", false},
+        {"a link in the run's place", id, "victim", true},
+        {"the run's own folder", id, "home/" + id, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestFolders f;
+        const QString folder = f.root() + '/' + c.folder;
+        layOut(f, id, {"{a}/Lumadoc.app=1.0", folder + "/Lumadoc.app.bak=0.9"});
+        const auto app = snapshotTree(f.apps() + "/Lumadoc.app");
+        writeFile(folder + "/temp/keep.txt", "mine");
+        if (c.link)
+            QFile::link(folder, f.home() + '/' + id);
+        else
+            QDir().mkpath(f.home() + '/' + id);
+        const auto before = snapshotTree(folder);
+        writeJournal(f, c.run, {"staging"});
+        InstallJournal::settle(true);
+        EXPECT_EQ(snapshotTree(f.apps() + "/Lumadoc.app"), app);
+        if (c.folder == "home/" + id)
+            EXPECT_FALSE(QFileInfo::exists(folder));
+        else
+            EXPECT_EQ(snapshotTree(folder), before);
     }
 }

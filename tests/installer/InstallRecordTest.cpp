@@ -1,18 +1,16 @@
-// The installation record: the installer's name, identifiers, recorded keys,
-// the installed version, and the identifier maker.
+// The installation record: the settings file's line rules and bootstrap, the
+// installer's name, identifiers, recorded keys, the installed version, and the
+// identifier maker.
 #include "TestFolders.h"
-#include "fakeproduct/FakeProduct.h"
 #include "install/Installer.h"
 #include "install/RegEditer.h"
 #include "install/UUIDGenerater.h"
 #include "support/Files.h"
 #include "support/LogCapture.h"
 
-#include "support/PropertyListBytes.h"
-#include <QDir>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
-#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace {
@@ -24,12 +22,28 @@ ReportBlock sentinel() {
     return b;
 }
 
-QSet<QString> keysOf(const QString& path) {
-    QSet<QString> keys;
-    for (const QString& line : RegEditer::splitLines(QString::fromUtf8(readFile(path))))
-        if (line.contains('='))
-            keys << "product/" + line.section('=', 0, 0);
-    return keys;
+// The settings file's lines, "[product]" and empty ones aside.
+QStringList linesOf(const QString& path) {
+    QStringList lines = RegEditer::splitLines(QString::fromUtf8(readFile(path)));
+    lines.removeIf([](const QString& line) { return line.isEmpty() || line == "[product]"; });
+    return lines;
+}
+
+// An application whose Info.plist holds the dictionary `entries`, as XML or as
+// the platform's tool writes it in binary.
+QString appWith(const QString& dir, const QString& entries, bool binary) {
+    const QString xml = writeFile(dir + "/Info.xml", "<?xml version=\"1.0\"?><plist><dict>" +
+                                                         entries.toUtf8() + "</dict></plist>");
+    const QString plist = dir + "/app/Contents/Info.plist";
+    QDir().mkpath(dir + "/app/Contents");
+#ifdef __APPLE__
+    const QStringList convert = {"plutil", "-convert", "binary1", "-o", plist, xml};
+#else
+    const QStringList convert = {"plistutil", "-i", xml, "-o", plist, "-f", "bin"};
+#endif
+    EXPECT_TRUE(binary ? QProcess::execute(convert[0], convert.mid(1)) == 0
+                       : QFile::rename(xml, plist));
+    return dir + "/app";
 }
 
 const QRegularExpression kHex32("^[0-9a-f]{32}$");
@@ -53,107 +67,79 @@ TEST(PackageName, FieldsFromTheInstallersName) {
     for (const auto& [name, fields] : cases) {
         ReportBlock b = sentinel();
         Installer::applyPackageName(QString::fromUtf8(name), b);
-        EXPECT_EQ(QStringList({b.version, b.shortCode}).join(' ') +
-                      QString(" %1 %2 %3 %4").arg(b.tid1).arg(b.tid2).arg(b.tod1).arg(b.tod2),
+        EXPECT_EQ(QString::asprintf("%s %s %lld %lld %lld %lld", qPrintable(b.version),
+                                    qPrintable(b.shortCode), qlonglong(b.tid1), qlonglong(b.tid2),
+                                    qlonglong(b.tod1), qlonglong(b.tod2)),
                   fields)
             << name;
     }
 }
 
-TEST(PackageInfo, IdentifiersComeFromTheFileOrOneNewIdentifier) {
+// Identifiers come from the file once recorded, else one new identifier for
+// both fields, kept for the process; a fresh record writes every key and the
+// identifier once, an overwrite only the cover keys.
+TEST(PackageRecord, IdentifiersAndRecordedKeys) {
     QTemporaryDir dir;
     const QString path = writeFile(dir.path() + "/common.ini");
-
-    // No "generated" entry: one new identifier for both fields, kept for the process.
-    ReportBlock first;
+    ReportBlock first, second, none = sentinel();
     Installer::getPackageInfo(first, "X_v3.2.1_ab12_101.202.303.404", path);
     EXPECT_TRUE(kHex32.match(first.uuid).hasMatch());
     EXPECT_EQ(first.svrid, first.uuid);
     EXPECT_EQ(Installer::strUUid, first.uuid);
-    ReportBlock second;
+    EXPECT_EQ(first.version, "3.2.1");
     Installer::getPackageInfo(second, "", path);
     EXPECT_EQ(second.uuid, first.uuid);
-    EXPECT_EQ(first.version, "3.2.1");
-
-    // Recorded once: read back from the file.
-    RegEditer::setIniValueWithGroup("product/generated", "1", path);
-    RegEditer::setIniValueWithGroup("product/uuid", "u-file", path);
-    RegEditer::setIniValueWithGroup("product/svrid", "s-file", path);
-    ReportBlock third;
-    Installer::getPackageInfo(third, "X", path);
-    EXPECT_EQ(third.uuid, "u-file");
-    EXPECT_EQ(third.svrid, "s-file");
-
-    // No settings file location: identifiers untouched.
-    ReportBlock none = sentinel();
-    none.uuid = "keep";
+    none.uuid = "keep"; // no settings file location: untouched
     Installer::getPackageInfo(none, "X", std::nullopt);
     EXPECT_EQ(none.uuid, "keep");
-}
-
-TEST(RecordPackageDetail, FreshWritesEightKeysAndTheIdentifierOnceOverwriteOnlyCoverKeys) {
-    QTemporaryDir dir;
-    const QString path = writeFile(dir.path() + "/common.ini");
-    ReportBlock block;
-    Installer::applyPackageName("X_v3.2.1_ab12_101.202.303.404", block);
-    block.uuid = "U";
-    Installer::recordPackageDetail(block, false, path);
-    const QSet<QString> eight = {"product/version",       "product/shortCode",  "product/tid1",
-                                 "product/tid2",          "product/tod1",       "product/tod2",
-                                 "product/cover_install", "product/installtime"};
-    EXPECT_EQ(keysOf(path),
-              eight + QSet<QString>({"product/generated", "product/uuid", "product/svrid"}));
-    EXPECT_EQ(RegEditer::getIniValueWithGroup("product/tod2", "", path), "404");
-    EXPECT_EQ(RegEditer::getIniValueWithGroup("product/cover_install", "", path), "0");
-    const qint64 t = RegEditer::getIniValueWithGroup("product/installtime", "", path).toLongLong();
-    EXPECT_LE(std::abs(t - QDateTime::currentSecsSinceEpoch()), 5);
-    // The second reporter's call finds "generated" set and keeps the identifier.
-    block.uuid = "other";
-    Installer::recordPackageDetail(block, false, path);
-    EXPECT_EQ(RegEditer::getIniValueWithGroup("product/uuid", "", path), "U");
-
+    first.uuid = "U";
+    first.svrid = "S";
+    Installer::recordPackageDetail(first, false, path);
+    first.uuid = "other"; // the second reporter's call finds "generated" set
+    Installer::recordPackageDetail(first, false, path);
+    QStringList lines = linesOf(path);
+    const QStringList time = lines.filter(QRegularExpression("^installtime=\\d+$"));
+    ASSERT_EQ(time.size(), 1);
+    EXPECT_LE(std::abs(time[0].mid(12).toLongLong() - QDateTime::currentSecsSinceEpoch()), 5);
+    lines.removeAll(time[0]);
+    lines.sort();
+    EXPECT_EQ(lines.join(' ').toStdString(),
+              "cover_install=0 generated=1 shortCode=ab12 svrid=S tid1=101 "
+              "tid2=202 tod1=303 tod2=404 uuid=U version=3.2.1");
+    ReportBlock read;
+    Installer::getPackageInfo(read, "X", path);
+    EXPECT_EQ(read.uuid + read.svrid, "US");
     const QString cover = writeFile(dir.path() + "/cover.ini");
     Installer::recordPackageDetail(sentinel(), true, cover);
-    EXPECT_EQ(keysOf(cover), QSet<QString>({"product/cover_install", "product/cover_installtime"}));
-    EXPECT_EQ(RegEditer::getIniValueWithGroup("product/cover_install", "", cover), "1");
+    EXPECT_EQ(linesOf(cover).filter(QRegularExpression("^cover_install(=1|time=\\d+)$")).size(), 2);
+    EXPECT_EQ(linesOf(cover).size(), 2);
 }
 
 TEST(CheckPackageVersion, XmlBinaryAndBrokenPropertyLists) {
     QTemporaryDir dir;
-    const QString xmlApp = FakeProduct::write(dir.path() + "/xml", productOptions("3.2.1.4567"));
-    ASSERT_FALSE(xmlApp.isEmpty());
-    EXPECT_EQ(Installer::checkPackageVersion(xmlApp), 4567);
-    EXPECT_EQ(Installer::bundleExecutable(xmlApp), "docreader");
-
-    // An application whose Info.plist holds `content`.
-    const auto app = [&](const QString& name, const QByteArray& content) {
-        writeFile(dir.path() + '/' + name + "/Contents/Info.plist", content);
-        return dir.path() + '/' + name;
-    };
-    const struct {
-        const char* version;
-        std::int64_t expected;
-    } cases[] = {{"3.2.1", 1}, {"3.2.1.4567", 4567}, {"beta", -1}, {"1..x.12.", 12}, {"", -1}};
-    for (const auto& c : cases) {
-        const QByteArray bytes = binaryPropertyList(
-            {{"CFBundleExecutable", "docreader"}, {"CFBundleShortVersionString", c.version}});
-        EXPECT_EQ(Installer::checkPackageVersion(app(QString("bin-") + c.version, bytes)),
-                  c.expected)
-            << c.version;
-    }
-    // A number rather than a text, under a key that only contains the name.
-    EXPECT_EQ(Installer::checkPackageVersion(
-                  app("num", binaryPropertyList({{"XCFBundleShortVersionString", 42}}))),
-              42);
-
+    const std::pair<const char*, std::int64_t> cases[] = {
+        {"<string>3.2.1</string>", 1}, {"<string>3.2.1.4567</string>", 4567},
+        {"<string>beta</string>", -1}, {"<string>1..x.12.</string>", 12},
+        {"<string></string>", -1},     {"<integer>42</integer>", 42}};
+    int n = 0;
+    for (const auto& [value, expected] : cases)
+        for (const bool binary : {false, true}) // under a key that only contains the name
+            EXPECT_EQ(Installer::checkPackageVersion(appWith(
+                          dir.filePath(QString::number(++n)),
+                          QString("<key>XCFBundleShortVersionString</key>") + value, binary)),
+                      expected)
+                << value << (binary ? " binary" : " XML");
     LogCapture log;
+    const auto app = [&](const QString& name, const QByteArray& content) {
+        writeFile(dir.filePath(name + "/Contents/Info.plist"), content);
+        return dir.filePath(name);
+    };
     EXPECT_EQ(Installer::checkPackageVersion(dir.path() + "/missing"), -1);
-    EXPECT_EQ(Installer::checkPackageVersion(app("garbage", "\x01\x02 not a plist")), -1);
-    EXPECT_EQ(Installer::checkPackageVersion(app("truncated", "bplist00\x01")), -1);
-    EXPECT_EQ(Installer::checkPackageVersion(
-                  app("array", "<?xml version=\"1.0\"?><plist><array><string>1</string></array>"
-                               "</plist>")),
-              -1);
+    for (const char* content :
+         {"\x01\x02 not a plist", "bplist00\x01",
+          "<?xml version=\"1.0\"?><plist><array><string>1</string></array></plist>"})
+        EXPECT_EQ(Installer::checkPackageVersion(app(QString::number(++n), content)), -1)
+            << content;
     EXPECT_EQ(log.lines().filter("Failed to read plist file: ").size(), 3);
     EXPECT_EQ(log.lines().count("Failed to cast plist content to dictionary."), 1);
 }
@@ -161,23 +147,103 @@ TEST(CheckPackageVersion, XmlBinaryAndBrokenPropertyLists) {
 TEST(UUIDGenerater, IdentifiersAndTheirMaterial) {
     QSet<QString> seen;
     for (int i = 0; i < 50; ++i)
-        seen << assembleUUID();
+        EXPECT_TRUE(kHex32.match(*seen.insert(assembleUUID())).hasMatch());
     EXPECT_EQ(seen.size(), 50);
-    for (const QString& id : seen)
-        EXPECT_TRUE(kHex32.match(id).hasMatch()) << id.toStdString();
-
     EXPECT_EQ(UUIDGenerater::hostPiece("MacBook-Pro.local"),
               UUIDGenerater::md5Hex("Macbook-pro.local"));
     EXPECT_EQ(UUIDGenerater::freeSpacePiece(4294967301LL), "0000000005");
     EXPECT_EQ(UUIDGenerater::freeSpacePiece(2147483648LL), "-2147483648");
-
     const QDateTime time(QDate(2024, 3, 9), QTime(7, 5, 4, 21));
-    const QString material = UUIDGenerater::material(42, "0a1b2c3d-0000-4000-8000-00000000abcd",
-                                                     time, "host", std::nullopt);
-    EXPECT_EQ(material, "00042"
-                        "0A1B2C3D00004000800000000000ABCD"
-                        "021030920240705"
-                        "04" +
-                            UUIDGenerater::md5Hex("host"));
+    EXPECT_EQ(UUIDGenerater::material(42, "0a1b2c3d-0000-4000-8000-00000000abcd", time, "host",
+                                      std::nullopt),
+              "000420A1B2C3D00004000800000000000ABCD02103092024070504" +
+                  UUIDGenerater::md5Hex("host"));
     EXPECT_EQ(UUIDGenerater::material(42, "x", time, "host", 5).right(10), "0000000005");
+}
+
+TEST(RegEditer, SetterLineRules) {
+    const struct {
+        const char *name, *before, *key, *value, *after;
+    } cases[] = {
+        {"empty file", "", "product/version", "2", "\n[product]\nversion=2"},
+        {"replace in place", "a\n[product]\nx=1\nversion=1\ny=2\n[other]\nversion=9",
+         "product/version", "2", "a\n[product]\nx=1\nversion=2\ny=2\n[other]\nversion=9"},
+        {"append before the next group", "[product]\nx=1\n\n[other]\nz=3", "product/version", "2",
+         "[product]\nx=1\n\nversion=2\n[other]\nz=3"},
+        {"new group at the end", "[other]\na=1\n", "product/a", "v",
+         "[other]\na=1\n\n[product]\na=v"},
+        {"CRLF gains empty lines", "[product]\r\nx=1\r\n", "product/x", "2",
+         "[product]\n\nx=2\n\n"},
+        {"key compared exactly", "[product]\nVersion=1\n version=1", "product/version", "2",
+         "[product]\nVersion=1\n version=1\nversion=2"},
+        {"other newline characters split lines", "[product]\x0bk=1\xe2\x80\xa8z", "product/k", "2",
+         "[product]\nk=2\nz"},
+        {"value with = and unicode", "", "product/k", "a=b=\xe4\xb8\xad",
+         "\n[product]\nk=a=b=\xe4\xb8\xad"},
+    };
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/common.ini";
+    for (const auto& c : cases) {
+        writeFile(path, c.before);
+        LogCapture log;
+        RegEditer::setIniValueWithGroup(c.key, QString::fromUtf8(c.value), path);
+        EXPECT_EQ(readFile(path), QByteArray(c.after)) << c.name;
+        EXPECT_EQ(log.lines(), QStringList({"File updated successfully"})) << c.name;
+    }
+}
+
+TEST(RegEditer, RefusesMalformedNamesAndMissingOrInvalidFiles) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/common.ini";
+    writeFile(path, "[product]\nk=1");
+    LogCapture log;
+    for (const char* name : {"product", "a/b/c", "product/k/"}) {
+        RegEditer::setIniValueWithGroup(name, "x", path);
+        EXPECT_EQ(RegEditer::getIniValueWithGroup(name, "def", path), "def") << name;
+    }
+    EXPECT_EQ(readFile(path), QByteArray("[product]\nk=1"));
+    EXPECT_EQ(log.lines().count("Invalid format for groupName/key"), 6);
+    log.clear();
+    RegEditer::setIniValueWithGroup("product/k", "2", dir.path() + "/missing.ini");
+    EXPECT_FALSE(QFile::exists(dir.path() + "/missing.ini"));
+    writeFile(path, "[product]\nk=\xff\xfe");
+    RegEditer::setIniValueWithGroup("product/k", "2", path);
+    EXPECT_EQ(readFile(path), QByteArray("[product]\nk=\xff\xfe"));
+    EXPECT_EQ(log.lines(), QStringList({"Failed to read the file", "Failed to read the file"}));
+    EXPECT_EQ(RegEditer::getIniValue("k", "def", dir.path() + "/missing.ini"), "def");
+}
+
+// Grouped lookups take the last match in the group's sections; plain ones the
+// first key anywhere, its value up to a second "=".
+TEST(RegEditer, GettersReadTheirOwnWay) {
+    QTemporaryDir dir;
+    const QString path =
+        writeFile(dir.path() + "/common.ini",
+                  "generated=0\n[product]\nuuid=1\nurl=a=b=c\n[product2]\nonly=p2\n"
+                  "[other]\nuuid=2\nonly=other\n[product]\nlate=3");
+    // clang-format off
+    const std::pair<const char*, const char*> cases[] = {
+        {"product/uuid", "1"}, {"product/url", "c"}, {"product/only", "def"},
+        {"other/only", "other"}, {"product/late", "3"}, {"product/generated", "def"},
+        {"missing/uuid", "def"}, {"url", "a"}, {"uuid", "1"}, {"generated", "0"}, {"only", "p2"},
+        {"absent", "def"}};
+    // clang-format on
+    for (const auto& [query, value] : cases)
+        EXPECT_EQ(QString(query).contains('/') ? RegEditer::getIniValueWithGroup(query, "def", path)
+                                               : RegEditer::getIniValue(query, "def", path),
+                  value)
+            << query;
+}
+
+TEST(SettingsFile, EnsureCreatesTheFileOnceAndLeavesNoStagingFolder) {
+    TestFolders folders;
+    const QString ini = folders.dataDir() + "/Lumadoc/reg/common.ini";
+    ASSERT_EQ(Installer::getAppDataLocationPath("Lumadoc"), folders.dataDir() + "/Lumadoc");
+    Installer::ensureIniFileExisted();
+    EXPECT_TRUE(QFile::exists(ini) && readFile(ini).isEmpty());
+    // An existing file is never touched.
+    writeFile(ini, "[product]\nk=1");
+    Installer::ensureIniFileExisted();
+    EXPECT_EQ(readFile(ini), QByteArray("[product]\nk=1"));
+    EXPECT_EQ(folders.homeEntries(), QStringList());
 }

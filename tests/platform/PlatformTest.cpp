@@ -1,27 +1,24 @@
 #include "platform/RunOnMain.h"
 #include "platform/SerialQueue.h"
 #include "platform/WaitGroup.h"
-#include "support/Files.h"
-#include "support/Sandbox.h"
 
 #include <QCoreApplication>
-#include <QSignalSpy>
 #include <QTest>
 #include <QThread>
-#include <atomic>
 #include <gtest/gtest.h>
 #include <numeric>
-#include <vector>
 
 using namespace std::chrono_literals;
 
+// Work runs in order on the queue's own thread, is drained on destruction and
+// handed back to the main thread in order.
 TEST(SerialQueue, RunsInOrderOnItsOwnThreadDrainsOnDestructionAndHandsBackInOrder) {
-    std::vector<int> order;
-    std::vector<int> onMain;
+    std::vector<int> order, onMain, expected(100);
+    std::iota(expected.begin(), expected.end(), 0);
     QThread* seenThread = nullptr;
     {
         SerialQueue queue("TestQueue");
-        for (int i = 0; i < 100; ++i)
+        for (int i : expected)
             queue.post([&, i] {
                 order.push_back(i);
                 seenThread = QThread::currentThread();
@@ -31,12 +28,10 @@ TEST(SerialQueue, RunsInOrderOnItsOwnThreadDrainsOnDestructionAndHandsBackInOrde
                 });
             });
         EXPECT_FALSE(queue.isCurrent());
-    } // the destructor lets the posted work finish
+    }
     EXPECT_NE(seenThread, QThread::currentThread());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return onMain.size() == 100; }, 5000));
-    std::vector<int> expected(100);
-    std::iota(expected.begin(), expected.end(), 0);
     EXPECT_EQ(order, expected);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return onMain.size() == 100; }, 5000));
     EXPECT_EQ(onMain, expected);
 }
 
@@ -55,23 +50,4 @@ TEST(WaitGroup, WaitsForZeroOrTimesOut) {
     t.join();
     group.leave(); // an extra leave never drives the count negative
     EXPECT_EQ(group.count(), 0);
-}
-
-// CoreFoundation reads HOME and CFFIXED_USER_HOME as the process loads, before
-// main(): the sandbox must already be in the environment the process started with.
-TEST(Sandbox, IsInTheEnvironmentTheProcessStartedWith) {
-#ifdef __linux__
-    const QList<QByteArray> initial = readFile("/proc/self/environ").split('\0');
-    const std::pair<const char*, QString> expected[] = {
-        {"HOME", sandbox::home()},
-        {"TMPDIR", sandbox::tempDir()},
-        {"LUMADOC_APPLICATIONS_DIR", sandbox::applicationsDir()},
-    };
-    for (const auto& [name, value] : expected)
-        EXPECT_TRUE(initial.contains(QByteArray(name) + '=' + value.toLocal8Bit())) << name;
-    // Handed over once; the processes a test starts make their own sandbox.
-    EXPECT_FALSE(qEnvironmentVariableIsSet("LUMADOC_TEST_SANDBOX"));
-#else
-    GTEST_SKIP() << "reads the starting environment from /proc";
-#endif
 }

@@ -6,11 +6,9 @@
 #include "reporting/MacInstallReporter.h"
 #include "support/LoopbackHttpServer.h"
 
-#include <QDateTime>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QSet>
-#include <QTest>
+#include <QTextStream>
 #include <future>
 #include <gtest/gtest.h>
 
@@ -37,8 +35,7 @@ QJsonObject parse(const QString& payload) {
 // The payload of a posted form body "appid=…&data=<payload>&client=1".
 QJsonObject postedPayload(const QByteArray& body) {
     const QByteArray head = QByteArray("appid=") + REKOL_3RD_DEFAULT_REPORTER_ID + "&data=";
-    EXPECT_TRUE(body.startsWith(head));
-    EXPECT_TRUE(body.endsWith("&client=1"));
+    EXPECT_TRUE(body.startsWith(head) && body.endsWith("&client=1"));
     return parse(QString::fromUtf8(body.mid(head.size(), body.size() - head.size() - 9)));
 }
 
@@ -47,34 +44,39 @@ QSet<QString> keys(const QJsonObject& o) {
     return QSet<QString>(list.begin(), list.end());
 }
 
-// Checks what both reporters send alike; returns the properties.
-QJsonObject checkCommon(const QString& payload, const QString& table, const ReportBlock& block) {
-    EXPECT_FALSE(payload.contains('\n'));
-    EXPECT_FALSE(payload.contains(": ")); // compact
-    const QJsonObject o = parse(payload);
-    EXPECT_EQ(keys(o),
-              QSet<QString>({"#event_name", "#time", "#type", "#account_id", "properties"}));
-    EXPECT_EQ(o["#event_name"].toString(), table);
-    EXPECT_EQ(o["#type"].toString(), "track");
-    EXPECT_EQ(o["#account_id"].toString(), block.uuid);
-    // UTC, to the millisecond.
-    const QDateTime sent = QDateTime::fromString(o["#time"].toString(), "yyyy-MM-dd HH:mm:ss.zzz");
-    EXPECT_TRUE(sent.isValid()) << payload.toStdString();
-    EXPECT_LT(
-        std::abs(
-            QDateTime(sent.date(), sent.time(), Qt::UTC).secsTo(QDateTime::currentDateTimeUtc())),
-        120);
+// The values, blank-separated.
+template <typename... T> QString line(const T&... values) {
+    QString out;
+    QTextStream stream(&out);
+    ((stream << values << ' '), ...);
+    return out.chopped(1);
+}
+// The values of the properties named, blank-separated.
+QString values(const QJsonObject& p, const QStringList& names) {
+    QStringList out;
+    for (const QString& name : names)
+        out << p[name].toVariant().toString();
+    return out.join(' ');
+}
 
+// Checks what both reporters send alike (the key sets the end-to-end run
+// checks); returns the properties.
+QJsonObject checkCommon(const QString& payload, const QString& table, const ReportBlock& block) {
+    EXPECT_FALSE(payload.contains('\n') || payload.contains(": ")); // compact
+    const QJsonObject o = parse(payload);
+    EXPECT_EQ(o["#event_name"].toString() + ' ' + o["#type"].toString() + ' ' +
+                  o["#account_id"].toString(),
+              table + " track " + block.uuid);
+    // UTC, to the millisecond.
+    QDateTime sent = QDateTime::fromString(o["#time"].toString(), "yyyy-MM-dd HH:mm:ss.zzz");
+    sent.setTimeSpec(Qt::UTC);
+    EXPECT_LT(std::abs(sent.secsTo(QDateTime::currentDateTimeUtc())), 120) << payload.toStdString();
     const QJsonObject p = o["properties"].toObject();
-    EXPECT_EQ(p.size(), 20);
-    const std::pair<const char*, qint64> fixed[] = {
-        {"tid1", block.tid1}, {"tid2", block.tid2}, {"tod1", block.tod1},
-        {"tod2", block.tod2}, {"iid", 0},           {"tryno", 3201},
-        {"filever", 1},       {"product_id", 502},  {"os", MacOSVersion::getMainOsVersion()}};
-    for (const auto& [key, value] : fixed)
-        EXPECT_EQ(p[key].toInteger(), value) << key;
+    EXPECT_EQ(values(p, {"tid1", "tid2", "tod1", "tod2", "iid", "tryno", "filever", "product_id",
+                         "os", "language"}),
+              line(block.tid1, block.tid2, block.tod1, block.tod2, 0, 3201, 1, 502,
+                   MacOSVersion::getMainOsVersion(), BaseReporter::currentLanguage()));
     EXPECT_TRUE(p["countrycode"].isString());
-    EXPECT_EQ(p["language"].toString(), BaseReporter::currentLanguage());
     return p;
 }
 
@@ -91,12 +93,11 @@ ReportBlock filledBlock() {
 } // namespace
 
 TEST(Reporter, ResultTableDecidesResultSilentAndInstallType) {
-    struct Case {
+    const struct {
         int raw;
         bool success, silent, cover;
         int result, silentOut, installType;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {1, false, false, false, 1, 0, 0},       {1, false, true, true, 1, 1, 1},
         {5, false, false, false, 0, 0, 0},       {5, true, false, true, 1, 0, 1},
         {21, true, true, false, 1, 1, 0},        {23, false, false, false, 0, 0, 0},
@@ -107,23 +108,18 @@ TEST(Reporter, ResultTableDecidesResultSilentAndInstallType) {
     LoopbackHttpServer server;
     Reporter reporter(clientFor(server));
     BaseReporter::setCurrentLanguage("de");
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         for (const bool blockFlags : {false, true}) {
             SCOPED_TRACE("raw " + std::to_string(c.raw) + (blockFlags ? ", flagged block" : ""));
             // The block's own flags never reach the report: only the arguments count.
             ReportBlock block = filledBlock();
-            block.bSilent = blockFlags;
-            block.bCoverInstall = blockFlags;
+            block.bSilent = block.bCoverInstall = blockFlags;
             reporter.setData(block);
             reporter.report(c.success, *installResultFromRaw(c.raw), c.silent, c.cover, false);
             const QJsonObject p = checkCommon(*reporter.toString(), PRIVATE_TABLE_NAME, block);
-            EXPECT_EQ(p["result"].toInteger(), c.result);
-            EXPECT_EQ(p["reason"].toInteger(), c.raw);
-            EXPECT_EQ(p["silent"].toInteger(), c.silentOut);
-            EXPECT_EQ(p["installtype"].toInteger(), c.installType);
-            for (const char* one : {"parentproce", "lastday", "before_tid1", "before_tid2"})
-                EXPECT_EQ(p[one].toInteger(), 1) << one;
-            EXPECT_EQ(p["version"].toInteger(), 6);
+            EXPECT_EQ(values(p, {"result", "silent", "installtype", "reason", "parentproce",
+                                 "lastday", "before_tid1", "before_tid2", "version"}),
+                      line(c.result, c.silentOut, c.installType, c.raw, 1, 1, 1, 1, 6));
         }
     }
     BaseReporter::setCurrentLanguage("en");
@@ -132,16 +128,14 @@ TEST(Reporter, ResultTableDecidesResultSilentAndInstallType) {
 TEST(MacInstallReporter, SendsPointsAndClicksAndRepeatsTheLastPointForNone) {
     LoopbackHttpServer server;
     MacInstallReporter reporter(clientFor(server));
-    const ReportBlock empty;
-
+    const QStringList sentKeys = {"point",  "click",     "isdefview", "result",
+                                  "reason", "reserved1", "reserved2", "ver"};
     // Before the flow fills the block: empty account id, zero tracking numbers,
     // and a click without a point yet sends point 0.
     reporter.report(ENUMInstallPoint::nonePoint, ENUMInstallClick::ofdAssociationOff, 0, 0, 0,
                     true);
-    QJsonObject p = checkCommon(*reporter.toString(), MAC_PRIVATE_TABLE_NAME, empty);
-    EXPECT_EQ(p["point"].toInteger(), 0);
-    EXPECT_EQ(p["click"].toInteger(), 4);
-
+    QJsonObject p = checkCommon(*reporter.toString(), MAC_PRIVATE_TABLE_NAME, ReportBlock());
+    EXPECT_EQ(values(p, {"point", "click"}), "0 4");
     MacInstallReportBlock block;
     block.baseBlock = filledBlock();
     reporter.setData(block);
@@ -149,36 +143,21 @@ TEST(MacInstallReporter, SendsPointsAndClicksAndRepeatsTheLastPointForNone) {
     const QJsonObject first = parse(*reporter.toString());
     p = checkCommon(*reporter.toString(), MAC_PRIVATE_TABLE_NAME, block.baseBlock);
     const OS_TYPE arch = Installer::checkOSArch();
-    EXPECT_EQ(p["chip"].toInteger(), arch == OS_TYPE::x86 ? 1 : arch == OS_TYPE::arm ? 2 : 0);
-    const std::pair<const char*, int> sent[] = {{"point", 3},     {"click", 0},  {"isdefview", 1},
-                                                {"result", 1},    {"reason", 7}, {"reserved1", 6},
-                                                {"reserved2", 0}, {"ver", 1}};
-    for (const auto& [key, value] : sent)
-        EXPECT_EQ(p[key].toInteger(), value) << key;
+    const int chip = arch == OS_TYPE::x86 ? 1 : arch == OS_TYPE::arm ? 2 : 0;
+    EXPECT_EQ(values(p, sentKeys + QStringList{"chip"}), line(3, 0, 1, 1, 7, 6, 0, 1, chip));
     EXPECT_EQ(reporter.data().installPoint, ENUMInstallPoint::downloadStart);
-
+    // Only the arguments' properties change.
     reporter.report(ENUMInstallPoint::nonePoint, ENUMInstallClick::downloadRetry, 0, 0, 0, true);
     const QJsonObject second = parse(*reporter.toString());
-    p = second["properties"].toObject();
-    EXPECT_EQ(p["point"].toInteger(), 3);
-    EXPECT_EQ(p["click"].toInteger(), 31);
+    p = checkCommon(*reporter.toString(), MAC_PRIVATE_TABLE_NAME, block.baseBlock);
+    EXPECT_EQ(values(p, sentKeys + QStringList{"chip"}), line(3, 31, 0, 0, 0, 6, 0, 1, chip));
     EXPECT_EQ(reporter.data().installPoint, ENUMInstallPoint::downloadStart);
-
-    // No key lost; only the time and the arguments' properties changed.
-    EXPECT_EQ(keys(first), keys(second));
-    QJsonObject a = first["properties"].toObject(), b = second["properties"].toObject();
-    EXPECT_EQ(keys(a), keys(b));
-    for (const char* changed : {"click", "isdefview", "result", "reason"})
-        a.remove(changed), b.remove(changed);
-    EXPECT_EQ(a, b);
-
     // What went over the wire is what toString() gave, in the form body.
     ASSERT_TRUE(server.waitForRequests(3, 10s));
     QList<QJsonObject> posted;
     for (const auto& r : server.requests())
         posted << postedPayload(r.body);
-    EXPECT_TRUE(posted.contains(first));
-    EXPECT_TRUE(posted.contains(second));
+    EXPECT_TRUE(posted.contains(first) && posted.contains(second));
 }
 
 TEST(Reporters, ReportsFromTwoThreadsNeverMix) {
@@ -196,51 +175,42 @@ TEST(Reporters, ReportsFromTwoThreadsNeverMix) {
             reporter.report(false, ENUMInstallResult::interfaceShown, false, false, true);
     }
     ASSERT_TRUE(server.waitForRequests(2 * perThread, 20s));
-    QMap<QString, int> seen; // "reason result silent" of each post
-    for (const auto& r : server.requests()) {
-        const QJsonObject p = postedPayload(r.body)["properties"].toObject();
-        ++seen[QString("%1 %2 %3")
-                   .arg(p["reason"].toInteger())
-                   .arg(p["result"].toInteger())
-                   .arg(p["silent"].toInteger())];
-    }
+    QMap<QString, int> seen;
+    for (const auto& r : server.requests())
+        ++seen[values(postedPayload(r.body)["properties"].toObject(),
+                      {"reason", "result", "silent"})];
     EXPECT_EQ(seen, (QMap<QString, int>{{"23 1 0", perThread}, {"100 3 3", perThread}}));
 }
 
+// The shipped files define both tables with the payloads' fields, and the
+// shared reporters load them once.
 TEST(Reporters, ShippedDataFilesDefineBothTablesWithThePayloadsFields) {
     const QvRekolFormat format = QvRekolFormat::fromPath(kDataDir + "/qfmt.dat");
     const QvRekolControl control = QvRekolControl::fromPath(kDataDir + "/qctrl.dat");
     EXPECT_GE(control.getProductId(), 1);
-
     LoopbackHttpServer server;
     Reporter plain(clientFor(server));
     MacInstallReporter mac(clientFor(server));
     plain.report(false, ENUMInstallResult::interfaceShown, false, false, false);
     mac.report(ENUMInstallPoint::showInterface, ENUMInstallClick::none, 0, 0, 0, false);
-    const std::pair<QString, QJsonObject> tables[] = {
-        {PRIVATE_TABLE_NAME, parse(*plain.toString())},
-        {MAC_PRIVATE_TABLE_NAME, parse(*mac.toString())},
-    };
-    for (const auto& [name, payload] : tables) {
-        SCOPED_TRACE(name.toStdString());
+    for (const auto& [name, payload] :
+         {std::pair{PRIVATE_TABLE_NAME, parse(*plain.toString())},
+          std::pair{MAC_PRIVATE_TABLE_NAME, parse(*mac.toString())}}) {
+        SCOPED_TRACE(name);
         EXPECT_TRUE(control.getServerUrl(name).startsWith("https://"));
         const TableFormat* table = format.getTable(name);
         ASSERT_NE(table, nullptr);
         QSet<QString> fields;
         for (const auto& field : table->getFields())
             fields << field->keyName().value_or(QString());
-        QSet<QString> expected = keys(payload) + keys(payload["properties"].toObject());
-        expected.remove("properties");
-        EXPECT_EQ(fields, expected);
+        EXPECT_EQ(fields + QSet<QString>{"properties"},
+                  keys(payload) + keys(payload["properties"].toObject()));
     }
-}
-
-TEST(Reporters, SharedInstancesLoadTheShippedFilesOnce) {
-    Reporter& plain = Reporter::getInstance();
+    Reporter& shared = Reporter::getInstance();
     auto fromOtherThread = std::async(std::launch::async, [] { return &Reporter::getInstance(); });
-    EXPECT_EQ(fromOtherThread.get(), &plain);
+    EXPECT_EQ(fromOtherThread.get(), &shared);
     EXPECT_EQ(&MacInstallReporter::getInstance(), &MacInstallReporter::getInstance());
-    EXPECT_EQ(plain.client()->productId(), 502);
+    EXPECT_EQ(shared.client()->productId(), 502);
     EXPECT_EQ(MacInstallReporter::getInstance().client()->productId(), 502);
     EXPECT_FALSE(MacInstallReporter::getInstance().client()->uploadsCache());
 }

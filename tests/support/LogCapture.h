@@ -18,19 +18,11 @@ public:
         setLogSink({});
         QvLogUtil::setSink({});
     }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
 
     // Lines of standard output, in order.
-    QStringList lines() const {
-        std::lock_guard lock(m_mutex);
-        return m_stdout;
-    }
+    QStringList lines() const { return read(m_stdout); }
     // Telemetry warnings and errors, "[QvRekol] " prefix included.
-    QStringList rekolLines() const {
-        std::lock_guard lock(m_mutex);
-        return m_rekol;
-    }
+    QStringList rekolLines() const { return read(m_rekol); }
     void clear() {
         std::lock_guard lock(m_mutex);
         m_stdout.clear();
@@ -42,8 +34,11 @@ private:
         std::lock_guard lock(m_mutex);
         list << line;
     }
+    QStringList read(const QStringList& list) const {
+        std::lock_guard lock(m_mutex);
+        return list;
+    }
 
     mutable std::mutex m_mutex;
-    QStringList m_stdout;
-    QStringList m_rekol;
+    QStringList m_stdout, m_rekol;
 };

@@ -5,7 +5,6 @@
 
 #include "platform/SerialQueue.h"
 
-#include <QByteArray>
 #include <QMap>
 #include <QString>
 #include <chrono>
@@ -19,8 +18,7 @@ class QTcpSocket;
 class LoopbackHttpServer {
 public:
     struct Request {
-        QByteArray method;
-        QByteArray path;
+        QByteArray method, path;
         QMap<QByteArray, QByteArray> headers; // names in lower case
         QByteArray body;
     };
@@ -33,23 +31,30 @@ public:
     LoopbackHttpServer();
     ~LoopbackHttpServer();
 
-    quint16 port() const { return m_port; }
-    QString url(const QString& path = "/rekol") const;
-
+    QString url(const QString& path = "/rekol") const {
+        return QString("http://127.0.0.1:%1%2").arg(m_port).arg(path);
+    }
     // Applies to requests whose body arrives from now on.
-    void setReply(const Reply& reply);
+    void setReply(const Reply& reply) {
+        std::lock_guard lock(m_mutex);
+        m_reply = reply;
+    }
     // Applies to the next `count` requests only, then the default reply again.
-    void setReplyForNext(int count, const Reply& reply);
-
-    std::vector<Request> requests() const;
+    void setReplyForNext(int count, const Reply& reply) {
+        std::lock_guard lock(m_mutex);
+        m_nextReply = reply;
+        m_nextCount = count;
+    }
+    std::vector<Request> requests() const {
+        std::lock_guard lock(m_mutex);
+        return m_requests;
+    }
     // True when at least `count` requests have arrived within the timeout.
     bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
-
     // A port on 127.0.0.1 where nothing listens (bound, then released).
     static quint16 deadPort();
 
 private:
-    void onConnection();
     void onReadable(QTcpSocket* socket);
 
     SerialQueue m_queue{"LoopbackHttpServer"};
@@ -57,8 +62,7 @@ private:
     quint16 m_port = 0;
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_arrived;
-    Reply m_reply;
-    Reply m_nextReply;
+    Reply m_reply, m_nextReply;
     int m_nextCount = 0;
     std::vector<Request> m_requests;
 };

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <unistd.h>
 #ifdef __APPLE__
 #include <mach-o/dyld.h>
@@ -27,6 +26,10 @@ void setEnv(const char* name, const QString& value) {
 // No test may write outside the sandbox: stop before the first one if a
 // folder the installer writes to lies elsewhere.
 void refuseOutsideFolders() {
+#ifdef __APPLE__
+    // Qt's test mode moves Application Support and the defaults under HOME.
+    QStandardPaths::setTestModeEnabled(true);
+#endif
     for (const auto location :
          {QStandardPaths::GenericDataLocation, QStandardPaths::GenericConfigLocation,
           QStandardPaths::DocumentsLocation, QStandardPaths::TempLocation}) {
@@ -52,14 +55,6 @@ std::string executablePath() {
 #endif
 }
 
-// Settings made in the process itself, once the sandbox's environment is in place.
-void finishEntering() {
-#ifdef __APPLE__
-    // Qt's test mode moves Application Support and the defaults under HOME.
-    QStandardPaths::setTestModeEnabled(true);
-#endif
-    refuseOutsideFolders();
-}
 } // namespace
 
 namespace sandbox {
@@ -75,10 +70,9 @@ void enter(char** argv) {
                          handOver.constData());
             std::abort();
         }
-        finishEntering();
+        refuseOutsideFolders();
         return;
     }
-
     std::string pattern = "/tmp/lumadoc-test-XXXXXX";
     if (!::mkdtemp(pattern.data()))
         std::abort();
@@ -86,28 +80,24 @@ void enter(char** argv) {
     g_root = QFileInfo(QString::fromLocal8Bit(pattern.c_str())).canonicalFilePath();
     for (const QString& dir : {home(), tempDir(), applicationsDir(), home() + "/.local/share"})
         QDir().mkpath(dir);
-    setEnv("HOME", home());
-    setEnv("TMPDIR", tempDir());
-    setEnv("XDG_DATA_HOME", home() + "/.local/share");
-    setEnv("XDG_CONFIG_HOME", home() + "/.config");
-    setEnv("XDG_CACHE_HOME", home() + "/.cache");
-    setEnv("XDG_STATE_HOME", home() + "/.local/state");
-    setEnv("LUMADOC_APPLICATIONS_DIR", applicationsDir());
-    // Never reach a real server from a test.
-    setEnv("LUMADOC_DOWNLOAD_BASE_URL", "http://127.0.0.1:9");
-    setEnv("LUMADOC_WEB_BASE_URL", "http://127.0.0.1:9");
-    ::unsetenv("http_proxy");
-    ::unsetenv("https_proxy");
-    ::unsetenv("HTTP_PROXY");
-    ::unsetenv("HTTPS_PROXY");
+    // clang-format off
+    const std::pair<const char*, QString> variables[] = {
+        {"HOME", home()}, {"TMPDIR", tempDir()}, {"XDG_DATA_HOME", home() + "/.local/share"},
+        {"XDG_CONFIG_HOME", home() + "/.config"}, {"XDG_CACHE_HOME", home() + "/.cache"},
+        {"XDG_STATE_HOME", home() + "/.local/state"}, {"LUMADOC_APPLICATIONS_DIR", applicationsDir()},
+        // Never reach a real server from a test.
+        {"LUMADOC_DOWNLOAD_BASE_URL", "http://127.0.0.1:9"}, {"LUMADOC_WEB_BASE_URL", "http://127.0.0.1:9"}};
+    // clang-format on
+    for (const auto& [name, value] : variables)
+        setEnv(name, value);
+    for (const char* proxy : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY"})
+        ::unsetenv(proxy);
 #ifdef __APPLE__
-    // macOS finds Documents and the defaults through the account's home, not
-    // HOME; Foundation's override moves them, for this process and its children.
+    // macOS finds Documents and the defaults through the account's home, not HOME.
     setEnv("CFFIXED_USER_HOME", home());
 #endif
-    // CoreFoundation reads HOME and CFFIXED_USER_HOME once, as the process
-    // loads, before main(): only a process started with them set honours them.
-    // So the program starts itself again, once, as the same process.
+    // CoreFoundation reads HOME and CFFIXED_USER_HOME as the process loads:
+    // the program starts itself again, once, as the same process.
     setEnv(kHandOver, QString::fromLocal8Bit(self) + g_root);
     const std::string program = executablePath();
     ::execv(program.c_str(), argv);
@@ -122,21 +112,13 @@ void leave() {
         QDir(g_root).removeRecursively();
 }
 
-QString root() {
-    return g_root;
-}
-QString home() {
-    return g_root + "/home";
-}
-QString tempDir() {
-    return g_root + "/tmp";
-}
-QString applicationsDir() {
-    return g_root + "/Applications";
-}
-QString dataDir() {
-    return dataDirUnder(home());
-}
+// clang-format off
+QString root() { return g_root; }
+QString home() { return g_root + "/home"; }
+QString tempDir() { return g_root + "/tmp"; }
+QString applicationsDir() { return g_root + "/Applications"; }
+QString dataDir() { return dataDirUnder(home()); }
+// clang-format on
 QString dataDirUnder(const QString& home) {
 #ifdef __APPLE__
     return home + "/.qttest/Application Support";

@@ -1,10 +1,8 @@
 #pragma once
 // Every test process runs in a throw-away sandbox: HOME, TMPDIR, the XDG
 // folders and the applications folder point into one temporary folder, so no
-// test can touch the real home or /Applications. The process starts with that
-// environment already set (see enter()). On macOS Qt's test mode is on as well
-// (dataDir() below); a run whose data, settings, documents or temporary folder
-// would still lie outside stops before its first test.
+// test can touch the real home or /Applications; a run whose data, settings,
+// documents or temporary folder would still lie outside stops at once.
 
 #include <QString>
 
