@@ -31,8 +31,9 @@ QStringList items(const char* text, const char* separator = ", ") {
 TEST(WindowEnding, EachWayOutEndsTheProcessWithItsOwnReports) {
     SKIP_WITHOUT_LINUX_TOOLS();
     const Ending endings[] = {
-        {"install pressed with the keyboard: the product starts, the installer ends", "",
-         "keys Return",
+        {"install pressed with the keyboard, a close on the success path ignored: the product "
+         "starts, the installer ends",
+         "", "keys Return, screen Install_success, close",
          "result 100, showInterface, installNow, downloadStart, downloadComplete, installStart, "
          "result 1, result 21, installComplete, applicationStart"},
         {"decline", "", "keys Shift+Tab space",

@@ -82,8 +82,8 @@ TEST(InstallFlow, FreshInstallTicksToSuccessOnTheTenthTickAndWritesTheChoices) {
     EXPECT_FALSE(flow.isOverwriteInstallation());
     EXPECT_TRUE(flow.isShowDragBtn());
 
+    // One choice kept, the other changed: each lands in its own key.
     flow.setExpanded(true);
-    flow.setSetDefault(false);
     flow.userProfileModel().setAssotiateOFD(false);
     flow.pressInstall();
     flow.pressInstall(); // a second press is ignored
@@ -105,7 +105,7 @@ TEST(InstallFlow, FreshInstallTicksToSuccessOnTheTenthTickAndWritesTheChoices) {
     EXPECT_EQ(log.resizes, QList<QSize>({{680, 492}, {680, 436}}));
 
     const QByteArray settings = readFile(scenario.settingsPath());
-    for (const char* line : {"setDefault=0\n", "setOfdDefault=0\n", "engageService=1\n"})
+    for (const char* line : {"\nsetDefault=1\n", "\nsetOfdDefault=0\n", "\nengageService=1\n"})
         EXPECT_TRUE(settings.contains(line)) << line;
     EXPECT_TRUE(QFile::exists(sandbox::applicationsDir() + "/Lumadoc.app/Contents/Info.plist"));
 }

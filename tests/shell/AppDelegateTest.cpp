@@ -10,7 +10,6 @@
 #include "platform/ProcessScan.h"
 #include "support/DevServer.h"
 #include "support/Files.h"
-#include "support/LinuxTools.h"
 #include "support/Sandbox.h"
 #include "ui/AlertView.h"
 #include "ui/BtnView.h"
@@ -33,7 +32,6 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -234,52 +232,6 @@ TEST_F(AppDelegateTest, ClosingWhileDownloadingAsksFirstUntilTheDownloadEnds) {
     ASSERT_TRUE(waitForStatus(INSTALLER_STATUS::Download_failed));
     EXPECT_TRUE(QTest::qWaitFor([&] { return delegate->confirmCloseAlert() == nullptr; }, 2000));
     EXPECT_TRUE(window()->isVisible());
-}
-
-// Closing right after the success path has started: it still writes, reports and
-// launches, and the window stays as it was. One choice changed, the other kept:
-// each lands in its own key.
-TEST_F(AppDelegateTest, KeyboardAloneInstallsAndACloseDuringTheSuccessPathIsIgnored) {
-    SKIP_WITHOUT_LINUX_TOOLS(); // the image is made with genisoimage
-    QTemporaryDir work;
-    DevServer packages;
-    ASSERT_FALSE(FakeProduct::write(work.filePath("image")).isEmpty());
-    ASSERT_TRUE(FakeProduct::makeDiskImage(work.filePath("image"),
-                                           packages.packageDir() + "/lumadoc_x86_64.dmg"));
-    const auto cleanup = qScopeGuard([] {
-        QProcess::execute("pkill", {"-KILL", "-f", sandbox::applicationsDir() + "/"});
-        QDir(sandbox::applicationsDir() + "/Lumadoc.app").removeRecursively();
-    });
-
-    launch();
-    downloadUrl = packages.packageUrl("lumadoc_x86_64.dmg");
-    click(start()->customInstallToggle());
-    click(view()->customInstallPanel()->associateOfdBox());
-    EXPECT_TRUE(reported({"showInterface click 4"}));
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window()));
-    ASSERT_EQ(QApplication::focusWidget(), start()->installButton());
-    bool closeIgnored = false;
-    QObject::connect(&flow(), &InstallFlow::statusChanged, window(), [&](INSTALLER_STATUS s) {
-        if (s == INSTALLER_STATUS::Install_success)
-            QMetaObject::invokeMethod(
-                window(),
-                [&] {
-                    userCloses();
-                    closeIgnored = window()->isVisible() && !window()->isMinimized();
-                },
-                Qt::QueuedConnection);
-    });
-    const qsizetype pressed = mark;
-    type({Qt::Key_Return});
-    EXPECT_TRUE(reported({"applicationStart"}, 30000)) << "the product started";
-    EXPECT_TRUE(closeIgnored);
-    EXPECT_EQ(
-        shell::settledReportsSince(pressed).filter(QRegularExpression("click 5|result [23]$")),
-        QStringList())
-        << "the close reported an exit";
-    const QByteArray settings = readFile(sandbox::dataDir() + "/Lumadoc/reg/common.ini");
-    EXPECT_TRUE(settings.contains("\nsetDefault=1\n") && settings.contains("\nsetOfdDefault=0\n"))
-        << settings.toStdString();
 }
 
 // The failure is announced: the focus is on its first action, which a reader
