@@ -206,26 +206,6 @@ TEST(InstallFlow, PlainReportsCarryTheWrittenFlagsAndAFailedInstallCanBeReinstal
     }
 }
 
-TEST(InstallFlow, WithoutItsJournalNothingIsDownloadedAndTheInstallFailedScreenSaysWhy) {
-    InstallScenario scenario;
-    ASSERT_TRUE(scenario.serveProduct());
-    scenario.applyToThisProcess();
-    const QString journal = sandbox::dataDir() + "/Lumadoc/install-journal.json";
-    QFile::remove(journal); // an earlier test's run may have left one
-    ASSERT_TRUE(QDir().mkpath(journal + "/in-the-way"));
-    HostLog log;
-    InstallFlow flow(log.host(), kManualTicks);
-    flow.pressInstall();
-    ASSERT_TRUE(
-        waitFor([&] { return flow.installerStatus() != INSTALLER_STATUS::Prepare_to_download; }));
-    EXPECT_TRUE(reaches(flow, INSTALLER_STATUS::Install_failed));
-    EXPECT_EQ(flow.installFailureReason(), "cannot write the install journal in " +
-                                               sandbox::dataDir() + "/Lumadoc: Is a directory");
-    for (const QJsonObject& request : scenario.server().requests())
-        EXPECT_FALSE(request["target"].toString().contains("/dl/"));
-    QDir(journal).removeRecursively();
-}
-
 TEST(InstallFlow, DownloadFailuresRetryOnceThenWaitForTheUser) {
     SKIP_WITHOUT_LINUX_TOOLS();
     InstallScenario scenario({"--drop-after", "1000"});
