@@ -1,7 +1,6 @@
-// The installation record: the settings file's line rules and bootstrap, the
+// The installation record: the settings file's line rules, the
 // installer's name, identifiers, recorded keys, the installed version, and the
 // identifier maker.
-#include "TestFolders.h"
 #include "install/Installer.h"
 #include "install/RegEditer.h"
 #include "install/UUIDGenerater.h"
@@ -11,6 +10,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -233,17 +233,4 @@ TEST(RegEditer, GettersReadTheirOwnWay) {
                                                : RegEditer::getIniValue(query, "def", path),
                   value)
             << query;
-}
-
-TEST(SettingsFile, EnsureCreatesTheFileOnceAndLeavesNoStagingFolder) {
-    TestFolders folders;
-    const QString ini = folders.dataDir() + "/Lumadoc/reg/common.ini";
-    ASSERT_EQ(Installer::getAppDataLocationPath("Lumadoc"), folders.dataDir() + "/Lumadoc");
-    Installer::ensureIniFileExisted();
-    EXPECT_TRUE(QFile::exists(ini) && readFile(ini).isEmpty());
-    // An existing file is never touched.
-    writeFile(ini, "[product]\nk=1");
-    Installer::ensureIniFileExisted();
-    EXPECT_EQ(readFile(ini), QByteArray("[product]\nk=1"));
-    EXPECT_EQ(folders.homeEntries(), QStringList());
 }
