@@ -378,10 +378,12 @@ TEST(SilentInstall, AHostileHomeTemporaryFolderOrDataFileNeverStrandsTheUser) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(data.filePath("qctrl.dat")).constData(), 0600), 0);
     QDir().mkpath(data.filePath("qfmt.dat"));
     env.insert("LUMADOC_RESOURCE_DIR", data.path());
+    QDir(sandbox::dataDir() + "/Lumadoc").removeRecursively();
     QDir().mkpath(QFileInfo(scenario.settingsPath()).absolutePath());
     ASSERT_EQ(::mkfifo(QFile::encodeName(scenario.settingsPath()).constData(), 0600), 0);
     const ProgramRun run = runInstaller(env, {"--silent"}, {}, cwd.path());
     EXPECT_TRUE(ended(run, SilentInstall::Installed, "", snapshotTree(scenario.servedApp())));
     EXPECT_TRUE(QDir(cwd.path()).isEmpty());
     EXPECT_FALSE(QFileInfo::exists(sandbox::root() + "/no-such-folder"));
+    QFile::remove(scenario.settingsPath());
 }

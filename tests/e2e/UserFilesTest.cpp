@@ -89,6 +89,9 @@ TEST(UserFiles, PlantedLinksDocumentsAndCredentialsAreNeverWrittenThrough) {
         EXPECT_TRUE(run.err.contains("http://***@127.0.0.1:")) << run.err.toStdString();
         stopProduct();
     }
+    // The document, and the reports kept for the dead server, are no later test's.
+    QFile::remove(thesis);
+    QDir(sandbox::home() + "/Documents").removeRecursively();
 }
 
 TEST(UserFiles, AJournalLeadsOnlyToWhatItsRunMadeAndADamagedOneStrandsNothing) {
@@ -173,6 +176,7 @@ TEST(UserFiles, AJournalLeadsOnlyToWhatItsRunMadeAndADamagedOneStrandsNothing) {
             QDir().rename(sandbox::home() + '/' + other + "/Lumadoc.app.bak", installedApp());
         QDir(sandbox::home() + '/' + other).removeRecursively();
     }
+    QDir(documents).removeRecursively();
 }
 
 TEST(UserFiles, ABackupThatCannotBeRemovedKeepsItsRunInTheJournal) {

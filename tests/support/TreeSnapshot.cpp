@@ -12,12 +12,15 @@ Tree snapshotTree(const QString& root) {
     while (it.hasNext()) {
         const QString path = it.next();
         const QFileInfo info(path);
-        QString entry =
-            (info.isDir() ? "dir " : "file ") + QString::number(int(info.permissions()), 16);
+        // A FIFO or device is named, never read: a read could block.
+        QString entry = (info.isDir()    ? "dir "
+                         : info.isFile() ? "file "
+                                         : "special ") +
+                        QString::number(int(info.permissions()), 16);
         if (info.isSymLink()) {
             const auto target = std::filesystem::read_symlink(QFile::encodeName(path).constData());
             entry = "link " + QFile::decodeName(target.c_str());
-        } else if (!info.isDir()) {
+        } else if (info.isFile()) {
             QFile file(path);
             file.open(QIODevice::ReadOnly);
             QCryptographicHash hash(QCryptographicHash::Sha256);
