@@ -3,6 +3,7 @@
 
 #include "app/CommandLine.h"
 #include "base/LogFile.h"
+#include "flow/SilentInstall.h"
 #include "support/Files.h"
 #include "support/ProgramRun.h"
 #include "support/Sandbox.h"
@@ -130,6 +131,17 @@ TEST(CommandLine, ProgramsAnswerVersionHelpAndUsageErrors) {
             EXPECT_EQ(help.out.contains(QString("\n  %1  ").arg(status)),
                       man.contains(QString("\n.B %1\n").arg(status)))
                 << status;
+        // The numbers scripts test for are the ones the installer exits with.
+        const std::pair<int, const char*> statuses[] = {
+            {SilentInstall::Installed, "Lumadoc was installed"},
+            {SilentInstall::BadUsage, "bad command line"},
+            {SilentInstall::ProductRunning, "Lumadoc is running"},
+            {SilentInstall::DownloadFailed, "the download failed"},
+            {SilentInstall::InstallFailed, "the installation failed"},
+            {SilentInstall::AnotherInstaller, "another Lumadoc installer"}};
+        for (const auto& [status, meaning] : statuses)
+            EXPECT_TRUE(help.out.contains(QString("\n  %1  %2").arg(status).arg(meaning)))
+                << meaning;
         const QString logPath = "~" + LogFile::defaultPath().mid(sandbox::home().size());
         EXPECT_TRUE(help.out.contains(logPath)) << logPath.toStdString();
     }
