@@ -338,9 +338,6 @@ TEST(PackageManifest, TakesWellFormedMembersOnlyAndComparesVersionsAsNumbers) {
         {"12,", "12.5,"}, {"12,", "-1,"}, {"12,", "\"12\","}, {hash, QByteArray(64, 'A')},
         {hash, hash.left(63)}, {"3.2.1", "3.2.x"}, {"3.2.1", "3..1"},
         {"2027-01-31T00:00:00Z", "next year"}, {json, "[1]"}, {json, "{\"file\": \"p.dmg\"}"}};
-    const std::tuple<const char*, const char*, std::optional<int>> versions[] = {
-        {"3.2", "3.2.0", 0}, {"3.2.1", "3.10", -1}, {"10.0", "9.99.99", 1}, {"3.02", "3.2", 0},
-        {"1.0", "1.0 beta", std::nullopt}, {"", "1", std::nullopt}, {"-1", "1", std::nullopt}};
     // clang-format on
     for (const auto& [from, to] : spoilt) {
         SCOPED_TRACE(to.toStdString());
@@ -348,6 +345,10 @@ TEST(PackageManifest, TakesWellFormedMembersOnlyAndComparesVersionsAsNumbers) {
         EXPECT_FALSE(PackageManifest::parse(QByteArray(json).replace(from, to), &error));
         EXPECT_FALSE(error.isEmpty());
     }
+    // clang-format off
+    const std::tuple<const char*, const char*, std::optional<int>> versions[] = {
+        {"3.2", "3.2.0", 0}, {"3.2.1", "3.10", -1}, {"10.0", "9.99.99", 1}, {"3.02", "3.2", 0},
+        {"1.0", "1.0 beta", std::nullopt}, {"", "1", std::nullopt}, {"-1", "1", std::nullopt}};
     // clang-format on
     for (const auto& [a, b, order] : versions)
         EXPECT_EQ(PackageManifest::compareVersions(a, b), order) << a << " vs " << b;
