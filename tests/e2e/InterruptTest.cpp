@@ -76,8 +76,11 @@ TEST(Interrupt, KilledOrSignalledAnywhereTheApplicationStaysWholeAndNothingIsLef
     ASSERT_TRUE(fast.serveProduct("3.2.1", 8 * 1024 * 1024));
     ASSERT_TRUE(slow.serveProduct("3.2.1", 32 * 1024 * 1024));
     const QString unchanged = "lumadoc-installer: interrupted; the previous Lumadoc is unchanged\n";
+    // The download goes to a folder of the run's own in the temporary folder.
     const auto downloading = [](auto&&...) {
-        return QFileInfo(sandbox::tempDir() + "/package.dmg.part").size() > 0;
+        const QDir tmp(sandbox::tempDir());
+        const QStringList own = tmp.entryList({"lumadoc-*"}, QDir::Dirs);
+        return !own.isEmpty() && QFileInfo(tmp.filePath(own[0] + "/package.dmg.part")).size() > 0;
     };
     const auto inStaging = [](const QString& entry) {
         return [entry](auto&&...) { return QFileInfo::exists(staged(entry)); };
@@ -112,9 +115,13 @@ TEST(Interrupt, KilledOrSignalledAnywhereTheApplicationStaysWholeAndNothingIsLef
     // clang-format on
     else
         std::cout << "[ NOTE     ] applications folder on its own file system not tried\n";
+    // Random moments within a whole run as long as this machine makes it.
+    fast.reinstallPrevious();
+    const qint64 whole = runInstaller(fast.environment()).millis;
+    stopProduct();
     QRandomGenerator random(7);
     for (int i = 0; i < 4; ++i) {
-        const int at = random.bounded(800);
+        const int at = random.bounded(int(whole));
         moments << Moment{QString("at %1 ms").arg(at), SIGKILL,
                           [at, clock = std::make_shared<QElapsedTimer>()](auto&&...) {
                               if (!clock->isValid())
