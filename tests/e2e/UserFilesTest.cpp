@@ -43,6 +43,9 @@ TEST(UserFiles, PlantedLinksDocumentsAndCredentialsAreNeverWrittenThrough) {
     InstallScenario scenario({}, "http://127.0.0.1:9/rekol/report");
     ASSERT_TRUE(scenario.serveProduct("3.2.1"));
     const QString thesis = writeFile(sandbox::home() + "/thesis.txt", document());
+    // Small: a document over the settings file's size cap is refused for its size alone.
+    const QByteArray mine = "[product]\nmine=1\n";
+    const QString notes = writeFile(sandbox::home() + "/notes.ini", mine);
     const QString tmp = sandbox::tempDir();
     // Credentials in the addresses never reach the log or the terminal.
     const QString control = scenario.resourceDir() + "/qctrl.dat";
@@ -54,7 +57,9 @@ TEST(UserFiles, PlantedLinksDocumentsAndCredentialsAreNeverWrittenThrough) {
         const char* name;
         std::function<void()> plant;
         QStringList arguments;
+        QString says = {}; // on standard error
     };
+    const QString settings = settingsFolder() + "/reg/common.ini";
     const Case cases[] = {
         {"the download's names in the temporary folder are links",
          [&] {
@@ -69,8 +74,16 @@ TEST(UserFiles, PlantedLinksDocumentsAndCredentialsAreNeverWrittenThrough) {
          },
          {}},
         {"--log-file names a document", [] {}, {"--log-file", thesis}},
+        {"the settings file is a link to a document",
+         [&] {
+             QDir().mkpath(settingsFolder() + "/reg");
+             QFile::link(notes, settings);
+         },
+         {},
+         "could not record the installation in " + settings + ": it is a link"},
     };
-    const QStringList links = {tmp + "/package.dmg.part", tmp + "/package.dmg", installerLogPath()};
+    const QStringList links = {tmp + "/package.dmg.part", tmp + "/package.dmg", installerLogPath(),
+                               settings};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         c.plant();
@@ -78,9 +91,12 @@ TEST(UserFiles, PlantedLinksDocumentsAndCredentialsAreNeverWrittenThrough) {
             runInstaller(env, QStringList{"--silent", "--verbose"} + c.arguments);
         EXPECT_EQ(run.status, SilentInstall::Installed) << run.err.toStdString();
         EXPECT_EQ(readFile(thesis), document());
+        EXPECT_EQ(readFile(notes), mine);
+        EXPECT_TRUE(run.err.contains(c.says)) << run.err.toStdString();
         for (const QString& link : links) {
             const QFileInfo info(link);
-            EXPECT_TRUE(!info.isSymLink() || info.symLinkTarget() == thesis)
+            EXPECT_TRUE(!info.isSymLink() || info.symLinkTarget() == thesis ||
+                        info.symLinkTarget() == notes)
                 << link.toStdString() << " -> " << info.symLinkTarget().toStdString();
             QFile::remove(link);
         }
@@ -91,6 +107,7 @@ TEST(UserFiles, PlantedLinksDocumentsAndCredentialsAreNeverWrittenThrough) {
     }
     // The document, and the reports kept for the dead server, are no later test's.
     QFile::remove(thesis);
+    QFile::remove(notes);
     QDir(sandbox::home() + "/Documents").removeRecursively();
 }
 
