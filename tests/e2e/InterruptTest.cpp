@@ -117,11 +117,12 @@ TEST(Interrupt, KilledOrSignalledAnywhereTheApplicationStaysWholeAndNothingIsLef
         std::cout << "[ NOTE     ] applications folder on its own file system not tried\n";
     // Random moments within a whole run as long as this machine makes it.
     fast.reinstallPrevious();
-    const qint64 whole = runInstaller(fast.environment()).millis;
+    const ProgramRun whole = runInstaller(fast.environment());
+    ASSERT_EQ(whole.status, SilentInstall::Installed) << whole.err.toStdString();
     stopProduct();
     QRandomGenerator random(7);
     for (int i = 0; i < 4; ++i) {
-        const int at = random.bounded(int(whole));
+        const int at = random.bounded(int(whole.millis));
         moments << Moment{QString("at %1 ms").arg(at), SIGKILL,
                           [at, clock = std::make_shared<QElapsedTimer>()](auto&&...) {
                               if (!clock->isValid())
