@@ -19,6 +19,8 @@ TEST(WindowPlacement, FrameSitsAboveTheMiddleInBothCoordinateSystems) {
         {{0, 0, 1440, 900}, {0, 25, 1440, 800}, {380, 316}, {380, 148}},
         // A small screen would put the title bar above the top; moved into reach.
         {{0, 0, 800, 600}, {0, 25, 800, 575}, {60, 166}, {60, 25}},
+        // A dock on the right: moved left, so the whole window is in reach.
+        {{0, 0, 800, 600}, {0, 25, 700, 575}, {60, 166}, {20, 25}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message()
