@@ -42,7 +42,7 @@ qint64 FileSender::allowance() const {
 void FileSender::pump() {
     if (m_done || m_socket->state() != QAbstractSocket::ConnectedState)
         return;
-    qint64 limit = m_plan.length;
+    qint64 limit = bodyLength();
     if (m_plan.dropAfter >= 0)
         limit = std::min(limit, m_plan.dropAfter);
     if (m_plan.stallAfter >= 0)
@@ -60,19 +60,21 @@ void FileSender::pump() {
             m_wait.start(std::max(1, static_cast<int>(missing * 1000 / m_plan.throttle)));
             return;
         }
-        QByteArray bytes = m_file.read(n);
+        const qint64 fromFile = std::clamp<qint64>(m_plan.length - m_sent, 0, n);
+        QByteArray bytes = m_file.read(fromFile);
         const qint64 at = m_plan.offset + m_sent;
         if (m_plan.flipAt >= at && m_plan.flipAt < at + bytes.size())
             bytes[m_plan.flipAt - at] = static_cast<char>(~bytes[m_plan.flipAt - at]);
-        if (bytes.size() != n) {
+        if (bytes.size() != fromFile) {
             m_done = true;
             m_socket->abort(); // the file shrank or failed under us
             return;
         }
+        bytes.append(n - fromFile, '\0');
         if (m_plan.chunked) {
             // A chunk cut by a fault still announces its full size, as a
             // connection broken mid-chunk would.
-            const qint64 frame = std::min(step, m_plan.length - m_sent);
+            const qint64 frame = std::min(step, bodyLength() - m_sent);
             m_socket->write(QByteArray::number(frame, 16) + "\r\n" + bytes +
                             (frame == n ? "\r\n" : ""));
         } else {
@@ -84,7 +86,7 @@ void FileSender::pump() {
 
 void FileSender::reachedLimit() {
     m_done = true;
-    if (m_plan.stallAfter >= 0 && m_sent == m_plan.stallAfter && m_sent < m_plan.length) {
+    if (m_plan.stallAfter >= 0 && m_sent == m_plan.stallAfter && m_sent < bodyLength()) {
         if (m_plan.stallFor >= 0) {
             QTimer::singleShot(static_cast<int>(m_plan.stallFor), this, [this] {
                 m_plan.stallAfter = -1;
@@ -94,7 +96,7 @@ void FileSender::reachedLimit() {
         }
         return; // quiet, connection left open
     }
-    const bool complete = m_sent == m_plan.length && !m_plan.closeAtEnd;
+    const bool complete = m_sent == bodyLength() && !m_plan.closeAtEnd;
     if (!complete)
         return closeWhenFlushed();
     if (m_plan.chunked)

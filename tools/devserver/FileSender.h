@@ -17,6 +17,7 @@ public:
     struct Plan {
         qint64 offset = 0;
         qint64 length = 0;       // bytes of the file to send from offset
+        qint64 padding = 0;      // zero bytes sent after them, as part of the body
         qint64 throttle = 0;     // bytes per second, 0 for no limit
         bool chunked = false;    // frame the body in chunked transfer encoding
         qint64 dropAfter = -1;   // close after this many body bytes (-1: never)
@@ -45,6 +46,7 @@ private:
     void reachedLimit();
     void closeWhenFlushed();
     qint64 allowance() const;
+    qint64 bodyLength() const { return m_plan.length + m_plan.padding; }
 
     QTcpSocket* m_socket;
     QFile m_file;

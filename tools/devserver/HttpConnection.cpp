@@ -223,15 +223,17 @@ void HttpConnection::servePackage(QString name) {
         plan.stallFor = options.stallFor;
         plan.closeAtEnd = options.lieLength > 0;
         plan.flipAt = options.tamperBody ? size / 2 : -1;
+        plan.padding = options.extraBody;
     }
     if (plan.chunked)
         headers.emplaceBack("Transfer-Encoding", "chunked");
     else
-        headers.emplaceBack("Content-Length",
-                            QByteArray::number(plan.length + (faulty ? options.lieLength : 0)));
+        headers.emplaceBack("Content-Length", QByteArray::number(plan.length + plan.padding +
+                                                                 (faulty ? options.lieLength : 0)));
 
     writeHead(status, headers);
-    logRequest(status, faulty && (plan.dropAfter >= 0 || plan.stallAfter >= 0 || plan.closeAtEnd)
+    logRequest(status, faulty && (plan.dropAfter >= 0 || plan.stallAfter >= 0 || plan.closeAtEnd ||
+                                  plan.padding > 0)
                            ? "(faulty)"
                            : QString());
     if (m_request->method == "HEAD")

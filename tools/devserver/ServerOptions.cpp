@@ -42,8 +42,8 @@ ServerOptions ServerOptions::parse(const QStringList& arguments) {
         {"chunked", "Send packages without Content-Length, in chunked transfer encoding."},
         {"redirect", "Answer /mac/dl/<f> with a 302 to /mac/dl/r/<f>, which serves <f>."},
         {"fail-first",
-         "Apply --status, --drop-after, --stall-after, --lie-length and --tamper-body to the "
-         "first <k> package requests only (default: all).",
+         "Apply --status, --drop-after, --stall-after, --lie-length, --tamper-body and "
+         "--extra-body to the first <k> package requests only (default: all).",
          "k"},
         {"status", "Answer package requests with this HTTP status and a short body.", "code"},
         {"drop-after", "Close the connection after sending this many body bytes.", "bytes"},
@@ -53,6 +53,7 @@ ServerOptions ServerOptions::parse(const QStringList& arguments) {
         {"lie-length", "Announce a Content-Length this many bytes larger than the body sent.",
          "bytes"},
         {"tamper-body", "Flip one byte in the middle of package bodies."},
+        {"extra-body", "Send this many zero bytes after package bodies, as part of them.", "bytes"},
         {"ignore-range", "Answer range requests with the whole file (status 200)."},
         {"range-reply",
          "Answer range requests whatever their If-Range: ignore-if-range (as asked), "
@@ -115,6 +116,8 @@ ServerOptions ServerOptions::parse(const QStringList& arguments) {
     if (parser.isSet("lie-length"))
         o.lieLength = number(parser, "lie-length", 1, kMax / 2);
     o.tamperBody = parser.isSet("tamper-body");
+    if (parser.isSet("extra-body"))
+        o.extraBody = number(parser, "extra-body", 1, kMax / 2);
     o.ignoreRange = parser.isSet("ignore-range");
     o.rangeReply = parser.value("range-reply");
     if (!o.rangeReply.isEmpty() &&

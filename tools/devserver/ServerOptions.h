@@ -23,6 +23,7 @@ struct ServerOptions {
     qint64 stallFor = -1;    // milliseconds before a stalled body goes on (-1: never)
     qint64 lieLength = 0;    // announce this many bytes more than are sent, then close
     bool tamperBody = false; // flip one byte in the middle of the body
+    qint64 extraBody = 0;    // zero bytes sent after the file, as part of the body
 
     // Ranges and validators.
     bool ignoreRange = false; // answer every range request with the whole file
