@@ -363,6 +363,20 @@ TEST(SilentInstall, ASecondInstallerLeavesAtOnceAndTheFirstFinishes) {
     ASSERT_TRUE(first.waitForFinished(60000));
     EXPECT_TRUE(ended({first.exitCode(), {}, {}, {}, 0}, SilentInstall::Installed, "",
                       snapshotTree(scenario.servedApp())));
+    // The figures never run ahead of the size, and the last line is the whole package.
+    static const QRegularExpression figures("^\\[[#-]+\\] +\\d+%  (\\d+)/(\\d+) MiB",
+                                            QRegularExpression::MultilineOption);
+    const QString out = QString::fromUtf8(first.readAllStandardOutput());
+    QStringList lines;
+    for (auto it = figures.globalMatch(out); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        EXPECT_LE(m.captured(1).toInt(), m.captured(2).toInt()) << m.captured().toStdString();
+        lines << m.captured();
+    }
+    EXPECT_GE(lines.size(), 3) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.value(lines.size() - 1)
+                    .contains(QRegularExpression("^\\[#{24}\\] 100%  (\\d+)/\\1 MiB$")))
+        << lines.join('\n').toStdString();
 }
 
 TEST(SilentInstall, AHostileHomeTemporaryFolderOrDataFileNeverStrandsTheUser) {
