@@ -8,6 +8,7 @@
 
 #include <QJsonDocument>
 #include <QUuid>
+#include <unistd.h>
 
 namespace {
 
@@ -122,6 +123,7 @@ TEST(UserFiles, AJournalLeadsOnlyToWhatItsRunMadeAndADamagedOneStrandsNothing) {
     const auto userDocuments = snapshotTree(documents);
     const QString planted = newRunId();
     const QString other = newRunId();
+    const QString foreignFolder = sandbox::tempDir() + "/lumadoc-" + planted;
     // A backup such as a crash between the two renames leaves.
     const auto strandBackup = [&](const QString& where) {
         QDir().mkpath(QFileInfo(where).absolutePath());
@@ -134,10 +136,17 @@ TEST(UserFiles, AJournalLeadsOnlyToWhatItsRunMadeAndADamagedOneStrandsNothing) {
         bool appBack;                      // the previous application is in place after
     };
     const Case cases[] = {
-        {"a run whose folders are links to the user's",
+        {"a run whose folders are a link to the user's and another user's folder",
          [&] {
              QFile::link(documents, sandbox::home() + '/' + planted);
-             QFile::link(documents, sandbox::tempDir() + "/lumadoc-" + planted);
+             // The temporary folder is shared: a folder of that name may be someone else's.
+             const QByteArray theirs = QFile::encodeName(foreignFolder);
+             writeFile(foreignFolder + "/keep.txt", "theirs");
+             if (::chown(theirs + "/keep.txt", 65534, 65534) != 0 ||
+                 ::chown(theirs, 65534, 65534) != 0) { // not root: a link stands in
+                 QDir(foreignFolder).removeRecursively();
+                 QFile::link(documents, foreignFolder);
+             }
              // Paths the way an earlier journal named them, too.
              return QJsonDocument::fromVariant(
                         QVariantMap{{"runs", QVariantList{QVariantMap{
@@ -174,7 +183,8 @@ TEST(UserFiles, AJournalLeadsOnlyToWhatItsRunMadeAndADamagedOneStrandsNothing) {
         const ProgramRun run = runInstaller(scenario.offline());
         EXPECT_EQ(run.status, SilentInstall::DownloadFailed) << run.err.toStdString();
         EXPECT_EQ(snapshotTree(documents), userDocuments);
-        EXPECT_TRUE(QFileInfo(sandbox::home() + '/' + planted).isSymLink() ||
+        EXPECT_TRUE((QFileInfo(sandbox::home() + '/' + planted).isSymLink() &&
+                     QFileInfo::exists(foreignFolder)) ||
                     !bytes.contains(planted.toUtf8()));
         EXPECT_TRUE(c.appBack ? snapshotTree(installedApp()) == oldTree
                               : userEntries() == homeBefore);
@@ -187,7 +197,8 @@ TEST(UserFiles, AJournalLeadsOnlyToWhatItsRunMadeAndADamagedOneStrandsNothing) {
         }
         // Back to the start: the application in place, nothing planted.
         QFile::remove(sandbox::home() + '/' + planted);
-        QFile::remove(sandbox::tempDir() + "/lumadoc-" + planted);
+        if (!QFile::remove(foreignFolder)) // a link goes, not what it leads to
+            QDir(foreignFolder).removeRecursively();
         QDir(sandbox::applicationsDir() + "/.Lumadoc.app.bak-" + planted).removeRecursively();
         if (!QFileInfo::exists(installedApp()))
             QDir().rename(sandbox::home() + '/' + other + "/Lumadoc.app.bak", installedApp());
