@@ -122,7 +122,7 @@ TEST(Cause, EachFailureNamesItsCauseAndLeavesThePreviousApplication) {
         SetUp setUp; // after the product is served; false: cannot be made here (needs root)
         int status;
         QString cause;            // a pattern on standard error
-        QString logSays = {};     // the failed command's own words, in the log
+        QString logSays = {};     // a pattern on the log: the failed command's own words
         QStringList reports = {}; // all of the run
         std::function<void()> inChild = {};
     };
@@ -164,7 +164,9 @@ TEST(Cause, EachFailureNamesItsCauseAndLeavesThePreviousApplication) {
           "installStart", "result 25", "installFail"}},
         {"a disk bomb", {}, raw(gzipBomb(512 << 20)), SilentInstall::InstallFailed,
          "the disk image holds no usable Lumadoc.app \\(it unpacks to more than the \\d+ bytes it "
-         "lists\\)"},
+         "lists\\)",
+         // Stopped while it unpacks, long before the disk fills.
+         "Extraction stopped: .* \\(\\d{1,8} bytes written\\)"},
         {"a file size limit", {}, nullptr, SilentInstall::DownloadFailed,
          "cannot write \\S*package\\.dmg\\.part: File too large;", {}, {}, [] {
              const rlimit limit{1 << 20, 1 << 20};
@@ -246,7 +248,7 @@ TEST(Cause, EachFailureNamesItsCauseAndLeavesThePreviousApplication) {
                                          : ""),
                           installed ? snapshotTree(scenario.servedApp()) : before, place,
                           place == app));
-        EXPECT_TRUE(run.log.contains(c.logSays)) << run.log.toStdString();
+        EXPECT_TRUE(run.log.contains(QRegularExpression(c.logSays))) << run.log.toStdString();
         EXPECT_EQ(readFile(ini), userSettings);
         EXPECT_FALSE(QFileInfo::exists(elsewhere));
         EXPECT_TRUE(c.reports.isEmpty() || scenario.sent(c.reports));
