@@ -207,7 +207,7 @@ TEST(UserFiles, AJournalLeadsOnlyToWhatItsRunMadeAndADamagedOneStrandsNothing) {
     QDir(documents).removeRecursively();
 }
 
-TEST(UserFiles, ABackupThatCannotBeRemovedKeepsItsRunInTheJournal) {
+TEST(UserFiles, ABackupThatCannotBeRemovedOrPutBackKeepsItsRunInTheJournal) {
     SKIP_WITHOUT_LINUX_TOOLS();
     InstallScenario scenario;
     ASSERT_TRUE(scenario.serveProduct("3.2.1"));
@@ -232,4 +232,19 @@ TEST(UserFiles, ABackupThatCannotBeRemovedKeepsItsRunInTheJournal) {
     setImmutable(backup + "/Contents/Resources/locked", false);
     EXPECT_TRUE(ended(runInstaller(scenario.offline()), SilentInstall::DownloadFailed,
                       "(?s)^(?!.*could not remove)", snapshotTree(scenario.servedApp())));
+
+    // A crash between the renames, and the applications folder locked at the next start:
+    // the backup stays, with its run, until it can go back.
+    const QString id = newRunId(), stranded = sandbox::home() + '/' + id + "/Lumadoc.app.bak";
+    ASSERT_TRUE(QDir().mkpath(sandbox::home() + '/' + id) &&
+                QDir().rename(installedApp(), stranded));
+    writeFile(installJournalPath(), "{\"runs\": [{\"run\": \"" + id.toUtf8() +
+                                        "\", \"phase\": \"swapping\", \"made\": [\"staging\"]}]}");
+    ASSERT_TRUE(setImmutable(sandbox::applicationsDir(), true));
+    runInstaller(scenario.offline());
+    setImmutable(sandbox::applicationsDir(), false);
+    EXPECT_EQ(snapshotTree(stranded), snapshotTree(scenario.servedApp()));
+    EXPECT_TRUE(readFile(installJournalPath()).contains(id.toUtf8()));
+    EXPECT_TRUE(ended(runInstaller(scenario.offline()), SilentInstall::DownloadFailed, "",
+                      snapshotTree(scenario.servedApp())));
 }
