@@ -52,4 +52,10 @@ TEST(BtnView, FiresOnTheLeftPressesEndAndDrawsEachState) {
     hoverTo(button->rect().bottomRight() + QPoint(30, 30));
     hoverTo(inside);
     EXPECT_EQ(button->buttonState(), ButtonState::hovered);
+
+    // Return held down fires once: its repeats are not presses.
+    QTest::keyClick(button, Qt::Key_Return);
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, {}, true);
+    QCoreApplication::sendEvent(button, &repeat);
+    EXPECT_EQ(presses, 2);
 }
