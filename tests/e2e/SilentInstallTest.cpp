@@ -257,6 +257,8 @@ TEST(SilentInstall, BadUsageConfigurationOrHomeAreRefusedWithTheReason) {
         // Download addresses with a blank in the host, or with no host at all.
         {url + "'http://bad host:80'", "bad download address"},
         {url + "http:///mac/dl", "bad download address"},
+        // A password with an unescaped "@" is refused without being shown.
+        {url + "http://me:pa@ss@127.0.0.1:9", "bad download address: http://***@127.0.0.1:9"},
         {noHost, "bad download address"},
         // --verbose: the log's lines on standard error too.
         {noHost, "Invalid productId", "--silent --verbose"},
