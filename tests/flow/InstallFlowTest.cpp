@@ -223,6 +223,7 @@ TEST(InstallFlow, DownloadFailuresRetryOnceThenWaitForTheUser) {
     // The manual retry resets the counters; after it a failure is final at once.
     flow.retryDownload();
     EXPECT_EQ(flow.installerStatus(), INSTALLER_STATUS::Downloading);
+    flow.retryDownload(); // a double click's second half: already downloading, ignored
     EXPECT_EQ(flow.totalDownloaded(), 0);
     EXPECT_EQ(flow.progress(), 0.0);
     ASSERT_TRUE(reaches(flow, INSTALLER_STATUS::Download_failed));
