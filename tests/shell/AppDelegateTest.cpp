@@ -172,9 +172,9 @@ TEST_F(AppDelegateTest, StartScreenControlsReachTheFlowByMouseKeyboardAndScreenR
         a->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
         return a->state().checked;
     };
-    EXPECT_FALSE(toggle(panel->associateOfdBox()));
-    EXPECT_FALSE(flow().userProfileModel().isAssotiateOFD());
     click(panel->associateOfdBox());
+    EXPECT_FALSE(flow().userProfileModel().isAssotiateOFD());
+    EXPECT_TRUE(toggle(panel->associateOfdBox()));
     EXPECT_TRUE(flow().userProfileModel().isAssotiateOFD());
     EXPECT_TRUE(reported({"showInterface click 4", "showInterface click 3"})) << "the OFD choices";
 
