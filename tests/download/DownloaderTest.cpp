@@ -106,7 +106,7 @@ TEST(Downloader, EveryTransferEndsInOneOutcome) {
     const QString slow = "under 1024 bytes/s for 1 s (low-speed limit)";
     // clang-format off
     enum Flags { Signed = 1, ShortIdle = 2, ShortWindow = 4, BadKey = 8, BigManifest = 16, Dead = 32,
-                 Stale = 64, Blocked = 128, Estimate = 256, Endless = 512 };
+                 Stale = 64, Blocked = 128, Estimate = 256, Overlong = 512 };
     struct Case {
         const char* name;
         QStringList options;
@@ -140,7 +140,7 @@ TEST(Downloader, EveryTransferEndsInOneOutcome) {
         {"a manifest over 64 KiB", {}, Kind::Verification, "bad manifest", 1048576, BigManifest},
         // Stopped at the signed size, not when the server is done filling the disk.
         {"a chunked body past the signed size", {"--chunked", "--extra-body", "134217728"},
-         Kind::Verification, {}, 1048576, Signed | Endless},
+         Kind::Verification, {}, 1048576, Signed | Overlong},
         {"larger than the disk", {"--lie-length", "1000000000000000"}, Kind::DiskSpace,
          "not enough disk space in " + QDir::tempPath(), 100000},
         {"nobody listening", {}, Kind::Transfer, {}, 1048576, Dead},
@@ -191,7 +191,7 @@ TEST(Downloader, EveryTransferEndsInOneOutcome) {
                 EXPECT_EQ(log.lines().filter("Download failed: ").filter(c.reason).size(), 1);
             }
             EXPECT_TRUE(!(c.flags & BigManifest) || server.packageRequests().isEmpty());
-            EXPECT_TRUE(!(c.flags & Endless) || QTest::qWaitFor([&] {
+            EXPECT_TRUE(!(c.flags & Overlong) || QTest::qWaitFor([&] {
                 const QList<QJsonObject> sent = server.packageRequests();
                 return sent.size() == 1 && sent[0]["sent"].toInteger() < 32 * 1048576;
             }));
