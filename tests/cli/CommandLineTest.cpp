@@ -88,7 +88,7 @@ TEST(CommandLine, RefusedLinesSayWhy) {
         {{"--silent", "--autostart"}, "exclude each other"},
         {{"--silent", "--screenshot", "d"}, "exclude each other"},
         {{"--scale", "2"}, "--scale goes with --screenshot"},
-        {{"--screenshot", "d", "--scale", "9"}, "from 1 to 4"},
+        {{"--screenshot", "d", "--scale", "5"}, "from 1 to 4"},
         {{"--screenshot", "d", "--scale", "2x"}, "from 1 to 4"},
         {{"--log-file="}, "--log-file needs a path"},
         {{"install"}, "Unexpected argument 'install'"},
