@@ -40,11 +40,13 @@ TEST(Cause, AResumedDownloadContinuesOnlyTheSameFile) {
         bool replaced;           // the file on the server changes between the two requests
         const char* noTelemetry; // a variable set to 1 that turns telemetry off, or nullptr
     };
-    for (const Case& c :
-         {Case{nullptr, false, "DO_NOT_TRACK"},
-          Case{"ignore-if-range", true, "LUMADOC_NO_TELEMETRY"},
-          Case{"no-validator", false, nullptr}, Case{"wrong-start", false, nullptr}}) {
+    for (const Case& c : {Case{nullptr, false, "DO_NOT_TRACK"},
+                          Case{"ignore-if-range", true, "LUMADOC_NO_TELEMETRY"},
+                          Case{"no-validator", false, nullptr}, Case{"wrong-start", false, nullptr},
+                          Case{"weak-etag", false, nullptr}}) {
         SCOPED_TRACE(c.rangeReply ? c.rangeReply : "resumed");
+        // A weak tag proves nothing about the bytes; the date still does.
+        const bool resumes = !c.rangeReply || QString(c.rangeReply) == "weak-etag";
         QDir(installedApp()).removeRecursively();
         QStringList options = {"--fail-first", "1", "--drop-after", "1500000"};
         if (c.rangeReply)
@@ -80,16 +82,16 @@ TEST(Cause, AResumedDownloadContinuesOnlyTheSameFile) {
         // the cut kept from it.
         const QList<QJsonObject> requests = scenario.server().packageRequests();
         ASSERT_GE(requests.size(), 2);
-        EXPECT_TRUE(run.log.contains(c.rangeReply ? "starting again from zero"
-                                                  : "Resuming download at byte"))
+        EXPECT_TRUE(
+            run.log.contains(resumes ? "Resuming download at byte" : "starting again from zero"))
             << run.log.toStdString();
+        EXPECT_EQ(run.log.contains("from zero"), !resumes) << "a resume the server honoured";
         // Retried once, by itself, two seconds after the cut.
         EXPECT_EQ(run.out.count("Downloading Lumadoc again..."), 1) << run.out.toStdString();
         EXPECT_EQ(run.log.count("fnDownload"), 2);
         EXPECT_GE(run.millis, 2000);
         EXPECT_EQ(requests.last()["range"].toString(),
-                  c.rangeReply ? ""
-                               : QString("bytes=%1-").arg(requests.first()["sent"].toInteger()));
+                  resumes ? QString("bytes=%1-").arg(requests.first()["sent"].toInteger()) : "");
     }
 }
 

@@ -196,12 +196,14 @@ void HttpConnection::servePackage(QString name) {
     Headers headers{{"Content-Type", "application/octet-stream"}, {"Accept-Ranges", "bytes"}};
     const QByteArray ifRange = m_request->header("if-range");
     const QString& rangeReply = options.rangeReply;
+    // A weak tag is sent, and If-Range never matches one: only the date can resume.
+    const bool weakTag = rangeReply == "weak-etag";
     const bool rangeAllowed =
-        !options.ignoreRange &&
-        (ifRange.isEmpty() || ifRange == etag || ifRange == lastModified || !rangeReply.isEmpty());
+        !options.ignoreRange && (ifRange.isEmpty() || ifRange == etag || ifRange == lastModified ||
+                                 (!rangeReply.isEmpty() && !weakTag));
     auto range = rangeAllowed ? parseRange(m_request->header("range"), size) : std::nullopt;
     if (!range || rangeReply != "no-validator")
-        headers += Headers{{"ETag", etag}, {"Last-Modified", lastModified}};
+        headers += Headers{{"ETag", weakTag ? "W/" + etag : etag}, {"Last-Modified", lastModified}};
     if (range) {
         if (range->unsatisfiable)
             return reply(416, "range not satisfiable\n",

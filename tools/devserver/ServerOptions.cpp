@@ -57,7 +57,8 @@ ServerOptions ServerOptions::parse(const QStringList& arguments) {
         {"ignore-range", "Answer range requests with the whole file (status 200)."},
         {"range-reply",
          "Answer range requests whatever their If-Range: ignore-if-range (as asked), "
-         "no-validator (without ETag and Last-Modified), wrong-start (from 4096 bytes earlier).",
+         "no-validator (without ETag and Last-Modified), wrong-start (from 4096 bytes earlier); "
+         "or weak-etag: send a weak ETag, which no If-Range matches.",
          "kind"},
         {"manifest-throttle", "Send manifests and signatures at most this many bytes per second.",
          "bytes"},
@@ -121,8 +122,9 @@ ServerOptions ServerOptions::parse(const QStringList& arguments) {
     o.ignoreRange = parser.isSet("ignore-range");
     o.rangeReply = parser.value("range-reply");
     if (!o.rangeReply.isEmpty() &&
-        !QStringList{"ignore-if-range", "no-validator", "wrong-start"}.contains(o.rangeReply))
-        fail("--range-reply needs ignore-if-range, no-validator or wrong-start");
+        !QStringList{"ignore-if-range", "no-validator", "wrong-start", "weak-etag"}.contains(
+            o.rangeReply))
+        fail("--range-reply needs ignore-if-range, no-validator, wrong-start or weak-etag");
     if (parser.isSet("manifest-throttle"))
         o.manifestThrottle = number(parser, "manifest-throttle", 1, kMax);
     o.signKey = parser.value("sign-key");
