@@ -346,14 +346,20 @@ TEST(SilentInstall, ASecondInstallerLeavesAtOnceAndTheFirstFinishes) {
     QProcess first;
     first.setProcessEnvironment(scenario.environment());
     first.start(LUMADOC_INSTALLER_EXE, {"--silent"});
+    QString ownFolder; // the first run's, which holds the package: no other user may look in
     ASSERT_TRUE(QTest::qWaitFor(
-        [] {
-            return !QDir(sandbox::tempDir())
-                        .entryList({"lumadoc-*"}, QDir::Dirs)
-                        .filter(QRegularExpression("^lumadoc-[0-9A-F-]{36}$"))
-                        .isEmpty();
+        [&] {
+            ownFolder = QDir(sandbox::tempDir())
+                            .entryList({"lumadoc-*"}, QDir::Dirs)
+                            .filter(QRegularExpression("^lumadoc-[0-9A-F-]{36}$"))
+                            .value(0);
+            return !ownFolder.isEmpty();
         },
         20000));
+    const QString own = sandbox::tempDir() + '/' + ownFolder;
+    struct stat folder = {};
+    EXPECT_TRUE(::stat(QFile::encodeName(own).constData(), &folder) == 0 &&
+                (folder.st_mode & 07777) == 0700);
     // Twice: the first one to leave must not take the lock with it.
     for (int i = 0; i < 2; ++i) {
         const ProgramRun second = runInstaller(scenario.environment());
