@@ -135,6 +135,11 @@ TEST(InstallPackage, BadImagesFailAndLeaveTheApplicationAlone) {
         {"no-program", "rm Lumadoc.app/Contents/MacOS/docreader", unusable},
         {"not-executable", "chmod 400 Lumadoc.app/Contents/MacOS/docreader", unusable},
         {"no-plist", "rm Lumadoc.app/Contents/Info.plist", unusable},
+        // A program named by a number, not a text: no Mac would start it.
+        {"number-program",
+         "cd Lumadoc.app/Contents && cp MacOS/docreader MacOS/1 && "
+         "sed -i 's|<string>docreader</string>|<integer>1</integer>|' Info.plist",
+         unusable},
         {"no-app", "rm -r Lumadoc.app && mkdir -p Something.app/Contents", {}},
         // The download broke off half way; an error page saved by the downloader; none.
         {writeFile(folders.root() + "/truncated.dmg", good.left(good.size() / 2)), nullptr, {}},
