@@ -52,4 +52,10 @@ TEST(AppBundle, ARealBundleIsFoundThroughLinks) {
         EXPECT_EQ(AppBundle::installerName(started), "X_v3.2.1_ab12_101.202.303.404 (1)");
         EXPECT_TRUE(QFile::exists(AppBundle::resourceDir(started) + "/qfmt.dat"));
     }
+    // Outside a bundle too: the data beside the program, not beside a link to it.
+    const QString program = dir.path() + "/usr/bin/lumadoc-installer";
+    ASSERT_FALSE(writeFile(program, "#!/bin/sh\n").isEmpty());
+    ASSERT_FALSE(writeFile(dir.path() + "/usr/share/lumadoc-installer/qfmt.dat").isEmpty());
+    ASSERT_TRUE(QFile::link(program, dir.path() + "/bin-link"));
+    EXPECT_TRUE(QFile::exists(AppBundle::resourceDir(dir.path() + "/bin-link") + "/qfmt.dat"));
 }
