@@ -82,10 +82,11 @@ TEST(Cause, AResumedDownloadContinuesOnlyTheSameFile) {
         // the cut kept from it.
         const QList<QJsonObject> requests = scenario.server().packageRequests();
         ASSERT_GE(requests.size(), 2);
-        EXPECT_TRUE(
-            run.log.contains(resumes ? "Resuming download at byte" : "starting again from zero"))
+        // A resume the server did not honour would start from zero after all.
+        EXPECT_TRUE(resumes ? run.log.contains("Resuming download at byte") &&
+                                  !run.log.contains("from zero")
+                            : run.log.contains("starting again from zero"))
             << run.log.toStdString();
-        EXPECT_EQ(run.log.contains("from zero"), !resumes) << "a resume the server honoured";
         // Retried once, by itself, two seconds after the cut.
         EXPECT_EQ(run.out.count("Downloading Lumadoc again..."), 1) << run.out.toStdString();
         EXPECT_EQ(run.log.count("fnDownload"), 2);
