@@ -110,6 +110,7 @@ WindowEntry loadWindow(QString&) {
 } // namespace
 
 int main(int argc, char** argv) {
+    StopSignals::keepWritesFromEndingTheRun();
     argc = LaunchArguments::dropSystemArguments(argc, argv);
     QStringList arguments;
     for (int i = 0; i < argc; ++i)

@@ -20,6 +20,10 @@ void onSignal(int signal) {
     errno = saved;
 }
 
+// A handler, unlike SIG_IGN, is not inherited: what the installer starts, the
+// product above all, begins with the system's dispositions.
+void dropSignal(int) {}
+
 bool makePipe() {
     if (g_readEnd >= 0)
         return true;
@@ -38,7 +42,6 @@ bool makePipe() {
 
 StopSignals::StopSignals(QObject* parent)
     : QObject(parent) {
-    ::signal(SIGXFSZ, SIG_IGN);
     if (!makePipe())
         return;
     m_notifier = new QSocketNotifier(g_readEnd, QSocketNotifier::Read, this);
@@ -52,6 +55,11 @@ StopSignals::StopSignals(QObject* parent)
 }
 
 StopSignals::~StopSignals() = default;
+
+void StopSignals::keepWritesFromEndingTheRun() {
+    for (const int signal : {SIGXFSZ, SIGPIPE})
+        ::signal(signal, dropSignal);
+}
 
 void StopSignals::readPipe() {
     unsigned char number = 0;

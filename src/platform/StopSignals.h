@@ -1,8 +1,7 @@
 #pragma once
 // SIGTERM, SIGINT and SIGHUP as a request to stop: the handler only writes the
 // signal's number into a pipe, and received() is emitted on the thread that
-// made the object (its event loop reads the pipe). SIGXFSZ is ignored, so a
-// write past the file size limit fails with EFBIG like any other write error.
+// made the object (its event loop reads the pipe).
 //
 // One instance per process; the handlers stay installed when it goes, and a
 // signal then waits in the pipe unread: the clean-up at exit is not cut short.
@@ -16,6 +15,11 @@ class StopSignals : public QObject {
 public:
     explicit StopSignals(QObject* parent = nullptr);
     ~StopSignals() override;
+
+    // From here on, a write past the file size limit or into a pipe whose reader
+    // is gone (`| head`) fails with EFBIG or EPIPE like any other write error
+    // instead of ending the run. Called first thing, before any output.
+    static void keepWritesFromEndingTheRun();
 
     // 128 + the signal's number: the exit status of a run it ended.
     static int exitStatus(int signal) { return 128 + signal; }

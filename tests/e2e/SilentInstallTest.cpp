@@ -105,12 +105,16 @@ TEST(SilentInstall, InstallsLaunchesTheProductAndReportsEveryStep) {
         EXPECT_EQ(phases, QStringList({"startup", "download", "verify", "extract", "check", "swap",
                                        "cleanup", "settings", "launch", "reports", "exit"}));
 
-        // The protection service may record its start first.
+        // The protection service may record its start first. The reader starts as the
+        // user would start it: ignoring no signal the installer ignores.
         const auto started = [&] {
             QStringList seen;
-            for (const FakeProduct::Launch& launch : FakeProduct::launches(scenario.markerPath()))
-                seen << launch.program + ' ' + launch.arguments;
-            return seen.contains("docreader -from=5");
+            for (const FakeProduct::Launch& launch : FakeProduct::launches(scenario.markerPath())) {
+                const QString status = readFile(QString("/proc/%1/status").arg(launch.pid));
+                seen << launch.program + ' ' + launch.arguments + ' ' +
+                            status.section("SigIgn:\t", 1).left(16);
+            }
+            return seen.contains("docreader -from=5 0000000000000000");
         };
         EXPECT_TRUE(QTest::qWaitFor(started, 5000));
         stopProduct(apps);
@@ -393,7 +397,8 @@ TEST(SilentInstall, AHostileHomeTemporaryFolderOrDataFileNeverStrandsTheUser) {
     ASSERT_TRUE(scenario.serveProduct("3.2.1"));
     QTemporaryDir cwd;
     // A missing temporary folder falls back to /tmp; FIFOs and folders in place
-    // of the settings and data files are passed over, without a hang.
+    // of the settings and data files are passed over, without a hang (telemetry
+    // is off for want of its data files).
     QProcessEnvironment env = scenario.environment();
     env.insert("TMPDIR", sandbox::root() + "/no-such-folder");
     QTemporaryDir data;
@@ -403,7 +408,13 @@ TEST(SilentInstall, AHostileHomeTemporaryFolderOrDataFileNeverStrandsTheUser) {
     QDir(sandbox::dataDir() + "/Lumadoc").removeRecursively();
     QDir().mkpath(QFileInfo(scenario.settingsPath()).absolutePath());
     ASSERT_EQ(::mkfifo(QFile::encodeName(scenario.settingsPath()).constData(), 0600), 0);
-    const ProgramRun run = runInstaller(env, {"--silent"}, {}, cwd.path());
+    // Nor does a terminal whose reader is gone (`| head -1`), before any socket is open.
+    const auto readerGone = [] {
+        int ends[2];
+        if (::pipe(ends) == 0)
+            ::dup2(ends[1], STDOUT_FILENO), ::close(ends[0]), ::close(ends[1]);
+    };
+    const ProgramRun run = runInstaller(env, {"--silent"}, {readerGone, {}}, cwd.path());
     EXPECT_TRUE(ended(run, SilentInstall::Installed, "", snapshotTree(scenario.servedApp())));
     EXPECT_TRUE(QDir(cwd.path()).isEmpty());
     EXPECT_FALSE(QFileInfo::exists(sandbox::root() + "/no-such-folder"));
