@@ -124,10 +124,20 @@ void QvHttpPoster::postData(const QString& postUrl, const QByteArray& postData,
     request.setRawHeader("X-Cf-Device-Id", "1");
 
     QNetworkReply* reply = mNetwork->post(request, postData);
+    reply->setReadBufferSize(kMaxReplySize + 1);
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received) {
+        if (received <= kMaxReplySize || reply->property("oversized").toBool())
+            return;
+        reply->setProperty("oversized", true); // also when all of it has already arrived
+        logLine(lcRekol(), QStringLiteral("postData => url['%1'] reply over %2 bytes, cut off")
+                               .arg(reply->url().toString())
+                               .arg(kMaxReplySize));
+        reply->abort();
+    });
     QObject::connect(reply, &QNetworkReply::finished, reply,
                      [reply, resolve = std::move(resolve), reject = std::move(reject)] {
                          reply->deleteLater();
-                         if (transportFailed(reply))
+                         if (transportFailed(reply) || reply->property("oversized").toBool())
                              reject(Error{kDomain, kNoReply});
                          else
                              resolve(asciiText(reply->readAll()));

@@ -37,6 +37,9 @@ public:
 
     // A request that receives nothing for this long gives up (code 1).
     static constexpr std::chrono::seconds kRequestTimeout{60};
+    // A reply is a short text; a longer one is cut off there (code 1), never
+    // kept whole in memory however long the server goes on.
+    static constexpr qint64 kMaxReplySize = 64 * 1024;
     static constexpr std::chrono::seconds kDefaultClearBound{15};
 
     QvHttpPoster();

@@ -247,7 +247,9 @@ TEST(QvHttpPoster, JudgesTheReplyTextAloneAndGivesCode1WithoutAReply) {
     const std::tuple<int, QByteArray, int> cases[] = {
         {200, "result=1", 0}, {200, "code=0&result=1&msg=ok", 0}, {200, "result=12", 0},
         {500, "result=1", 0}, {200, "result=0", 2}, {200, "", 2}, {200, "RESULT=1", 2},
-        {200, "result=1 \xC3\xA9", 2}, /* not ASCII: the empty text */ {503, "busy", 2}};
+        {200, "result=1 \xC3\xA9", 2}, /* not ASCII: the empty text */ {503, "busy", 2},
+        /* past the size of any reply: cut off, as if it went on for ever */
+        {200, "result=1" + QByteArray(QvHttpPoster::kMaxReplySize, ' '), 1}};
     // clang-format on
     LoopbackHttpServer server;
     QvHttpPoster poster;
