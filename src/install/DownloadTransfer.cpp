@@ -173,8 +173,12 @@ void DownloadTransfer::onReadyRead() {
         return;
     QNetworkReply* const reply = m_reply;
     if (!beginBody()) {
-        if (m_reply == reply && !m_abort)
-            m_reply->skip(m_reply->bytesAvailable()); // an error page
+        // The status is the failure: an error page is not read to its end, which
+        // a hostile server need never send.
+        if (m_reply == reply && !m_abort && httpStatus(m_reply) >= 400)
+            m_reply->abort();
+        else if (m_reply == reply && !m_abort)
+            m_reply->skip(m_reply->bytesAvailable());
         return;
     }
     while (m_writeError.isEmpty() && m_reply->bytesAvailable() > 0) {

@@ -128,8 +128,10 @@ TEST(Downloader, EveryTransferEndsInOneOutcome) {
         {"dropped mid-body", {"--drop-after", "500000"}, Kind::Transfer},
         {"length announced too large", {"--lie-length", "1"}, Kind::Transfer},
         {"stalled", {"--stall-after", "1000"}, Kind::Transfer, {}, 1048576, ShortIdle},
-        {"status 404 with a body", {"--status", "404"}, Kind::Transfer},
-        {"status 500 with a body", {"--status", "500"}, Kind::Transfer},
+        {"status 404 with a body", {"--status", "404"}, Kind::Transfer, "HTTP status 404"},
+        // Failed by its status, not by the idle time-out of a page that never ends.
+        {"status 500 with a stalled body", {"--status", "500", "--stall-after", "100"},
+         Kind::Transfer, "HTTP status 500"},
         {"missing file", {}, Kind::Transfer, {}, 1048576, 0, "absent.dmg"},
         {"trickling", {"--throttle", "200"}, Kind::Transfer, slow, 100000, ShortWindow},
         {"trickling manifest", {"--manifest-throttle", "50"}, Kind::Transfer, slow, 100000,

@@ -182,11 +182,13 @@ void HttpConnection::servePackage(QString name) {
         return reply(404, "no such package\n");
 
     const bool faulty = m_server.nextPackageRequest() < options.failFirst;
-    if (faulty && options.status != 0)
+    // An error page is a short text, or with --stall-after the file's bytes, stalled.
+    const bool errorPage = faulty && options.status != 0;
+    if (errorPage && options.stallAfter < 0)
         return reply(options.status, "status " + QByteArray::number(options.status) + "\n");
 
     const qint64 size = file.size();
-    int status = 200;
+    int status = errorPage ? options.status : 200;
     FileSender::Plan plan;
     plan.length = size;
     // Validators for If-Range: the size and modification time make the entity.
@@ -201,7 +203,8 @@ void HttpConnection::servePackage(QString name) {
     const bool rangeAllowed =
         !options.ignoreRange && (ifRange.isEmpty() || ifRange == etag || ifRange == lastModified ||
                                  (!rangeReply.isEmpty() && !weakTag));
-    auto range = rangeAllowed ? parseRange(m_request->header("range"), size) : std::nullopt;
+    auto range =
+        rangeAllowed && !errorPage ? parseRange(m_request->header("range"), size) : std::nullopt;
     if (!range || rangeReply != "no-validator")
         headers += Headers{{"ETag", weakTag ? "W/" + etag : etag}, {"Last-Modified", lastModified}};
     if (range) {

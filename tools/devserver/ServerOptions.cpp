@@ -45,7 +45,10 @@ ServerOptions ServerOptions::parse(const QStringList& arguments) {
          "Apply --status, --drop-after, --stall-after, --lie-length, --tamper-body and "
          "--extra-body to the first <k> package requests only (default: all).",
          "k"},
-        {"status", "Answer package requests with this HTTP status and a short body.", "code"},
+        {"status",
+         "Answer package requests with this HTTP status and a short body (with "
+         "--stall-after: the file's bytes, stalled there).",
+         "code"},
         {"drop-after", "Close the connection after sending this many body bytes.", "bytes"},
         {"stall-after", "Stop sending after this many body bytes; keep the connection open.",
          "bytes"},
