@@ -207,7 +207,9 @@ TEST_F(AppDelegateTest, ClosingWhileDownloadingAsksFirstUntilTheDownloadEnds) {
     EXPECT_EQ(window()->size(), QSize(680, 436));
     EXPECT_TRUE(reported({"installNow", "downloadStart"}));
     flow().onProgress(1, 3, 3725.9);
-    EXPECT_EQ(view()->progressScreen()->remainingText(), "62 min 5 sec remaining");
+    const ProgressScreen* progress = view()->progressScreen();
+    EXPECT_EQ(progress->receivedText() + progress->expectedText() + progress->remainingText(),
+              "1MB / 3MB 62 min 5 sec remaining");
 
     // Escape is "Continue"; Tab goes from "Continue" to "Close anyway" and back. The keys
     // go to the panel's own focus (the offscreen platform leaves its main window active).
