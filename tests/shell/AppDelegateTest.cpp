@@ -282,10 +282,13 @@ TEST_F(AppDelegateTest, ClosingWhileInstallingMinimisesAndTheFailureOffersReinst
               QStringList())
         << "minimising reports nothing";
 
-    click(view()->installFailedScreen()->reinstallButton());
+    QWidget* reinstall = view()->installFailedScreen()->reinstallButton();
+    click(reinstall);
     EXPECT_TRUE(reported({"result 26", "installFail click 33", "result 25"}));
     ASSERT_TRUE(waitForStatus(INSTALLER_STATUS::Install_failed));
-    EXPECT_EQ(QApplication::focusWidget(), view()->installFailedScreen()->reinstallButton());
+    EXPECT_EQ(QApplication::focusWidget(), reinstall);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(reinstall)->text(QAccessible::Description),
+              "Installation failed. Click here to reinstall");
 }
 
 TEST_F(AppDelegateTest, OverwriteInstallationHasNoToggleAndARunningProductRaisesTheAlert) {
