@@ -175,9 +175,11 @@ void DownloadTransfer::onReadyRead() {
     if (!beginBody()) {
         // The status is the failure: an error page is not read to its end, which
         // a hostile server need never send.
-        if (m_reply == reply && !m_abort && httpStatus(m_reply) >= 400)
+        if (m_reply != reply || m_abort)
+            return;
+        if (httpStatus(m_reply) >= 400)
             m_reply->abort();
-        else if (m_reply == reply && !m_abort)
+        else
             m_reply->skip(m_reply->bytesAvailable());
         return;
     }
