@@ -54,6 +54,9 @@ protected:
     // The flow follows the first frame, with its first two reports.
     void launch(std::chrono::milliseconds animationInterval = 5ms) {
         open(animationInterval);
+        waitForFlow();
+    }
+    void waitForFlow() {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(delegate->window()));
         ASSERT_TRUE(QTest::qWaitFor([this] { return delegate->flow() != nullptr; }, 5000));
         ASSERT_TRUE(reported({"result 100", "showInterface"}));
@@ -310,9 +313,11 @@ TEST_F(AppDelegateTest, OverwriteInstallationHasNoToggleAndARunningProductRaises
     ASSERT_TRUE(QTest::qWaitFor(
         [] { return !processesRunning(ProductPaths().userPrograms()).isEmpty(); }, 5000));
 
-    launch();
-    EXPECT_FALSE(flow().isShowDragBtn());
+    open();
     DragMenuToggleStyle* toggle = start()->customInstallToggle();
+    EXPECT_FALSE(toggle->isVisible()) << "not even in the frames before the flow";
+    waitForFlow();
+    EXPECT_FALSE(flow().isShowDragBtn());
     EXPECT_FALSE(toggle->isVisible());
     // A click where it would be reaches nothing that opens the panel.
     QTest::mouseClick(window(), Qt::LeftButton, {},
