@@ -1,5 +1,6 @@
 // DownloadTransfer: the start, every request, and the signed manifest stage.
 #include "base/Log.h"
+#include "base/ReplyCap.h"
 #include "install/DownloadReplies.h"
 #include "install/DownloadTransfer.h"
 
@@ -49,16 +50,13 @@ QNetworkReply* DownloadTransfer::get(const QUrl& url, qint64 sizeCap) {
     }
     QNetworkReply* reply = m_manager->get(request);
     if (sizeCap >= 0) {
-        // A manifest file is small; anything larger is cut off at once.
-        connect(reply, &QNetworkReply::downloadProgress, this,
-                [this, reply, sizeCap](qint64 received, qint64 total) {
-                    m_arrived += received - reply->property("received").toLongLong();
-                    reply->setProperty("received", received);
-                    if (received > sizeCap || total > sizeCap) {
-                        reply->setProperty("oversized", true);
-                        reply->abort();
-                    }
-                });
+        // A manifest file is small; anything larger is cut off at once. Its bytes
+        // count for the low-speed limit.
+        ReplyCap::limit(reply, sizeCap, lcDownload());
+        connect(reply, &QNetworkReply::downloadProgress, this, [this, reply](qint64 received) {
+            m_arrived += received - reply->property("received").toLongLong();
+            reply->setProperty("received", received);
+        });
     }
     return reply;
 }
@@ -82,7 +80,7 @@ void DownloadTransfer::checkManifest() {
         QNetworkReply* reply = replies[i];
         reply->deleteLater();
         const int status = httpStatus(reply);
-        if (reply->property("oversized").toBool())
+        if (ReplyCap::cutOff(reply))
             return fail(verificationFailure(i == 0 ? "bad manifest" : "bad signature"), true);
         if (status == 404 || status == 410)
             return fail(verificationFailure("unsigned"), true);

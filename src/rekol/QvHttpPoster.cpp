@@ -1,6 +1,7 @@
 #include "rekol/QvHttpPoster.h"
 
 #include "base/Log.h"
+#include "base/ReplyCap.h"
 #include "platform/RunOnMain.h"
 #include "rekol/QvRekolUtil.h"
 
@@ -24,8 +25,11 @@ QString asciiText(const QByteArray& body) {
 }
 
 // True when no HTTP answer can be judged: the connection failed, timed out or
-// broke off. An HTTP error status with a complete body is still an answer.
+// broke off, or the reply was cut off for its size. An HTTP error status with
+// a complete body is still an answer.
 bool transportFailed(QNetworkReply* reply) {
+    if (ReplyCap::cutOff(reply))
+        return true;
     const QNetworkReply::NetworkError err = reply->error();
     if (err == QNetworkReply::NoError)
         return false;
@@ -124,20 +128,11 @@ void QvHttpPoster::postData(const QString& postUrl, const QByteArray& postData,
     request.setRawHeader("X-Cf-Device-Id", "1");
 
     QNetworkReply* reply = mNetwork->post(request, postData);
-    reply->setReadBufferSize(kMaxReplySize + 1);
-    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received) {
-        if (received <= kMaxReplySize || reply->property("oversized").toBool())
-            return;
-        reply->setProperty("oversized", true); // also when all of it has already arrived
-        logLine(lcRekol(), QStringLiteral("postData => url['%1'] reply over %2 bytes, cut off")
-                               .arg(reply->url().toString())
-                               .arg(kMaxReplySize));
-        reply->abort();
-    });
+    ReplyCap::limit(reply, kMaxReplySize, lcRekol());
     QObject::connect(reply, &QNetworkReply::finished, reply,
                      [reply, resolve = std::move(resolve), reject = std::move(reject)] {
                          reply->deleteLater();
-                         if (transportFailed(reply) || reply->property("oversized").toBool())
+                         if (transportFailed(reply))
                              reject(Error{kDomain, kNoReply});
                          else
                              resolve(asciiText(reply->readAll()));
