@@ -226,7 +226,9 @@ void ContentView::moveFocus(bool screenChanged, bool alertDismissed) {
     if (!screenChanged)
         return;
     // A failure is announced by focusing its first action, described by the message.
-    if (m_screen == Screen::downloadFailed)
+    if (m_screen == Screen::progress)
+        m_progress->bar()->setFocus(Qt::OtherFocusReason);
+    else if (m_screen == Screen::downloadFailed)
         m_downloadFailed->retryButton()->setFocus(Qt::OtherFocusReason);
     else if (m_screen == Screen::installFailed)
         m_installFailed->reinstallButton()->setFocus(Qt::OtherFocusReason);

@@ -36,6 +36,9 @@ ProgressScreen::ProgressScreen(QWidget* parent)
     auto* column = new CentredColumn(this);
     m_bar = new ProgressBarView(true, column);
     m_bar->setObjectName(QStringLiteral("progressBar"));
+    // Nothing here can be pressed: the focus waits on the bar, where a screen
+    // reader hears the progress, not on a hidden control of the start screen.
+    m_bar->setFocusPolicy(Qt::TabFocus);
     column->add(m_bar);
 
     const QFont regular12 = SystemFont::of(12);

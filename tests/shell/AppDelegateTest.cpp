@@ -21,6 +21,7 @@
 #include "ui/DragMenuToggleStyle.h"
 #include "ui/ExitAlertWindow.h"
 #include "ui/InstallFailedScreen.h"
+#include "ui/ProgressBarView.h"
 #include "ui/ProgressScreen.h"
 #include "ui/StartScreen.h"
 
@@ -213,6 +214,9 @@ TEST_F(AppDelegateTest, ClosingWhileDownloadingAsksFirstUntilTheDownloadEnds) {
     const ProgressScreen* progress = view()->progressScreen();
     EXPECT_EQ(progress->receivedText() + progress->expectedText() + progress->remainingText(),
               "1MB / 3MB 62 min 5 sec remaining");
+    // The focus waits on the bar, not on a hidden box that a Space would untick.
+    EXPECT_EQ(type({Qt::Key_Space}).last(), progress->bar());
+    EXPECT_TRUE(flow().isSetDefault());
 
     // Escape is "Continue"; Tab goes from "Continue" to "Close anyway" and back. The keys
     // go to the panel's own focus (the offscreen platform leaves its main window active).
