@@ -11,7 +11,9 @@
 // checked), swap, cleanup (the image and the staging folder gone), settings
 // (choices and installation record written, reports handed over), launch,
 // reports (the posts drained on the way out) and exit. The window adds
-// start-screen (to the press of Install) and animation (to the result shown).
+// start-screen (to the press of Install), animation (to the result shown),
+// and download-failed-screen or install-failed-screen (to the user's retry),
+// so the time a user spends on a screen never counts as the work after it.
 
 namespace PhaseClock {
 

@@ -159,6 +159,7 @@ void InstallFlow::openLink(const QString& address) {
 void InstallFlow::retryDownload() {
     if (m_installerStatus != INSTALLER_STATUS::Download_failed)
         return;
+    PhaseClock::mark("download-failed-screen");
     reportPlain(ENUMInstallResult::downloadRetry);
     restartDownload();
 }
@@ -166,6 +167,7 @@ void InstallFlow::retryDownload() {
 void InstallFlow::reinstallClicked() {
     if (m_installerStatus != INSTALLER_STATUS::Install_failed || m_installRunning)
         return;
+    PhaseClock::mark("install-failed-screen");
     reportPlain(ENUMInstallResult::reinstall);
     reportPoint(ENUMInstallPoint::nonePoint, ENUMInstallClick::reinstall);
     reinstall();

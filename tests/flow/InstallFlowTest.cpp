@@ -228,4 +228,10 @@ TEST(InstallFlow, DownloadFailuresRetryOnceThenWaitForTheUser) {
     EXPECT_EQ(flow.progress(), 0.0);
     ASSERT_TRUE(reaches(flow, INSTALLER_STATUS::Download_failed));
     EXPECT_EQ(lines.lines().filter("fnDownload").size(), 3);
+    // The time on the failed screen is the user's, not the second download's.
+    QStringList phases;
+    for (const QString& line : lines.lines().filter(QRegularExpression("^phase ")))
+        phases << line.section(' ', 1, 1);
+    EXPECT_EQ(phases.join(' ').toStdString(),
+              "start-screen startup download download download-failed-screen download");
 }
