@@ -14,6 +14,12 @@
 
 namespace {
 
+// A reader can still reach a control whose screen is hidden; pressing it then
+// would act on a screen the user cannot see (Decline in the middle of a download).
+bool canAct(const QWidget* widget) {
+    return widget->isVisible() && widget->isEnabled();
+}
+
 // A control that does one thing when pressed.
 class PressableAccessible : public QAccessibleWidget {
 public:
@@ -39,6 +45,8 @@ public:
             QAccessibleWidget::doAction(action);
             return;
         }
+        if (!canAct(widget()))
+            return;
         if (auto* button = qobject_cast<BtnView*>(widget()))
             button->click();
         else if (auto* link = qobject_cast<ClickableText*>(widget()))
@@ -70,7 +78,7 @@ public:
 
     void doAction(const QString& action) override {
         if (action == toggleAction() || action == pressAction()) {
-            if (toggle()->isEnabled())
+            if (canAct(toggle()))
                 toggle()->click();
             return;
         }
