@@ -208,6 +208,7 @@ bool AppDelegate::showCustomConfirmationAlert() {
         m_window ? m_window->frameGeometry() : QRect(QPoint(0, 0), WindowPlacement::kWindowSize);
     auto* panel = new QWidget(m_window, Qt::Tool | Qt::FramelessWindowHint);
     panel->setObjectName(QStringLiteral("confirmCloseAlert"));
+    panel->setWindowTitle(tr_(TextKey::windowTitle)); // what a screen reader names the window
     panel->setAttribute(Qt::WA_TranslucentBackground);
     panel->setWindowModality(Qt::ApplicationModal);
     panel->setGeometry(WindowPlacement::panelFrame(windowFrame));

@@ -228,6 +228,8 @@ TEST_F(AppDelegateTest, ClosingWhileDownloadingAsksFirstUntilTheDownloadEnds) {
     QWidget* panel = delegate->confirmCloseAlert();
     ASSERT_NE(panel, nullptr);
     EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(panel)->text(QAccessible::Name),
+              "Lumadoc Installer");
     EXPECT_EQ(panel->geometry(), WindowPlacement::panelFrame(window()->frameGeometry()));
     ExitAlertWindow* alert = delegate->exitAlertWindow();
     EXPECT_EQ(panel->focusWidget(), alert->cancelButton());
