@@ -225,7 +225,8 @@ void ContentView::moveFocus(bool screenChanged, bool alertDismissed) {
     }
     if (!screenChanged)
         return;
-    // A failure is announced by focusing its first action, described by the message.
+    // The new screen takes the focus from the hidden one: the progress bar (nothing
+    // there can be pressed), or a failure's first action, described by the message.
     if (m_screen == Screen::progress)
         m_progress->bar()->setFocus(Qt::OtherFocusReason);
     else if (m_screen == Screen::downloadFailed)
