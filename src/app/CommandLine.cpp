@@ -27,8 +27,9 @@ Exit statuses:
   4  the download failed (after one automatic retry)
   5  the installation failed; the previous installation is left as it was
   6  another Lumadoc installer is running
-  128+N  stopped by signal N (143 SIGTERM, 130 SIGINT, 129 SIGHUP): what the run
-     made is removed; the previous Lumadoc is unchanged, or the new one in place
+  128+N  stopped by signal N (143 SIGTERM, 130 SIGINT, 129 SIGHUP, also when the
+     window's display closes): what the run made is removed; the previous
+     Lumadoc is unchanged, or the new one in place
 
 Lumadoc goes into %1 (created when missing).
 Log file: %2, the last five runs.

@@ -16,8 +16,35 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+#include <cstdlib>
+#include <utility>
 
 namespace {
+
+// The window of this run while its event loop runs, and whether the run's
+// leftovers are its own to settle.
+AppDelegate* g_running = nullptr;
+bool g_settles = false;
+
+// When its display goes away (the X server ends with the session), Qt ends the
+// process with exit(1) from inside the event loop. The run then stops as on
+// SIGHUP instead of half-way: its tools stopped, a swap finished or undone,
+// what it made removed.
+void stopWhenTheDisplayGoes() {
+    // Only from the event loop's thread, where the window's objects live.
+    if (!g_running || QThread::currentThread() != qApp->thread())
+        return;
+    AppDelegate* delegate = std::exchange(g_running, nullptr);
+    if (InstallFlow* flow = delegate->flow(); flow && !flow->stop())
+        return; // the installed product is in place; the rest is lost with the display
+    logLine(lcApp(), QStringLiteral("the display closed: stopped"));
+    if (g_settles)
+        RunStart::settleOwnRun();
+    PhaseClock::mark("exit");
+    std::_Exit(StopSignals::exitStatus(SIGHUP));
+}
 
 int runScreenshots(int argc, char** argv, const CommandLine& line) {
     QTemporaryDir scratch;
@@ -66,7 +93,12 @@ int runWindow(int argc, char** argv, const CommandLine& line) {
             QApplication::exit(StopSignals::exitStatus(signal));
         });
         delegate.applicationDidFinishLaunching();
+        g_running = &delegate;
+        g_settles = taken == RunStart::TakeOver::Done;
+        static const int registered = std::atexit(stopWhenTheDisplayGoes);
+        Q_UNUSED(registered);
         status = QApplication::exec();
+        g_running = nullptr;
     }
     if (taken == RunStart::TakeOver::Done)
         RunStart::settleOwnRun();

@@ -1,8 +1,9 @@
 // The real installer in its window, on a private X server, driven from outside
 // by keys and the title bar's close button as a keyboard user would: every way
-// it ends, it ends by itself with status 0, after the reports of that ending
-// and no other. Nothing in the process is replaced: its own quit, event loop
-// and window system run.
+// it ends, it ends by itself with its status (0 but when its display goes away),
+// after the reports of that ending and no other, and leaves nothing of its run.
+// Nothing in the process is replaced: its own quit, event loop and window system
+// run.
 
 #include "support/InstallScenario.h"
 #include "support/LinuxTools.h"
@@ -16,10 +17,12 @@ struct Ending {
     const char* name;
     const char* serverOptions;
     // What the user does or waits for: "keys Shift+Tab space" (X key names), "report <label>",
-    // "screen <status>" (the log says it moved there), "close" (the title bar's button).
+    // "screen <status>" (the log says it moved there), "close" (the title bar's button),
+    // "logout" (the X server ends).
     const char* steps;
     const char* reports; // all of the run, in order
     bool badImage = false;
+    int status = 0;
 };
 
 QStringList items(const char* text, const char* separator = ", ") {
@@ -50,6 +53,9 @@ TEST(WindowEnding, EachWayOutEndsTheProcessWithItsOwnReports) {
          "result 100, showInterface, installNow, downloadStart, downloadComplete, installStart, "
          "result 25, installFail, result 3, installFail click 5",
          true},
+        {"the session ends while downloading: stopped as on a hangup", "--stall-after 0",
+         "keys Return, report downloadStart, logout",
+         "result 100, showInterface, installNow, downloadStart", false, 129},
     };
     for (const Ending& ending : endings) {
         SCOPED_TRACE(ending.name);
@@ -76,6 +82,8 @@ TEST(WindowEnding, EachWayOutEndsTheProcessWithItsOwnReports) {
                 display.type(what.split(' '));
             else if (kind == "close")
                 display.requestClose();
+            else if (kind == "logout")
+                display.end();
             else
                 ASSERT_TRUE(QTest::qWaitFor(
                     [&] {
@@ -92,9 +100,10 @@ TEST(WindowEnding, EachWayOutEndsTheProcessWithItsOwnReports) {
         installer.kill();
         installer.waitForFinished();
         EXPECT_TRUE(done && installer.exitStatus() == QProcess::NormalExit &&
-                    installer.exitCode() == 0)
-            << "the installer did not end by itself with status 0";
+                    installer.exitCode() == ending.status)
+            << "the installer did not end by itself with status " << ending.status;
         // Every post was drained before the exit: what arrived is all there is.
         EXPECT_TRUE(scenario.sent(items(ending.reports)));
+        EXPECT_EQ(leftovers().join(", ").toStdString(), "");
     }
 }

@@ -59,8 +59,13 @@ VirtualDisplay::VirtualDisplay() {
 }
 
 VirtualDisplay::~VirtualDisplay() {
+    end();
+}
+
+void VirtualDisplay::end() {
     if (m_display)
         XCloseDisplay(dpy(m_display));
+    m_display = nullptr;
     m_server.terminate();
     if (!m_server.waitForFinished(3000))
         m_server.kill();

@@ -26,6 +26,8 @@ public:
     bool focusWindowOf(qint64 pid, const QString& title, int timeoutMs = 10000);
     // Asks that window to close, as the close button does.
     void requestClose();
+    // Ends the server, as when the session ends; the programs on it lose their display.
+    void end();
     // Types keys into the focused window: X key names ("Tab", "Return", "space",
     // "Escape"); "Shift+Tab" holds Shift for one key.
     void type(const QStringList& keys);
