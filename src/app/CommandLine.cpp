@@ -22,7 +22,8 @@ Exit statuses:
   0  Lumadoc was installed and started (--screenshot: every picture was written)
   1  --screenshot could not write every picture, or the window's module
      (../lib/<multiarch>/lumadoc-installer) is missing: reinstall the installer
-  2  bad command line or configuration (for example an unreadable download address)
+  2  bad command line or configuration (for example an unreadable download
+     address, or no display for the window)
   3  Lumadoc is running; quit it and run the installer again
   4  the download failed (after one automatic retry)
   5  the installation failed; the previous installation is left as it was

@@ -46,6 +46,31 @@ void stopWhenTheDisplayGoes() {
     std::_Exit(StopSignals::exitStatus(SIGHUP));
 }
 
+// Qt ends the process with an abort when no window system answers (a run over
+// ssh, a session that has ended). The user gets the reason in one line and the
+// status of a bad configuration instead; the log still has Qt's own words.
+QtMessageHandler g_logHandler = nullptr;
+QString g_firstWarning;
+
+void refuseWithoutWindowSystem(QtMsgType type, const QMessageLogContext& context,
+                               const QString& message) {
+    if (g_logHandler)
+        g_logHandler(type, context, message);
+    if (type == QtWarningMsg && g_firstWarning.isEmpty())
+        g_firstWarning = message.trimmed();
+    if (type != QtFatalMsg)
+        return;
+    const bool noDisplay = qEnvironmentVariableIsEmpty("DISPLAY") &&
+                           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+                           qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    const QString why = noDisplay                  ? QStringLiteral("DISPLAY is not set")
+                        : g_firstWarning.isEmpty() ? message.section('.', 0, 0)
+                                                   : g_firstWarning;
+    RunStart::print(stderr, "lumadoc-installer: error: the window cannot open (" + why +
+                                "); --silent installs without it\n");
+    std::_Exit(SilentInstall::BadUsage);
+}
+
 int runScreenshots(int argc, char** argv, const CommandLine& line) {
     QTemporaryDir scratch;
     if (!scratch.isValid()) {
@@ -66,7 +91,9 @@ int runScreenshots(int argc, char** argv, const CommandLine& line) {
 }
 
 int runWindow(int argc, char** argv, const CommandLine& line) {
+    g_logHandler = qInstallMessageHandler(refuseWithoutWindowSystem);
     QApplication app(argc, argv);
+    qInstallMessageHandler(g_logHandler);
     // The desktop entry's name ties the window to its icon and launcher.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.lumadoc.Installer"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/AppIcon.svg")));

@@ -158,17 +158,29 @@ TEST(CommandLine, FakeProductNamesAMissingGenisoimage) {
               "lumadoc-fakeproduct: genisoimage not found (install the genisoimage package)\n");
 }
 
-// The window is a module beside the installer (not on macOS): copied without
-// it, the installer says so for a window.
+// A window needs its module beside the installer (not on macOS) and a window
+// system: without either, the installer says which instead of aborting.
 #ifndef __APPLE__
-TEST(CommandLine, OnlyAWindowNeedsTheModule) {
+TEST(CommandLine, AWindowNeedsItsModuleAndADisplay) {
     QTemporaryDir dir;
-    const QString installer = dir.filePath("lumadoc-installer");
-    ASSERT_TRUE(QFile::copy(LUMADOC_INSTALLER_EXE, installer));
-    const ProgramRun window =
-        runProgram(installer, {}, QProcessEnvironment::systemEnvironment(), {}, 20000);
-    EXPECT_EQ(window.status, 1);
-    EXPECT_TRUE(window.err.startsWith("lumadoc-installer: error: cannot load the window: "))
-        << window.err.toStdString();
+    const QString copied = dir.filePath("lumadoc-installer");
+    ASSERT_TRUE(QFile::copy(LUMADOC_INSTALLER_EXE, copied));
+    const std::tuple<QString, const char*, int, const char*> cases[] = {
+        {copied, ":0", 1, "cannot load the window: "},
+        {LUMADOC_INSTALLER_EXE, "", 2, "the window cannot open (DISPLAY is not set)"},
+        {LUMADOC_INSTALLER_EXE, ":9999", 2,
+         "the window cannot open (could not connect to display :9999)"},
+    };
+    for (const auto& [installer, display, status, says] : cases) {
+        SCOPED_TRACE(display);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("QT_QPA_PLATFORM");
+        env.remove("WAYLAND_DISPLAY");
+        env.insert("DISPLAY", display);
+        const ProgramRun window = runProgram(installer, {}, env, {}, 20000);
+        EXPECT_EQ(window.status, status);
+        EXPECT_TRUE(window.err.startsWith("lumadoc-installer: error: " + QString(says)))
+            << window.err.toStdString();
+    }
 }
 #endif
