@@ -56,7 +56,9 @@ void refuseWithoutWindowSystem(QtMsgType type, const QMessageLogContext& context
                                const QString& message) {
     if (g_logHandler)
         g_logHandler(type, context, message);
-    if (type == QtWarningMsg && g_firstWarning.isEmpty())
+    // The platform plugin's first complaint names the cause ("could not connect to display :1").
+    if (type == QtWarningMsg && g_firstWarning.isEmpty() && context.category &&
+        QByteArray(context.category).startsWith("qt.qpa"))
         g_firstWarning = message.trimmed();
     if (type != QtFatalMsg)
         return;
