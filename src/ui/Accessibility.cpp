@@ -14,8 +14,9 @@
 
 namespace {
 
-// A reader can still reach a control whose screen is hidden; pressing it then
-// would act on a screen the user cannot see (Decline in the middle of a download).
+// A reader can still reach a control whose screen is hidden. Pressing it, or
+// focusing it for the next Space, would act on a screen the user cannot see
+// (Decline in the middle of a download).
 bool canAct(const QWidget* widget) {
     return widget->isVisible() && widget->isEnabled();
 }
@@ -41,12 +42,12 @@ public:
     }
 
     void doAction(const QString& action) override {
+        if (!canAct(widget()))
+            return;
         if (action != pressAction()) {
             QAccessibleWidget::doAction(action);
             return;
         }
-        if (!canAct(widget()))
-            return;
         if (auto* button = qobject_cast<BtnView*>(widget()))
             button->click();
         else if (auto* link = qobject_cast<ClickableText*>(widget()))
@@ -77,12 +78,12 @@ public:
     }
 
     void doAction(const QString& action) override {
-        if (action == toggleAction() || action == pressAction()) {
-            if (canAct(toggle()))
-                toggle()->click();
+        if (!canAct(toggle()))
             return;
-        }
-        QAccessibleWidget::doAction(action);
+        if (action == toggleAction() || action == pressAction())
+            toggle()->click();
+        else
+            QAccessibleWidget::doAction(action);
     }
 
 private:
