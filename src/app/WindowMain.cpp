@@ -19,6 +19,7 @@
 #include <QThread>
 #include <csignal>
 #include <cstdlib>
+#include <memory>
 #include <utility>
 
 namespace {
@@ -73,6 +74,13 @@ void refuseWithoutWindowSystem(QtMsgType type, const QMessageLogContext& context
     std::_Exit(SilentInstall::BadUsage);
 }
 
+std::unique_ptr<QApplication> openApplication(int& argc, char** argv) {
+    g_logHandler = qInstallMessageHandler(refuseWithoutWindowSystem);
+    auto app = std::make_unique<QApplication>(argc, argv);
+    qInstallMessageHandler(g_logHandler);
+    return app;
+}
+
 int runScreenshots(int argc, char** argv, const CommandLine& line) {
     QTemporaryDir scratch;
     if (!scratch.isValid()) {
@@ -85,7 +93,7 @@ int runScreenshots(int argc, char** argv, const CommandLine& line) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (line.scale != 1)
         qputenv("QT_SCALE_FACTOR", QByteArray::number(line.scale));
-    QApplication app(argc, argv);
+    const std::unique_ptr<QApplication> app = openApplication(argc, argv);
     const qsizetype expected = Screenshots::stills().size() * Screenshots::languages().size();
     const int written = Screenshots::writeAll(line.screenshotDir);
     AppDelegate::applicationWillTerminate();
@@ -93,9 +101,7 @@ int runScreenshots(int argc, char** argv, const CommandLine& line) {
 }
 
 int runWindow(int argc, char** argv, const CommandLine& line) {
-    g_logHandler = qInstallMessageHandler(refuseWithoutWindowSystem);
-    QApplication app(argc, argv);
-    qInstallMessageHandler(g_logHandler);
+    const std::unique_ptr<QApplication> app = openApplication(argc, argv);
     // The desktop entry's name ties the window to its icon and launcher.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.lumadoc.Installer"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/AppIcon.svg")));
