@@ -3,6 +3,7 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <future>
 
 // Parses a complete request out of `buffer`; false while it is incomplete.
@@ -78,9 +79,20 @@ void LoopbackHttpServer::onReadable(QTcpSocket* socket) {
     m_arrived.notify_all();
     if (reply.hang)
         return;
-    socket->write(
-        "HTTP/1.1 " + QByteArray::number(reply.status) + (reply.status < 400 ? " OK" : " Error") +
-        "\r\nContent-Type: text/plain\r\nContent-Length: " + QByteArray::number(reply.body.size()) +
-        "\r\nConnection: close\r\n\r\n" + reply.body);
-    socket->disconnectFromHost();
+    const QByteArray length =
+        reply.endless ? QByteArray()
+                      : "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
+    socket->write("HTTP/1.1 " + QByteArray::number(reply.status) +
+                  (reply.status < 400 ? " OK" : " Error") + "\r\nContent-Type: text/plain\r\n" +
+                  length + "Connection: close\r\n\r\n" + reply.body);
+    if (!reply.endless) {
+        socket->disconnectFromHost();
+        return;
+    }
+    auto* more = new QTimer(socket); // goes with the socket when the client hangs up
+    QObject::connect(more, &QTimer::timeout, socket, [socket] {
+        if (socket->bytesToWrite() < (1 << 20))
+            socket->write(QByteArray(64 * 1024, ' '));
+    });
+    more->start(1);
 }

@@ -25,7 +25,8 @@ public:
     struct Reply {
         int status = 200;
         QByteArray body = "result=1";
-        bool hang = false; // read the request, never answer
+        bool hang = false;    // read the request, never answer
+        bool endless = false; // after the body, spaces without end (no length announced)
     };
 
     LoopbackHttpServer();
