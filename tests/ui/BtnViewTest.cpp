@@ -1,5 +1,4 @@
 #include "ui/BtnView.h"
-#include "ui/ClickableText.h"
 #include "ui/SystemFont.h"
 
 #include <QCursor>
@@ -59,26 +58,4 @@ TEST(BtnView, FiresOnTheLeftPressesEndAndDrawsEachState) {
     QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, {}, true);
     QCoreApplication::sendEvent(button, &repeat);
     EXPECT_EQ(presses, 2);
-}
-
-// A link opens once for a left click released over it, and once for each Space,
-// Return or Enter; a right click, a press let go elsewhere, or a held key's
-// repeats open nothing.
-TEST(ClickableText, OpensOncePerClickOrKey) {
-    QWidget window;
-    auto* link = new ClickableText("\"User Agreement\"", SystemFont::of(12), Qt::blue, &window);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    QSignalSpy clicked(link, &ClickableText::clicked);
-    const QPoint inside = link->rect().center();
-    QTest::mouseClick(link, Qt::RightButton, {}, inside);
-    QTest::mousePress(link, Qt::LeftButton, {}, inside);
-    QTest::mouseRelease(link, Qt::LeftButton, {}, link->rect().bottomRight() + QPoint(20, 20));
-    EXPECT_EQ(clicked.count(), 0);
-    QTest::mouseClick(link, Qt::LeftButton, {}, inside);
-    for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter})
-        QTest::keyClick(link, key);
-    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, {}, true);
-    QCoreApplication::sendEvent(link, &repeat);
-    EXPECT_EQ(clicked.count(), 4);
 }
