@@ -12,9 +12,9 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QStorageInfo>
 #include <cerrno>
 #include <cstring>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -22,8 +22,11 @@ namespace {
 // memory flat without costing speed.
 constexpr qint64 kReadBufferSize = 1024 * 1024;
 constexpr qsizetype kChunkSize = 256 * 1024;
-// Room left beside the package for the install's own small files.
+// Room left beside the package for the install's own small files, and for
+// everything else on the disk.
 constexpr qint64 kSpaceMargin = 8 * 1024 * 1024;
+// How often a body of no announced length looks at the free space.
+constexpr qint64 kSpaceCheckStep = 4 * 1024 * 1024;
 } // namespace
 
 using namespace DownloadReplies;
@@ -122,14 +125,8 @@ bool DownloadTransfer::beginBody() {
         abortWith(verificationFailure("wrong size"), true);
         return false;
     }
-    if (m_expectedTotal >= 0) {
-        const QString folder = QDir::tempPath();
-        const qint64 available = QStorageInfo(folder).bytesAvailable();
-        if (available >= 0 && available < m_expectedTotal - m_offset + kSpaceMargin) {
-            abortWith({Failure::Kind::DiskSpace, "not enough disk space in " + folder}, false);
-            return false;
-        }
-    }
+    if (!roomFor(m_expectedTotal >= 0 ? m_expectedTotal - m_offset : 0, false))
+        return false;
 
     // Unbuffered: every byte goes straight to the descriptor (writeToPart).
     const QIODevice::OpenMode mode =
@@ -191,6 +188,10 @@ void DownloadTransfer::onReadyRead() {
             break;
         if (m_manifest && m_written + n > m_manifest->size)
             return abortWith(verificationFailure("wrong size"), true);
+        // A body of no announced length may never end: it stops short of filling the disk.
+        if (m_expectedTotal < 0 &&
+            (m_written + n) / kSpaceCheckStep != m_written / kSpaceCheckStep && !roomFor(n, true))
+            return;
         if (m_hash)
             m_hash->add(piece);
         if (!writeToPart(piece)) {
@@ -201,6 +202,16 @@ void DownloadTransfer::onReadyRead() {
         m_received += n;
         m_arrived += n;
     }
+}
+
+bool DownloadTransfer::roomFor(qint64 bytes, bool discardPart) {
+    struct statvfs fs = {}; // what this user may still write there
+    if (::statvfs(QFile::encodeName(QDir::tempPath()).constData(), &fs) != 0 ||
+        qint64(fs.f_bavail) * qint64(fs.f_frsize) >= bytes + kSpaceMargin)
+        return true;
+    abortWith({Failure::Kind::DiskSpace, "not enough disk space in " + QDir::tempPath()},
+              discardPart);
+    return false;
 }
 
 // Straight to the descriptor: QFile loses the system's reason on a short write.

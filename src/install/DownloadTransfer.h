@@ -48,6 +48,9 @@ private:
     // body is not to be written (an error status, or the transfer aborted).
     bool beginBody();
     void onReadyRead();
+    // False, the transfer failing for disk space, when `bytes` more would leave
+    // less than a margin free in the temporary folder.
+    bool roomFor(qint64 bytes, bool discardPart);
     // Appends piece to the part file; false with m_writeError set on failure.
     bool writeToPart(const QByteArray& piece);
     void onFinished();
