@@ -93,6 +93,15 @@ TEST_F(ContentViewTest, StatusLineShowsFiguresUntilTheInstallPhase) {
                                                 : shown[4];
         EXPECT_EQ(bar->text(QAccessible::Value), line.simplified());
     }
+    // The figures stand under the bar, from its left end to its right end.
+    view.showState(downloading(150, 300));
+    const auto ends = [&](const char* name) {
+        const QWidget* widget = progress()->findChild<QWidget*>(name);
+        const QRect r(widget->mapTo(progress(), QPoint()), widget->size());
+        return std::pair(r.left(), r.right());
+    };
+    EXPECT_EQ(ends("receivedText").first, ends("progressBar").first);
+    EXPECT_EQ(ends("percentText").second, ends("progressBar").second);
 }
 
 TEST_F(ContentViewTest, BarAnimatesOnItsScreenAndStartsWhereTheFlowIsOnANewOne) {
