@@ -208,8 +208,9 @@ TEST(InstallFlow, PlainReportsCarryTheWrittenFlagsAndAFailedInstallCanBeReinstal
 
 TEST(InstallFlow, DownloadFailuresRetryOnceThenWaitForTheUser) {
     SKIP_WITHOUT_LINUX_TOOLS();
-    InstallScenario scenario({"--drop-after", "1000"});
-    ASSERT_TRUE(scenario.serveProduct("3.2.1"));
+    // Each attempt is cut after 1.4 MiB more: the failed screen shows what arrived.
+    InstallScenario scenario({"--drop-after", "1500000"});
+    ASSERT_TRUE(scenario.serveProduct("3.2.1", 8 << 20));
     scenario.applyToThisProcess();
     HostLog log;
     LogCapture lines;
@@ -219,6 +220,7 @@ TEST(InstallFlow, DownloadFailuresRetryOnceThenWaitForTheUser) {
     ASSERT_TRUE(reaches(flow, INSTALLER_STATUS::Download_failed));
     EXPECT_EQ(lines.lines().filter("fnDownload").size(), 2); // the first try and the automatic one
     EXPECT_FALSE(flow.isShouldRedownload());
+    EXPECT_GE(flow.totalDownloaded(), 1);
 
     // The manual retry resets the counters; after it a failure is final at once.
     flow.retryDownload();
