@@ -351,6 +351,10 @@ TEST_F(AppDelegateTest, OverwriteInstallationHasNoToggleAndARunningProductRaises
     EXPECT_EQ(flow().installerStatus(), INSTALLER_STATUS::Prepare_to_download);
     ASSERT_TRUE(alert->isVisible());
     EXPECT_EQ(alert->title(), "Lumadoc is running.\nPlease quit it before installing.");
+    // Over the whole window, its button in the middle.
+    EXPECT_EQ(alert->geometry(), alert->parentWidget()->rect());
+    EXPECT_NEAR(alert->button()->mapTo(window(), alert->button()->rect().center()).x(),
+                window()->width() / 2, 1);
     EXPECT_EQ(shell::settledReportsSince(mark), QStringList{"installNow"});
     mark = shell::reports().size();
 
