@@ -60,7 +60,7 @@ TEST(RekolBytes, ByteAndTextConversions) {
               QStringList(3, "[QvRekol] QvRekolUtil => error to convert byte to binary"));
     EXPECT_EQ(rekol::encode("abc"), hex("fcfffe"));
     EXPECT_EQ(rekol::encode(QString::fromUtf8("\xC3\xA9")), hex("5e34")); // C3 A9 each ^ 9D
-    EXPECT_EQ(rekol::splitLines("a\r\nb\n\n\r\nc"), QStringList({"a", "b", "c"}));
+    EXPECT_EQ(rekol::splitLines("\na\r\nb\n\n\r\nc"), QStringList({"a", "b", "c"}));
     EXPECT_EQ(rekol::splitLines("a\rb\nc\r"), QStringList({"a\rb", "c\r"})); // lone CRs stay
 }
 
