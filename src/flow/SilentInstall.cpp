@@ -150,7 +150,9 @@ void SilentInstall::flushReports(bool announce) {
 void SilentInstall::showProgress() {
     if (m_flow->isUsingNow())
         finish(ProductRunning, "Lumadoc is running; quit it and run the installer again");
-    if (m_done || m_flow->installerStatus() != INSTALLER_STATUS::Downloading) {
+    // Once every byte is in, a late progress event must not draw the bar again
+    // under the check's line.
+    if (m_done || m_verifying || m_flow->installerStatus() != INSTALLER_STATUS::Downloading) {
         m_quiet.stop();
         return;
     }

@@ -12,7 +12,13 @@
 
 #include <QRegularExpression>
 #include <QTest>
+#include <fcntl.h>
 #include <sys/stat.h>
+#ifdef __APPLE__
+#include <util.h> // openpty
+#else
+#include <pty.h>
+#endif
 
 namespace {
 
@@ -22,6 +28,25 @@ QJsonObject properties(const QJsonObject& report) {
 
 QStringList words(const char* text) {
     return QString(text).split(' ', Qt::SkipEmptyParts);
+}
+
+// What a terminal shows for `bytes`: "\r" goes back to the line's start, "\033[K"
+// erases from there to its end.
+QStringList screen(const QByteArray& bytes) {
+    QStringList lines{""};
+    qsizetype column = 0;
+    const QString text = QString::fromUtf8(bytes);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.mid(i, 3) == "\033[K")
+            lines.last().truncate(column), i += 2;
+        else if (text[i] == '\r')
+            column = 0;
+        else if (text[i] == '\n')
+            lines << "", column = 0;
+        else
+            lines.last().replace(column++, 1, text[i]);
+    }
+    return lines;
 }
 
 const QStringList kInstalled = {
@@ -425,4 +450,44 @@ TEST(SilentInstall, AHostileHomeTemporaryFolderOrDataFileNeverStrandsTheUser) {
     EXPECT_TRUE(QDir(cwd.path()).isEmpty());
     EXPECT_FALSE(QFileInfo::exists(sandbox::root() + "/no-such-folder"));
     QFile::remove(scenario.settingsPath());
+}
+
+// At a terminal the bar is redrawn in place, and the log's lines (--verbose) pass
+// above it: what stays on the screen is the phases and the log, never a piece of bar.
+TEST(SilentInstall, AtATerminalTheBarRedrawsInPlaceAndLeavesNothingBehind) {
+    SKIP_WITHOUT_LINUX_TOOLS();
+    InstallScenario scenario({"--throttle", "8000000"});
+    ASSERT_TRUE(scenario.serveProduct("3.2.1", 8 << 20));
+    int master = -1, terminal = -1;
+    ASSERT_EQ(::openpty(&master, &terminal, nullptr, nullptr, nullptr), 0);
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    QByteArray shown;
+    const auto readShown = [&] {
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+            shown.append(buffer, n);
+    };
+    const auto onTerminal = [terminal] {
+        ::dup2(terminal, STDOUT_FILENO), ::dup2(terminal, STDERR_FILENO);
+    };
+    const ProgramRun run =
+        runInstaller(scenario.environment(), {"--silent", "--verbose"},
+                     {onTerminal, [&](QProcess&, const QString&) { readShown(); }});
+    readShown();
+    stopProduct();
+    ::close(terminal), ::close(master);
+    EXPECT_EQ(run.status, SilentInstall::Installed);
+    EXPECT_GE(shown.count("\r\033[K[#"), 3);                            // the bar, redrawn
+    EXPECT_FALSE(shown.mid(shown.indexOf("Verifying")).contains("[#")); // and gone after
+    const QStringList expected = {"Downloading Lumadoc...", "Verifying the package...",
+                                  "Installing Lumadoc...", "Starting Lumadoc...",
+                                  "lumadoc-installer: Lumadoc is installed in " + installedApp() +
+                                      " and started."};
+    QStringList phases;
+    for (const QString& line : screen(shown)) {
+        EXPECT_FALSE(line.contains("MiB")) << line.toStdString();
+        if (expected.contains(line))
+            phases << line;
+    }
+    EXPECT_EQ(phases.join('\n').toStdString(), expected.join('\n').toStdString());
 }
