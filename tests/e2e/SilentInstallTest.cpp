@@ -30,25 +30,6 @@ QStringList words(const char* text) {
     return QString(text).split(' ', Qt::SkipEmptyParts);
 }
 
-// What a terminal shows for `bytes`: "\r" goes back to the line's start, "\033[K"
-// erases from there to its end.
-QStringList screen(const QByteArray& bytes) {
-    QStringList lines{""};
-    qsizetype column = 0;
-    const QString text = QString::fromUtf8(bytes);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.mid(i, 3) == "\033[K")
-            lines.last().truncate(column), i += 2;
-        else if (text[i] == '\r')
-            column = 0;
-        else if (text[i] == '\n')
-            lines << "", column = 0;
-        else
-            lines.last().replace(column++, 1, text[i]);
-    }
-    return lines;
-}
-
 const QStringList kInstalled = {
     "result 100",   "showInterface", "installNow", "downloadStart",   "downloadComplete",
     "installStart", "result 1",      "result 21",  "installComplete", "applicationStart"};
@@ -452,8 +433,9 @@ TEST(SilentInstall, AHostileHomeTemporaryFolderOrDataFileNeverStrandsTheUser) {
     QFile::remove(scenario.settingsPath());
 }
 
-// At a terminal the bar is redrawn in place, and the log's lines (--verbose) pass
-// above it: what stays on the screen is the phases and the log, never a piece of bar.
+// At a terminal the bar is redrawn in place and erased before any other line (the log's
+// too, with --verbose), so no piece of it stays on the screen; once every byte is in, it
+// is gone.
 TEST(SilentInstall, AtATerminalTheBarRedrawsInPlaceAndLeavesNothingBehind) {
     SKIP_WITHOUT_LINUX_TOOLS();
     InstallScenario scenario({"--throttle", "8000000"});
@@ -477,17 +459,8 @@ TEST(SilentInstall, AtATerminalTheBarRedrawsInPlaceAndLeavesNothingBehind) {
     stopProduct();
     ::close(terminal), ::close(master);
     EXPECT_EQ(run.status, SilentInstall::Installed);
-    EXPECT_GE(shown.count("\r\033[K[#"), 3);                            // the bar, redrawn
-    EXPECT_FALSE(shown.mid(shown.indexOf("Verifying")).contains("[#")); // and gone after
-    const QStringList expected = {"Downloading Lumadoc...", "Verifying the package...",
-                                  "Installing Lumadoc...", "Starting Lumadoc...",
-                                  "lumadoc-installer: Lumadoc is installed in " + installedApp() +
-                                      " and started."};
-    QStringList phases;
-    for (const QString& line : screen(shown)) {
-        EXPECT_FALSE(line.contains("MiB")) << line.toStdString();
-        if (expected.contains(line))
-            phases << line;
-    }
-    EXPECT_EQ(phases.join('\n').toStdString(), expected.join('\n').toStdString());
+    EXPECT_GE(shown.count("\r\033[K[#"), 3);
+    static const QRegularExpression barLeftStanding("\\[[#-]{24}\\][^\\r\\n]*+(?!\\r\\033\\[K)");
+    EXPECT_FALSE(QString::fromUtf8(shown).contains(barLeftStanding));
+    EXPECT_FALSE(shown.mid(shown.indexOf("Verifying")).contains("[#"));
 }
