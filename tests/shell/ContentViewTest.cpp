@@ -170,6 +170,7 @@ TEST(Accessibility, EveryControlHasItsRoleAndANameInTheInterfaceLanguage) {
             QAccessibleInterface* a = accessible(widget);
             ASSERT_NE(a, nullptr);
             EXPECT_EQ(a->role(), role);
+            EXPECT_EQ(a->state().checkable, role == QAccessible::CheckBox); // "checked" is read
             const QString name = a->text(QAccessible::Name);
             EXPECT_EQ(name == en, language == "en" || en == "Feedback" || en == "OK")
                 << name.toStdString();
