@@ -72,9 +72,12 @@ void FileSender::pump() {
         }
         bytes.append(n - fromFile, '\0');
         if (m_plan.chunked) {
-            // A chunk cut by a fault still announces its full size, as a
-            // connection broken mid-chunk would.
-            const qint64 frame = std::min(step, bodyLength() - m_sent);
+            // A chunk cut by a drop still announces its full size, as a
+            // connection broken mid-chunk would; one ends at a stall, so that
+            // the body goes on whole after it.
+            const qint64 end =
+                m_plan.stallAfter >= 0 ? std::min(bodyLength(), m_plan.stallAfter) : bodyLength();
+            const qint64 frame = std::min(step, end - m_sent);
             m_socket->write(QByteArray::number(frame, 16) + "\r\n" + bytes +
                             (frame == n ? "\r\n" : ""));
         } else {
