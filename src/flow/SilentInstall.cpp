@@ -58,10 +58,12 @@ QString SilentInstall::progressText(double fraction, qint64 receivedMiB, qint64 
     const double f = std::clamp(fraction, 0.0, 1.0);
     const int filled = static_cast<int>(f * width);
     QString text = '[' + QString(filled, '#') + QString(width - filled, '-') + ']';
-    text += QString(" %1%").arg(static_cast<int>(f * 100), 3);
     if (expectedMiB > 0)
-        text += QString("  %1/%2 MiB").arg(receivedMiB).arg(expectedMiB);
-    else
+        text += QString(" %1%  %2/%3 MiB")
+                    .arg(static_cast<int>(f * 100), 3)
+                    .arg(receivedMiB)
+                    .arg(expectedMiB);
+    else // no size known, so no share of it to give
         text += QString("  %1 MiB").arg(receivedMiB);
     const QString remaining = remainingText(secondsLeft);
     if (!remaining.isEmpty())
