@@ -356,6 +356,7 @@ TEST(SilentInstall, AQuietServerIsAnnouncedAndTheProgressComesBackWithTelemetryO
     EXPECT_TRUE(after.contains(QRegularExpression("\\n\\[-{24}\\]  \\d+ MiB\\n")))
         << after.toStdString();
     EXPECT_FALSE(run.out.contains('%')) << run.out.toStdString();
+    EXPECT_TRUE(after.contains("\nVerifying the package...\nInstalling Lumadoc...\n"));
 }
 
 TEST(SilentInstall, ASecondInstallerLeavesAtOnceAndTheFirstFinishes) {
