@@ -2,7 +2,8 @@
 // A reply cut off once more than its cap arrives or is announced: what a server
 // sends past the size of the thing asked for is never kept in memory, however
 // long it goes on. The cut is logged in `category`; the reply then finishes as
-// aborted, and cutOff() tells why.
+// aborted, and cutOff() tells why. What arrived is judged by the bytes the reply
+// holds, so its owner reads them only once it has finished.
 
 #include <QtGlobal>
 
