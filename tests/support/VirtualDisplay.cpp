@@ -100,6 +100,19 @@ bool VirtualDisplay::focusWindowOf(qint64 pid, const QString& title, int timeout
     return m_window != 0;
 }
 
+bool VirtualDisplay::waitForFocusToMove(int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    for (; m_display && clock.elapsed() < timeoutMs; QThread::msleep(20)) {
+        Window focus = None;
+        int revert = 0;
+        XGetInputFocus(dpy(m_display), &focus, &revert);
+        if (focus != m_window && focus != None && focus != PointerRoot)
+            return true;
+    }
+    return false;
+}
+
 void VirtualDisplay::requestClose() {
     if (!m_display || !m_window)
         return;

@@ -24,6 +24,9 @@ public:
     // Waits until process `pid` shows a top-level window titled `title` and gives it
     // the input focus; false when none appears in time.
     bool focusWindowOf(qint64 pid, const QString& title, int timeoutMs = 10000);
+    // Waits until the input focus leaves that window for another (a panel it opened):
+    // keys typed before would reach neither.
+    bool waitForFocusToMove(int timeoutMs = 10000);
     // Asks that window to close, as the close button does.
     void requestClose();
     // Ends the server, as when the session ends; the programs on it lose their display.
