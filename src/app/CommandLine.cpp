@@ -30,7 +30,7 @@ Exit statuses:
   6  another Lumadoc installer is running
   128+N  stopped by signal N (143 SIGTERM, 130 SIGINT, 129 SIGHUP, also when the
      window's display closes): what the run made is removed; the previous
-     Lumadoc is unchanged, or the new one in place
+     Lumadoc (if any) is unchanged, or the new one in place
 
 Lumadoc goes into %1 (created when missing).
 Log file: %2, the last five runs.

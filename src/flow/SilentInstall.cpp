@@ -12,6 +12,7 @@
 #include "reporting/Reporter.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTimer>
 #include <QUrl>
 #include <chrono>
@@ -29,13 +30,19 @@ QString remainingText(qint64 seconds) {
     return QString("about %1 min left").arg((seconds + 59) / 60);
 }
 
+// After a run that installed nothing: a fresh install has no previous Lumadoc to speak of.
+QString nothingInstalledText() {
+    return QFileInfo::exists(ProductPaths().app()) ? "the previous Lumadoc is unchanged"
+                                                   : "Lumadoc is not installed";
+}
+
 QString installFailedText(const QString& reason) {
     if (reason.isEmpty())
-        return "the installation failed; the previous Lumadoc is unchanged";
+        return "the installation failed; " + nothingInstalledText();
     // Only a restore that failed leaves the previous Lumadoc elsewhere; its reason says where.
     if (reason.contains("previous Lumadoc"))
         return "the installation failed: " + reason;
-    return "the installation failed: " + reason + "; the previous Lumadoc is unchanged";
+    return "the installation failed: " + reason + "; " + nothingInstalledText();
 }
 
 // A download that receives nothing for this long says so.
@@ -114,7 +121,7 @@ void SilentInstall::interrupt(int signal) {
     if (!installed)
         return;
     logLine(lcFlow(), QStringLiteral("stopped by signal %1").arg(signal));
-    QString line = QStringLiteral("interrupted; the previous Lumadoc is unchanged");
+    QString line = "interrupted; " + nothingInstalledText();
     if (*installed) {
         const ProductPaths paths;
         line = "interrupted; Lumadoc " +

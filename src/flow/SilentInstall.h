@@ -42,8 +42,9 @@ public:
     // "sending the last reports…" when it waits more than a second.
     static void flushReports(bool announce = false);
     // A stop request (SIGTERM, SIGINT, SIGHUP): the run ends with 128 + signal
-    // and one line, "interrupted; the previous Lumadoc is unchanged" or
-    // "interrupted; Lumadoc <version> is installed"; on the success path the
+    // and one line, "interrupted; the previous Lumadoc is unchanged" (or "Lumadoc
+    // is not installed" when there was none) or "interrupted; Lumadoc <version> is
+    // installed"; on the success path the
     // run finishes as it would.
     void interrupt(int signal);
 
