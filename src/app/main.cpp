@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
+#include <sys/resource.h>
 
 #ifdef LUMADOC_WINDOW_MODULE
 #include <dlfcn.h>
@@ -39,6 +40,19 @@ QString homeProblem() {
             return QString::fromLatin1(name) + " is not a valid file name in this locale";
     }
     return {};
+}
+
+// Qt's threads, the reports' connections and the tools each take descriptors. Far
+// below the usual 1024, a thread's event loop aborts or a tool fails to start midway,
+// so such a run is refused before it starts.
+QString descriptorProblem() {
+    constexpr rlim_t kFewest = 64;
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= kFewest)
+        return {};
+    return QStringLiteral("too few open files allowed (ulimit -n %1); %2 are needed")
+        .arg(quint64(limit.rlim_cur))
+        .arg(quint64(kFewest));
 }
 
 void useUsableTempFolder() {
@@ -131,7 +145,10 @@ int main(int argc, char** argv) {
     }
     if (line.noTelemetry)
         Config::turnTelemetryOff(QStringLiteral("--no-telemetry"));
-    if (const QString problem = homeProblem(); !problem.isEmpty()) {
+    QString problem = homeProblem();
+    if (problem.isEmpty())
+        problem = descriptorProblem();
+    if (!problem.isEmpty()) {
         print(stderr, "lumadoc-installer: error: " + problem + '\n');
         return SilentInstall::BadUsage;
     }
