@@ -42,17 +42,30 @@ QString homeProblem() {
     return {};
 }
 
-// Qt's threads, the reports' connections and the tools each take descriptors. Far
-// below the usual 1024, a thread's event loop aborts or a tool fails to start midway,
-// so such a run is refused before it starts.
-QString descriptorProblem() {
-    constexpr rlim_t kFewest = 64;
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= kFewest)
-        return {};
-    return QStringLiteral("too few open files allowed (ulimit -n %1); %2 are needed")
-        .arg(quint64(limit.rlim_cur))
-        .arg(quint64(kFewest));
+// Qt's threads, the reports' connections and the tools each take descriptors and
+// address space (a thread's stack and heap). Far below the usual limits a thread's
+// event loop aborts, a thread never starts and the run hangs, or a tool fails
+// midway, so such a run is refused before it starts.
+QString limitProblem() {
+    struct Floor {
+        int resource;
+        rlim_t fewest;
+        rlim_t unit; // of the shell's `ulimit`
+        const char* text;
+    };
+    static constexpr Floor floors[] = {
+        {RLIMIT_NOFILE, 64, 1, "too few open files allowed (ulimit -n %1); %2 are needed"},
+        {RLIMIT_AS, rlim_t(2) << 30, 1024,
+         "too little memory allowed (ulimit -v %1); %2 KiB are needed"},
+    };
+    for (const Floor& floor : floors) {
+        rlimit limit{};
+        if (::getrlimit(floor.resource, &limit) == 0 && limit.rlim_cur < floor.fewest)
+            return QString::fromLatin1(floor.text)
+                .arg(quint64(limit.rlim_cur / floor.unit))
+                .arg(quint64(floor.fewest / floor.unit));
+    }
+    return {};
 }
 
 void useUsableTempFolder() {
@@ -147,7 +160,7 @@ int main(int argc, char** argv) {
         Config::turnTelemetryOff(QStringLiteral("--no-telemetry"));
     QString problem = homeProblem();
     if (problem.isEmpty())
-        problem = descriptorProblem();
+        problem = limitProblem();
     if (!problem.isEmpty()) {
         print(stderr, "lumadoc-installer: error: " + problem + '\n');
         return SilentInstall::BadUsage;

@@ -268,8 +268,11 @@ TEST(SilentInstall, BadUsageConfigurationOrHomeAreRefusedWithTheReason) {
         // before anything is written, never under a name decoded and encoded again.
         {"unset HOME", "HOME must name an absolute folder"},
         {"HOME=relative/home", "HOME must name an absolute folder"},
-        // So few descriptors that a thread or a tool would fail midway.
+        // So few descriptors or so little memory that a thread or a tool would fail midway.
         {"ulimit -n 16", "too few open files allowed (ulimit -n 16); 64 are needed"},
+#ifndef __SANITIZE_ADDRESS__ // whose shadow memory cannot be mapped under a limit
+        {"ulimit -v 300000", "too little memory allowed (ulimit -v 300000)"},
+#endif
         {"mkdir \"$1/h$(printf '\\351')me\" && HOME=\"$1/h$(printf '\\351')me\"",
          "HOME is not a valid file name in this locale"},
         // Download addresses with a blank in the host, or with no host at all.
