@@ -88,6 +88,9 @@ qint64 listedBundleBytes(const SystemCommands& commands, const QString& image) {
 }
 } // namespace
 
+// Nothing came out of it: 7-Zip cannot tell a damaged image from one without the bundle.
+constexpr char kNoBundle[] = "the disk image cannot be opened or holds no Lumadoc.app";
+
 bool Installer::installPackage() {
     const SystemCommands& commands = *m_commands;
     m_failureReason.clear();
@@ -112,13 +115,17 @@ bool Installer::installPackage() {
     // one refused, stopped or cut short for its size has not.
     if (!attached && (!m_failureReason.isEmpty() || ProcessRunner::stopping() ||
                       !demountDMG(mountPoint, commands))) {
+        if (m_failureReason.isEmpty() && !ProcessRunner::stopping())
+            m_failureReason = kNoBundle;
         // Nothing was attached and nothing moved: the folder holds nothing of value.
         removeFolder(staging);
         return false;
     }
 
+    const QString bundle = mountPoint + "/Lumadoc.app";
     const QString copy = staging + "/temp/Lumadoc.app";
-    bool ok = copyOutOfImage(mountPoint + "/Lumadoc.app", copy);
+    const QFileInfo found(bundle);
+    bool ok = found.exists() || found.isSymLink() ? copyOutOfImage(bundle, copy) : fail(kNoBundle);
     PhaseClock::mark("check");
     if (ok) {
         ok = swapIn(copy, staging);

@@ -127,7 +127,8 @@ TEST(InstallPackage, BadImagesFailAndLeaveTheApplicationAlone) {
     const auto before = snapshotTree(paths.app());
     const QByteArray good = readFile(makeProductImage(folders.root(), "2.0"));
     ASSERT_FALSE(good.isEmpty());
-    const QString unusable = "the disk image holds no usable";
+    const QString unusable = "the disk image holds no usable",
+                  none = "the disk image cannot be opened or holds no Lumadoc.app";
     // An image of a product spoilt by a shell line, or a file that is no image.
     const std::tuple<QString, const char*, QString> images[] = {
         {"file", "rm -r Lumadoc.app && echo '#!/bin/sh' >Lumadoc.app", unusable},
@@ -140,13 +141,13 @@ TEST(InstallPackage, BadImagesFailAndLeaveTheApplicationAlone) {
          "cd Lumadoc.app/Contents && cp MacOS/docreader MacOS/1 && "
          "sed -i 's|<string>docreader</string>|<integer>1</integer>|' Info.plist",
          unusable},
-        {"no-app", "rm -r Lumadoc.app && mkdir -p Something.app/Contents", {}},
+        {"no-app", "rm -r Lumadoc.app && mkdir -p Something.app/Contents", none},
         // The download broke off half way; an error page saved by the downloader; none.
-        {writeFile(folders.root() + "/truncated.dmg", good.left(good.size() / 2)), nullptr, {}},
+        {writeFile(folders.root() + "/truncated.dmg", good.left(good.size() / 2)), nullptr, none},
         {writeFile(folders.root() + "/page.dmg", "<html><body>502 Bad Gateway</body></html>\n"),
          nullptr,
          {}},
-        {folders.root() + "/missing.dmg", nullptr, {}},
+        {folders.root() + "/missing.dmg", nullptr, none},
     };
     for (auto [path, spoil, reason] : images) {
         SCOPED_TRACE(path.toStdString());
