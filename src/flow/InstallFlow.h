@@ -73,6 +73,8 @@ public:
     // failed verification: <reason>" or "not enough disk space in <folder>";
     // empty otherwise. Set before the status becomes Download_failed.
     QString downloadFailureReason() const { return m_downloadFailureReason; }
+    // The installed product's launch started it (false when it could not be run).
+    bool productStarted() const { return m_productStarted; }
     bool isSetDefault() const { return m_isSetDefault; }
     bool isPermitInstallService() const { return m_isPermitInstallService; }
     UserProfileModel& userProfileModel() { return m_userProfileModel; }
@@ -158,6 +160,7 @@ private:
     std::optional<QString> m_downloadDmgPath;
     QString m_installFailureReason;
     QString m_downloadFailureReason;
+    bool m_productStarted = false;
     bool m_isSetDefault = true;
     bool m_isPermitInstallService = true;
     UserProfileModel m_userProfileModel;

@@ -71,7 +71,7 @@ void InstallFlow::start2Use() {
         Installer::resumeServices();
     reportPoint(ENUMInstallPoint::applicationStart, ENUMInstallClick::none, m_isSetDefault ? 1 : 0,
                 1);
-    Installer::startUse();
+    m_productStarted = Installer::startUse();
     PhaseClock::mark("launch");
     onMain([this] {
         if (m_host.finished)

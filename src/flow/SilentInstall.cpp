@@ -84,7 +84,14 @@ void SilentInstall::start() {
             return;
         InstallFlow::Host host;
         host.terminate = [this] {
-            finish(Installed, "Lumadoc is installed in " + ProductPaths().app() + " and started.");
+            const bool started = m_flow->productStarted();
+            if (!started) { // installed all the same: a warning, not a failure
+                const QString line =
+                    "lumadoc-installer: Lumadoc could not be started; details: " + LogFile::path();
+                writeTerminalLine(stderr, (line + '\n').toUtf8());
+            }
+            finish(Installed, "Lumadoc is installed in " + ProductPaths().app() +
+                                  (started ? " and started." : "."));
         };
         host.finished = [this](INSTALLER_STATUS status) {
             if (status == INSTALLER_STATUS::Download_failed) {
