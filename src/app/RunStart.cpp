@@ -7,6 +7,7 @@
 #include "install/InstallJournal.h"
 #include "install/ProcessRunner.h"
 #include "platform/InstanceLock.h"
+#include "rekol/QvRekolUtil.h"
 
 #include <QFileInfo>
 
@@ -55,10 +56,15 @@ void checkTelemetry(bool verbose) {
         return;
     }
     for (const char* name : {"qctrl.dat", "qfmt.dat"}) {
-        if (QFileInfo(config.resourcePath(QString::fromLatin1(name))).isFile())
+        const QString path = config.resourcePath(QString::fromLatin1(name));
+        QString error;
+        if (QFileInfo(path).isFile() && QvRekolUtil::readTextFile(path, error))
             continue;
-        const QString line = QStringLiteral("telemetry disabled: %1 not found in %2")
-                                 .arg(QString::fromLatin1(name), config.resourceDir);
+        // A file shipped damaged silences the reports as a missing one does.
+        const QString line = error.isEmpty()
+                                 ? QStringLiteral("telemetry disabled: %1 not found in %2")
+                                       .arg(QString::fromLatin1(name), config.resourceDir)
+                                 : "telemetry disabled: cannot read " + path + ": " + error;
         logLine(lcApp(), line);
         if (!verbose && !LogFile::path().isEmpty())
             print(stderr, line + '\n');
