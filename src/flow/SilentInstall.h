@@ -44,8 +44,7 @@ public:
     // A stop request (SIGTERM, SIGINT, SIGHUP): the run ends with 128 + signal
     // and one line, "interrupted; the previous Lumadoc is unchanged" (or "Lumadoc
     // is not installed" when there was none) or "interrupted; Lumadoc <version> is
-    // installed"; on the success path the
-    // run finishes as it would.
+    // installed"; on the success path the run finishes as it would.
     void interrupt(int signal);
 
     // "[#######-------------]  35%  12/34 MiB  about 1 min left"

@@ -86,10 +86,10 @@ qint64 listedBundleBytes(const SystemCommands& commands, const QString& image) {
             total += row.mid(7).trimmed().toLongLong() + 4096; // and its block
     return total;
 }
-} // namespace
 
 // Nothing came out of it: 7-Zip cannot tell a damaged image from one without the bundle.
 constexpr char kNoBundle[] = "the disk image cannot be opened or holds no Lumadoc.app";
+} // namespace
 
 bool Installer::installPackage() {
     const SystemCommands& commands = *m_commands;
@@ -116,7 +116,7 @@ bool Installer::installPackage() {
     if (!attached && (!m_failureReason.isEmpty() || ProcessRunner::stopping() ||
                       !demountDMG(mountPoint, commands))) {
         if (m_failureReason.isEmpty() && !ProcessRunner::stopping())
-            m_failureReason = kNoBundle;
+            fail(kNoBundle);
         // Nothing was attached and nothing moved: the folder holds nothing of value.
         removeFolder(staging);
         return false;
