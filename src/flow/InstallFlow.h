@@ -69,9 +69,10 @@ public:
     std::optional<QString> downloadDmgPath() const { return m_downloadDmgPath; }
     // Why the last install failed, for the user (empty: nothing more to say).
     const QString& installFailureReason() const { return m_installFailureReason; }
-    // Why the last download failed when it was not the network: "the package
-    // failed verification: <reason>" or "not enough disk space in <folder>";
-    // empty otherwise. Set before the status becomes Download_failed.
+    // Why the last download failed: "the package failed verification: <reason>",
+    // "not enough disk space in <folder>", or "the download failed: <the network's
+    // words>; check the network and try again"; empty when nothing more is known.
+    // Set before the status becomes Download_failed.
     QString downloadFailureReason() const { return m_downloadFailureReason; }
     // The installed product's launch started it (false when it could not be run).
     bool productStarted() const { return m_productStarted; }

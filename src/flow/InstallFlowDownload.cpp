@@ -34,8 +34,11 @@ void InstallFlow::fnDownload() {
         case Downloader::Failure::Kind::DiskSpace:
         case Downloader::Failure::Kind::LocalFile:
             return onDownloadFailed(failure.reason);
-        case Downloader::Failure::Kind::Transfer:
-            return onDownloadFailed({});
+        case Downloader::Failure::Kind::Transfer: // the network's own words, when it has any
+            return onDownloadFailed(failure.reason.isEmpty()
+                                        ? QString()
+                                        : "the download failed: " + failure.reason +
+                                              "; check the network and try again");
         }
     };
 

@@ -150,9 +150,10 @@ TEST(Cause, EachFailureNamesItsCauseAndLeavesThePreviousApplication) {
     const QString journalIn = "cannot write the install journal in " + settings + ": ";
     // clang-format off
     const QList<Case> cases = {
-        // Cut twice: the retry fails too, and the line names the log chosen.
+        // Cut twice: the retry fails too; the line names the error and the log chosen.
         {"a download cut each time", {"--drop-after", "4096"}, nullptr,
-         SilentInstall::DownloadFailed, "download failed.*; details: " + log + "\n$",
+         SilentInstall::DownloadFailed,
+         "the download failed: \\S.*; check the network and try again; details: " + log + "\n$",
          "Download failed: ", {"result 100", "showInterface", "installNow", "downloadStart",
                                "result 23", "downloadFail"}},
         {"an empty package", {}, raw({}), SilentInstall::InstallFailed,
