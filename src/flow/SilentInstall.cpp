@@ -32,7 +32,7 @@ QString remainingText(qint64 seconds) {
 
 // After a run that installed nothing: a fresh install has no previous Lumadoc to speak of.
 QString nothingInstalledText() {
-    return QFileInfo::exists(ProductPaths().app()) ? "the previous Lumadoc is unchanged"
+    return QFileInfo(ProductPaths().app()).isDir() ? "the previous Lumadoc is unchanged"
                                                    : "Lumadoc is not installed";
 }
 

@@ -172,7 +172,16 @@ bool Installer::applicationsFolderUsable() {
         error = ENOTDIR;
     else if (::access(path.constData(), W_OK | X_OK) != 0)
         error = errno;
-    return error == 0 || fail("cannot install into " + apps + ": " + systemErrorText(error));
+    if (error != 0)
+        return fail("cannot install into " + apps + ": " + systemErrorText(error));
+    // A bundle is replaced whole, and a link by itself; any other file there is the user's,
+    // and would go with the backup once the new bundle is in.
+    const QString app = m_paths.app();
+    struct stat old = {};
+    if (::lstat(QFile::encodeName(app).constData(), &old) == 0 && !S_ISDIR(old.st_mode) &&
+        !S_ISLNK(old.st_mode))
+        return fail("cannot replace " + app + ": it is a file, not an application; move it away");
+    return true;
 }
 
 bool Installer::makeStaging(const QString& staging) {

@@ -191,6 +191,10 @@ TEST(Cause, EachFailureNamesItsCauseAndLeavesThePreviousApplication) {
          }, SilentInstall::InstallFailed, installInto + "/ReadOnly: Read-only file system"},
         {"a missing applications folder", {}, set("LUMADOC_APPLICATIONS_DIR", root + "/Missing"),
          SilentInstall::InstallFailed, installInto + "/Missing: No such file or directory"},
+        // A file of the user's where Lumadoc goes would be lost with the backup.
+        {"a file where Lumadoc.app goes", {}, [&](InstallScenario&, QProcessEnvironment&) {
+             return QDir(app).removeRecursively() && !writeFile(app, userSettings).isEmpty();
+         }, SilentInstall::InstallFailed, "cannot replace " + app + ": it is a file"},
         {"a file where the applications folder should be", {},
          set("LUMADOC_APPLICATIONS_DIR", writeFile(root + "/AFile", "x")),
          SilentInstall::InstallFailed, installInto + "/AFile: Not a directory"},
@@ -254,6 +258,7 @@ TEST(Cause, EachFailureNamesItsCauseAndLeavesThePreviousApplication) {
             env.value("LUMADOC_APPLICATIONS_DIR", sandbox::home() + "/Applications") +
             "/Lumadoc.app";
         const Tree before = snapshotTree(place);
+        const QByteArray file = QFileInfo(place).isFile() ? readFile(place) : QByteArray();
         const ProgramRun run = runInstaller(env, {"--silent", "--log-file", log}, {c.inChild, {}});
         setImmutable(app, false);
         QDir(installJournalPath()).removeRecursively(); // a folder planted there, not a journal
@@ -265,6 +270,9 @@ TEST(Cause, EachFailureNamesItsCauseAndLeavesThePreviousApplication) {
                   installed ? snapshotTree(scenario.servedApp()) : before, place, place == app));
         EXPECT_TRUE(run.log.contains(QRegularExpression(c.logSays))) << run.log.toStdString();
         EXPECT_TRUE(readFile(ini).startsWith(userSettings)); // the record may follow
+        EXPECT_EQ(QFileInfo(place).isFile() ? readFile(place) : QByteArray(), file);
+        if (QFileInfo(place).isFile())
+            QFile::remove(place);
         EXPECT_FALSE(QFileInfo::exists(elsewhere));
         EXPECT_TRUE(c.reports.isEmpty() || scenario.sent(c.reports));
         mounts.clear();
