@@ -95,6 +95,8 @@ ServerOptions ServerOptions::parse(const QStringList& arguments) {
         o.keygenDir = positional[1];
         return o;
     }
+    if (positional.value(0) == "keygen")
+        fail("keygen needs exactly one folder: keygen DIR");
     if (!positional.isEmpty())
         fail("unexpected argument " + positional.first());
 

@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
         bool ok = false;
         const qint64 mb = parser.value(payload).toLongLong(&ok);
         if (!ok || mb < 0 || mb > 1024 * 1024)
-            return usage("--payload-mb needs a whole number of MiB");
+            return usage("--payload-mb needs a whole number of MiB from 0 to 1048576");
         options.payloadBytes = mb * 1024 * 1024;
     }
     if (parser.isSet(marker))
