@@ -269,16 +269,20 @@ QString DownloadTransfer::transferFailure() const {
     const int status = httpStatus(m_reply);
     if (status >= 400)
         return QStringLiteral("HTTP status %1").arg(status);
-    if (m_reply->error() == QNetworkReply::OperationCanceledError)
-        return QStringLiteral("nothing received for %1 s (idle time-out)")
-            .arg(std::chrono::duration<double>(m_settings.transferTimeout).count());
     if (m_reply->error() != QNetworkReply::NoError)
-        return m_reply->errorString();
+        return replyError(m_reply);
     // Qt does not always notice a connection closed early; the length tells.
     const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
     if (length.isValid() && length.toLongLong() != m_received)
         return QStringLiteral("received %1 of %2 bytes").arg(m_received).arg(length.toLongLong());
     return {};
+}
+
+QString DownloadTransfer::replyError(const QNetworkReply* reply) const {
+    if (reply->error() == QNetworkReply::OperationCanceledError)
+        return QStringLiteral("nothing received for %1 s (idle time-out)")
+            .arg(std::chrono::duration<double>(m_settings.transferTimeout).count());
+    return reply->errorString();
 }
 
 void DownloadTransfer::onFinished() {

@@ -58,6 +58,8 @@ private:
 
     // Why the finished transfer is no good, or an empty text when it is.
     QString transferFailure() const;
+    // A failed reply's error in words: Qt names its own time-out a cancellation.
+    QString replyError(const QNetworkReply* reply) const;
     bool rehashKeptPart(qint64 length);
     bool moveIntoPlace(const QString& destination);
     void postProgress();

@@ -90,8 +90,7 @@ void DownloadTransfer::checkManifest() {
                     QStringLiteral("%1: HTTP status %2").arg(reply->url().toString()).arg(status)),
                 false);
         if (reply->error() != QNetworkReply::NoError)
-            return fail(networkFailure(reply->url().toString() + ": " + reply->errorString()),
-                        false);
+            return fail(networkFailure(reply->url().toString() + ": " + replyError(reply)), false);
         bodies[i] = reply->readAll();
     }
     m_manifestReply = m_signatureReply = nullptr;

@@ -106,7 +106,7 @@ TEST(Downloader, EveryTransferEndsInOneOutcome) {
     const QString slow = "under 1024 bytes/s for 1 s (low-speed limit)";
     // clang-format off
     enum Flags { Signed = 1, ShortIdle = 2, ShortWindow = 4, BadKey = 8, BigManifest = 16, Dead = 32,
-                 Stale = 64, Blocked = 128, Estimate = 256, Overlong = 512 };
+                 Stale = 64, Blocked = 128, Estimate = 256, Overlong = 512, Mute = 1024 };
     struct Case {
         const char* name;
         QStringList options;
@@ -147,6 +147,9 @@ TEST(Downloader, EveryTransferEndsInOneOutcome) {
         {"larger than the disk", {"--lie-length", "1000000000000000"}, Kind::DiskSpace,
          "not enough disk space in " + QDir::tempPath(), 100000},
         {"nobody listening", {}, Kind::Transfer, {}, 1048576, Dead},
+        // Qt calls its own time-out a cancellation; the user cancelled nothing.
+        {"a server that never answers the manifest", {}, Kind::Transfer,
+         ".json: nothing received for 1 s (idle time-out)", 1048576, Mute | Signed | ShortIdle},
         // An earlier package makes way; one that cannot must not pass for the new one.
         {"over an earlier package", {}, {}, {}, 5000, Stale},
         {"a folder in the package's place", {}, Kind::Transfer,
@@ -179,10 +182,13 @@ TEST(Downloader, EveryTransferEndsInOneOutcome) {
             QDir().mkpath(Downloader::packagePath() + "/keep");
         LogCapture log;
         Outcome outcome;
+        LoopbackHttpServer mute;
+        mute.setReply({.hang = true});
         const QString url =
             c.flags & Dead
                 ? QString("http://127.0.0.1:%1/mac/dl/p.dmg").arg(LoopbackHttpServer::deadPort())
-                : server.packageUrl(c.file);
+            : c.flags & Mute ? mute.url("/mac/dl/p.dmg")
+                             : server.packageUrl(c.file);
         const Downloader::Failure failure = download(url, outcome, settings);
         EXPECT_EQ(outcome.counts(), c.kind ? "0 1" : "1 0");
         EXPECT_FALSE(outcome.wrongThread);
@@ -190,7 +196,7 @@ TEST(Downloader, EveryTransferEndsInOneOutcome) {
         if (c.kind) {
             EXPECT_EQ(failure.kind, *c.kind);
             if (!c.reason.isEmpty()) {
-                EXPECT_EQ(failure.reason, c.reason);
+                EXPECT_TRUE(failure.reason.endsWith(c.reason)) << failure.reason.toStdString();
                 EXPECT_EQ(log.lines().filter("Download failed: ").filter(c.reason).size(), 1);
             }
             EXPECT_TRUE(!(c.flags & BigManifest) || server.packageRequests().isEmpty());
