@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -55,6 +56,13 @@ void syncFolder(const QByteArray& folder) {
 
 QString systemErrorText(int code) {
     return QString::fromLocal8Bit(std::strerror(code));
+}
+
+qint64 freeBytes(const QString& folder) {
+    struct statvfs fs {};
+    if (::statvfs(encoded(folder).constData(), &fs) != 0)
+        return -1;
+    return qint64(fs.f_bavail) * qint64(fs.f_frsize);
 }
 
 QString replaceFileWhole(const QString& path, const QByteArray& bytes, mode_t mode) {

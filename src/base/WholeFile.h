@@ -13,6 +13,10 @@
 // errno value `code` as the system words it.
 QString systemErrorText(int code);
 
+// What this user may still write on the file system of `folder`, in bytes; -1 when
+// unknown. One system call: cheap enough to ask while a tool writes.
+qint64 freeBytes(const QString& folder);
+
 // Replaces the regular file at path with bytes (or creates it); an empty text
 // on success, else why not, with the old file untouched. A link, a folder or
 // anything but a regular file at path is refused. A replaced file keeps its

@@ -2,6 +2,7 @@
 
 #include "base/Log.h"
 #include "base/PhaseClock.h"
+#include "base/WholeFile.h"
 #include "install/DownloadReplies.h"
 #include "install/Downloader.h"
 #include "platform/RunOnMain.h"
@@ -14,7 +15,6 @@
 #include <QNetworkRequest>
 #include <cerrno>
 #include <cstring>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -205,9 +205,8 @@ void DownloadTransfer::onReadyRead() {
 }
 
 bool DownloadTransfer::roomFor(qint64 bytes, bool discardPart) {
-    struct statvfs fs = {}; // what this user may still write there
-    if (::statvfs(QFile::encodeName(QDir::tempPath()).constData(), &fs) != 0 ||
-        qint64(fs.f_bavail) * qint64(fs.f_frsize) >= bytes + kSpaceMargin)
+    const qint64 available = freeBytes(QDir::tempPath());
+    if (available < 0 || available >= bytes + kSpaceMargin)
         return true;
     abortWith({Failure::Kind::DiskSpace, "not enough disk space in " + QDir::tempPath()},
               discardPart);

@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStorageInfo>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -203,7 +202,7 @@ bool Installer::makeStaging(const QString& staging) {
 bool Installer::roomFor(qint64 bytes, const QString& folder) {
     // Block rounding and the file system's own records: a little more than the bytes.
     const qint64 needed = bytes + bytes / 64 + 4 * 1024 * 1024;
-    const qint64 available = QStorageInfo(folder).bytesAvailable();
+    const qint64 available = freeBytes(folder);
     if (bytes <= 0 || available < 0 || available >= needed)
         return true;
     m_failureReason = "not enough disk space in " + folder;
@@ -220,7 +219,7 @@ bool Installer::attachWatched(qint64 listedBytes, const QString& mountPoint) {
     // often; the tree is measured only when the space taken passes the limit.
     const QString home = QDir::homePath();
     const qint64 limit = listedBytes > 0 ? listedBytes + listedBytes / 16 + kExtractSlack : -1;
-    const qint64 freeBefore = QStorageInfo(home).bytesAvailable();
+    const qint64 freeBefore = freeBytes(home);
     QString problem;
     const auto checkSize = [&] {
         if (limit > 0 && treeBytes(mountPoint) > limit)
@@ -229,7 +228,7 @@ bool Installer::attachWatched(qint64 listedBytes, const QString& mountPoint) {
                           .arg(listedBytes);
     };
     const auto keepGoing = [&] {
-        const qint64 free = QStorageInfo(home).bytesAvailable();
+        const qint64 free = freeBytes(home);
         if (free >= 0 && free < kFreeMargin)
             problem = "not enough disk space in " + home;
         else if (freeBefore >= 0 && free >= 0 && freeBefore - free > limit)

@@ -1,9 +1,10 @@
 #include "install/UUIDGenerater.h"
 
+#include "base/WholeFile.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QRandomGenerator>
-#include <QStorageInfo>
 #include <QSysInfo>
 #include <QUuid>
 
@@ -38,11 +39,9 @@ QString UUIDGenerater::material(int randomNumber, const QString& uuidText,
 QString UUIDGenerater::assembleUUID() {
     const int randomNumber = static_cast<int>(QRandomGenerator::system()->bounded(100000));
     const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    std::optional<std::int64_t> freeBytes;
-    const QStorageInfo home(QDir::homePath());
-    if (home.isValid() && home.bytesAvailable() >= 0)
-        freeBytes = home.bytesAvailable();
+    const qint64 free = freeBytes(QDir::homePath());
     return md5Hex(material(randomNumber, uuid, QDateTime::currentDateTime(),
-                           QSysInfo::machineHostName(), freeBytes)
+                           QSysInfo::machineHostName(),
+                           free >= 0 ? std::optional<std::int64_t>(free) : std::nullopt)
                       .toUtf8());
 }
