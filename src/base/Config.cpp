@@ -60,8 +60,9 @@ Config Config::fromEnvironment() {
         stripTrailingSlash(envOr("LUMADOC_APPLICATIONS_DIR", defaultApplicationsDir()));
     c.applicationsDirIsDefault = qEnvironmentVariable("LUMADOC_APPLICATIONS_DIR").isEmpty();
     c.packagePublicKey = envOr("LUMADOC_PACKAGE_PUBLIC_KEY", LUMADOC_PACKAGE_PUBLIC_KEY).trimmed();
-    if (c.applicationsDir.isEmpty())
-        c.applicationsDir = "/";
+    // A relative folder is the working folder's, fixed now: the product, a later
+    // run's recovery and the messages all name the same place.
+    c.applicationsDir = c.applicationsDir.isEmpty() ? "/" : QDir(c.applicationsDir).absolutePath();
     for (const char* name : {"DO_NOT_TRACK", "LUMADOC_NO_TELEMETRY"})
         if (c.telemetryOffBy.isEmpty() && isSet(name))
             c.telemetryOffBy = QString::fromLatin1(name) + "=" + qEnvironmentVariable(name);
