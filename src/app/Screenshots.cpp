@@ -3,15 +3,19 @@
 #include "app/WindowPlacement.h"
 #include "base/Globals.h"
 #include "base/Log.h"
+#include "base/WholeFile.h"
 #include "i18n/MultiLanguageUtils.h"
 #include "ui/ContentView.h"
 #include "ui/ExitAlertWindow.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QPainter>
 #include <QPixmap>
 #include <QStandardPaths>
+#include <filesystem>
 
 namespace {
 
@@ -91,6 +95,10 @@ void Screenshots::isolate(const QString& scratch) {
     setEnv("XDG_DATA_HOME", root.filePath("home/.local/share"));
     setEnv("XDG_CONFIG_HOME", root.filePath("home/.config"));
     setEnv("XDG_CACHE_HOME", root.filePath("home/.cache"));
+    // Qt wants one, private, and says so on standard error without it.
+    QFile::setPermissions(root.filePath("tmp"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    setEnv("XDG_RUNTIME_DIR", root.filePath("tmp"));
     setEnv("LUMADOC_APPLICATIONS_DIR", root.filePath("Applications"));
     setEnv("LUMADOC_RESOURCE_DIR", root.filePath("resources"));
     setEnv("LUMADOC_DOWNLOAD_BASE_URL", QStringLiteral("http://127.0.0.1:9"));
@@ -102,23 +110,24 @@ void Screenshots::isolate(const QString& scratch) {
 #endif
 }
 
-int Screenshots::writeAll(const QString& dir) {
-    if (!QDir().mkpath(dir)) {
-        logLine(lcUi(), "cannot create " + dir);
-        return 0;
-    }
-    int written = 0;
+QString Screenshots::writeAll(const QString& dir) {
+    std::error_code ec;
+    std::filesystem::create_directories(QFile::encodeName(dir).toStdString(), ec);
+    if (ec)
+        return "cannot create " + dir + ": " + QString::fromLocal8Bit(ec.message().c_str());
     for (const QString& language : languages()) {
         MultiLanguageUtils::setLanguage(language);
         for (const Still& still : stills()) {
             const QString path = QDir(dir).filePath(still.name + '-' + language + ".png");
-            if (draw(still).save(path, "PNG")) {
-                logLine(lcUi(), "wrote " + path);
-                ++written;
-            } else {
-                logLine(lcUi(), "cannot write " + path);
-            }
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            draw(still).save(&buffer, "PNG");
+            // Whole or not at all: a full disk leaves no cut picture behind.
+            if (const QString why = replaceFileWhole(path, png); !why.isEmpty())
+                return "cannot write " + path + ": " + why;
+            logLine(lcUi(), "wrote " + path);
         }
     }
-    return written;
+    return {};
 }

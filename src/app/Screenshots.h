@@ -28,6 +28,6 @@ struct Screenshots {
     static void isolate(const QString& scratch);
 
     // Writes stills() in languages() to `dir` (created when missing) as PNG files,
-    // one log line each. Returns the number of files written.
-    static int writeAll(const QString& dir);
+    // one log line each. Empty, or what stopped it: "cannot create|write <path>: <why>".
+    static QString writeAll(const QString& dir);
 };

@@ -94,10 +94,12 @@ int runScreenshots(int argc, char** argv, const CommandLine& line) {
     if (line.scale != 1)
         qputenv("QT_SCALE_FACTOR", QByteArray::number(line.scale));
     const std::unique_ptr<QApplication> app = openApplication(argc, argv);
-    const qsizetype expected = Screenshots::stills().size() * Screenshots::languages().size();
-    const int written = Screenshots::writeAll(line.screenshotDir);
+    const QString problem = Screenshots::writeAll(line.screenshotDir);
     AppDelegate::applicationWillTerminate();
-    return written == expected ? 0 : 1;
+    if (problem.isEmpty())
+        return 0;
+    RunStart::print(stderr, "lumadoc-installer: error: " + problem + '\n');
+    return 1;
 }
 
 int runWindow(int argc, char** argv, const CommandLine& line) {

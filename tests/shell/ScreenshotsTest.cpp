@@ -28,8 +28,18 @@ TEST(Screenshots, EveryScreenInBothLanguagesAtScaleOneAndTwoAndNothingReported) 
                         QStringList{"--screenshot", out.filePath(dir)} + extra);
         ASSERT_TRUE(installer.waitForFinished(60000));
         ASSERT_EQ(installer.exitStatus(), QProcess::NormalExit);
-        ASSERT_EQ(installer.exitCode(), 0) << installer.readAllStandardError().toStdString();
+        const QString err = installer.readAllStandardError();
+        ASSERT_EQ(installer.exitCode(), 0) << err.toStdString();
+        EXPECT_FALSE(err.contains("QStandardPaths")) << err.toStdString();
     }
+    // A place that cannot hold them: a failure that says why.
+    QProcess refused;
+    refused.start(LUMADOC_INSTALLER_EXE, {"--screenshot", out.filePath("docs/start-en.png")});
+    ASSERT_TRUE(refused.waitForFinished(60000));
+    EXPECT_EQ(refused.exitCode(), 1);
+    EXPECT_TRUE(refused.readAllStandardError().endsWith("lumadoc-installer: error: cannot create " +
+                                                        QFile::encodeName(out.filePath("docs")) +
+                                                        "/start-en.png: Not a directory\n"));
 
     const QDir docs(out.filePath("docs"));
     EXPECT_EQ(docs.entryList({"*.png"}, QDir::Files).size(), 16);
