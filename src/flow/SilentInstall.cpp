@@ -155,11 +155,22 @@ void SilentInstall::flushReports(bool announce) {
     auto pointsDone =
         std::async(std::launch::async, [points] { points->ensureClearWaitingPackage(); });
     const auto soon = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    if (announce && (plainDone.wait_until(soon) != std::future_status::ready ||
-                     pointsDone.wait_until(soon) != std::future_status::ready))
-        printLine(QStringLiteral("sending the last reports…"));
-    plainDone.wait();
-    pointsDone.wait();
+    for (std::future<void>* done : {&plainDone, &pointsDone}) {
+        while (done->wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+            if (announce && std::chrono::steady_clock::now() >= soon) {
+                printLine(QStringLiteral("sending the last reports…"));
+                announce = false;
+            }
+            // The run's own work is done: a stop request (Ctrl+C) gives up the reports.
+            if (const int signal = StopSignals::takePending()) {
+                logLine(lcFlow(), QStringLiteral("stopped by signal %1 while sending the last "
+                                                 "reports; they are not all sent")
+                                      .arg(signal));
+                plain->stopWaiting();
+                points->stopWaiting();
+            }
+        }
+    }
     PhaseClock::mark("reports");
 }
 

@@ -61,6 +61,11 @@ void StopSignals::keepWritesFromEndingTheRun() {
         ::signal(signal, dropSignal);
 }
 
+int StopSignals::takePending() {
+    unsigned char number = 0;
+    return g_readEnd >= 0 && ::read(g_readEnd, &number, 1) == 1 ? number : 0;
+}
+
 void StopSignals::readPipe() {
     unsigned char number = 0;
     while (::read(g_readEnd, &number, 1) == 1)

@@ -21,6 +21,10 @@ public:
     // instead of ending the run. Called first thing, before any output.
     static void keepWritesFromEndingTheRun();
 
+    // A signal received but not yet emitted, taken from the pipe; 0 when none.
+    // For a thread that blocks where no event loop runs (the exit's drain).
+    static int takePending();
+
     // 128 + the signal's number: the exit status of a run it ended.
     static int exitStatus(int signal) { return 128 + signal; }
 

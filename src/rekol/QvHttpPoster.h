@@ -58,6 +58,9 @@ public:
     // time-out, posts whose request has not started yet are dropped (a request
     // already sent keeps running). Meant for termination, on the main thread.
     void ensureClearWaitingPackage(std::chrono::milliseconds bound = kDefaultClearBound);
+    // Any thread: that wait, now or later, ends at once as on its time-out (the
+    // user asked the installer to stop while it drained).
+    void stopWaiting() { mWaitGroup.release(); }
 
     // When set, every later post goes to this URL whatever the caller gave.
     void setDebugURL(std::optional<QString> url);

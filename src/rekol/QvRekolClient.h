@@ -42,6 +42,10 @@ public:
     // Waits at most `bound` for the posts in flight (termination).
     void
     ensureClearWaitingPackage(std::chrono::milliseconds bound = QvHttpPoster::kDefaultClearBound);
+    void stopWaiting() {
+        if (mPoster)
+            mPoster->stopWaiting();
+    }
 
     qint64 productId() const { return mProductId; }
     const std::optional<QString>& defaultUrl() const { return mDefaultUrl; }

@@ -32,6 +32,11 @@ public:
     // Waits at most `bound` for this reporter's posts still in flight.
     void
     ensureClearWaitingPackage(std::chrono::milliseconds bound = QvHttpPoster::kDefaultClearBound);
+    // Any thread: that wait ends now, as on its time-out.
+    void stopWaiting() {
+        if (mClient)
+            mClient->stopWaiting();
+    }
 
     // Table and public data for the next report.
     void setPublicData();

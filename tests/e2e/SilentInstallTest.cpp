@@ -12,6 +12,7 @@
 
 #include <QRegularExpression>
 #include <QTest>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #ifdef __APPLE__
@@ -226,25 +227,38 @@ TEST(SilentInstall, ARunningProductStopsTheInstallButATextThatNamesItDoesNot) {
     EXPECT_EQ(probed.status, SilentInstall::Installed) << probed.err.toStdString();
 }
 
-TEST(SilentInstall, AHangingTelemetryServerDelaysTheExitByOneWaitOnly) {
+TEST(SilentInstall, AHangingTelemetryServerDelaysTheExitByOneWaitOnlyOrUntilCtrlC) {
     SKIP_WITHOUT_LINUX_TOOLS();
     // A dead one: see the planted-links runs of UserFiles.
     InstallScenario scenario({"--rekol-hang"});
     ASSERT_TRUE(scenario.serveProduct());
-    QElapsedTimer closing; // from the closing line to the exit
-    const ProgramRun run =
-        runInstaller(scenario.environment(), {"--silent"},
-                     {{}, [&](QProcess&, const QString& out) {
-                          if (!closing.isValid() && out.contains("lumadoc-installer: "))
-                              closing.start();
-                      }});
-    EXPECT_EQ(run.status, SilentInstall::Installed) << run.err.toStdString();
-    // Two posters, each waited for at most 15 seconds, side by side.
-    ASSERT_TRUE(closing.isValid());
-    EXPECT_GE(closing.elapsed(), 14000);
-    EXPECT_LT(closing.elapsed(), 15000 + 2000);
-    EXPECT_EQ(run.log.count("still tasks uncompleted after timeout"), 2) << run.log.toStdString();
-    EXPECT_EQ(run.out.count("sending the last reports…"), 1);
+    for (const bool ctrlC : {false, true}) {
+        SCOPED_TRACE(ctrlC ? "Ctrl+C while it waits" : "waited out");
+        QElapsedTimer closing; // from the closing line to the exit
+        const ProgramRun run =
+            runInstaller(scenario.environment(), {"--silent"},
+                         {{}, [&](QProcess& installer, const QString& out) {
+                              if (!closing.isValid() && out.contains("lumadoc-installer: "))
+                                  closing.start();
+                              if (ctrlC && out.contains("sending the last reports…"))
+                                  ::kill(pid_t(installer.processId()), SIGINT);
+                          }});
+        stopProduct();
+        EXPECT_EQ(run.status, SilentInstall::Installed) << run.err.toStdString();
+        ASSERT_TRUE(closing.isValid());
+        EXPECT_EQ(run.out.count("sending the last reports…"), 1);
+        if (ctrlC) {
+            // Announced after a second; the signal ends the wait there.
+            EXPECT_LT(closing.elapsed(), 5000);
+            EXPECT_TRUE(run.log.contains("stopped by signal 2 while sending the last reports"));
+            continue;
+        }
+        // Two posters, each waited for at most 15 seconds, side by side.
+        EXPECT_GE(closing.elapsed(), 14000);
+        EXPECT_LT(closing.elapsed(), 15000 + 2000);
+        EXPECT_EQ(run.log.count("still tasks uncompleted after timeout"), 2)
+            << run.log.toStdString();
+    }
 }
 
 TEST(SilentInstall, BadUsageConfigurationOrHomeAreRefusedWithTheReason) {
