@@ -30,6 +30,15 @@ public:
 private:
     // Large enough for any bundle's Info.plist, small enough to refuse a runaway file.
     static constexpr qint64 kMaxBytes = 16 * 1024 * 1024;
+    // Both readers recurse once per level, and so does freeing the result: a few
+    // thousand levels overflow a thread's stack. A bundle's lists are a few deep.
+    static constexpr int kMaxDepth = 128;
+    // A binary list may name one object many times, and libplist copies it each
+    // time: forty levels of two references each would be 2^40 entries.
+    static constexpr quint64 kMaxEntries = 100000;
+
+    // True, with the status and error set, for bytes no reader should be given.
+    bool refuses(const QByteArray& bytes);
 
     struct Free {
         void operator()(void* node) const;

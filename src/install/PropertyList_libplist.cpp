@@ -44,10 +44,8 @@ void PropertyList::Free::operator()(void* node) const {
 
 PropertyList PropertyList::fromBytes(const QByteArray& bytes) {
     PropertyList list;
-    if (bytes.size() > kMaxBytes) {
-        list.m_error = QStringLiteral("File too large");
+    if (list.refuses(bytes))
         return list;
-    }
     plist_t root = nullptr;
     if (!bytes.isEmpty()) {
         // libplist 2.3 added an out-parameter for the format it found.

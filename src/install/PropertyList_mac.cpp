@@ -32,10 +32,8 @@ void PropertyList::Free::operator()(void* node) const {
 
 PropertyList PropertyList::fromBytes(const QByteArray& bytes) {
     PropertyList list;
-    if (bytes.size() > kMaxBytes) {
-        list.m_error = QStringLiteral("File too large");
+    if (list.refuses(bytes))
         return list;
-    }
     CFPropertyListRef root = nullptr;
     if (!bytes.isEmpty()) {
         // No copy: the bytes outlive the parse, and the result owns its own storage.

@@ -46,6 +46,31 @@ QString appWith(const QString& dir, const QString& entries, bool binary) {
     return dir + "/app";
 }
 
+// A binary list of `levels` arrays, each holding `refs` references to the next,
+// the last one empty.
+QByteArray nestedArrays(quint32 levels, int refs) {
+    QByteArray bytes = "bplist00";
+    const auto put = [&bytes](quint64 value, int width) {
+        for (int shift = 8 * (width - 1); shift >= 0; shift -= 8)
+            bytes += char(value >> shift);
+    };
+    QList<quint32> offsets;
+    for (quint32 i = 0; i <= levels; ++i) {
+        offsets << quint32(bytes.size());
+        const int n = i < levels ? refs : 0;
+        bytes += char(0xA0 | n);
+        for (int k = 0; k < n; ++k)
+            put(i + 1, 4);
+    }
+    const quint32 table = quint32(bytes.size());
+    for (const quint32 offset : offsets)
+        put(offset, 4);
+    bytes += QByteArray(6, '\0') + char(4) + char(4);
+    for (const quint64 value : {quint64(levels) + 1, quint64(0), quint64(table)})
+        put(value, 8);
+    return bytes;
+}
+
 const QRegularExpression kHex32("^[0-9a-f]{32}$");
 } // namespace
 
@@ -142,6 +167,28 @@ TEST(CheckPackageVersion, XmlBinaryAndBrokenPropertyLists) {
             << content;
     EXPECT_EQ(log.lines().filter("Failed to read plist file: ").size(), 3);
     EXPECT_EQ(log.lines().count("Failed to cast plist content to dictionary."), 1);
+
+    // A damaged or hostile bundle's list that nests without end, or names one entry
+    // so often that a reader copying each would never finish, is refused; a deep
+    // one that a bundle might hold is read.
+    const QByteArray levels = QByteArray("<array>").repeated(100);
+    for (const bool binary : {false, true})
+        EXPECT_EQ(Installer::checkPackageVersion(appWith(
+                      dir.filePath(QString::number(++n)),
+                      "<key>CFBundleShortVersionString</key><string>3.2.1</string><key>x</key>" +
+                          levels + QByteArray(levels).replace('<', "</"),
+                      binary)),
+                  1);
+    const QByteArray endless = QByteArray("<array>").repeated(100000);
+    for (const QByteArray& content :
+         {"<plist>" + endless + QByteArray(endless).replace('<', "</") + "</plist>",
+          nestedArrays(100000, 1), nestedArrays(40, 2)})
+        EXPECT_EQ(Installer::checkPackageVersion(app(QString::number(++n), content)), -1);
+    EXPECT_EQ(log.lines()
+                  .filter(QRegularExpression("Failed to read plist file: (nested more "
+                                             "than|more than .* entries)"))
+                  .size(),
+              3);
 }
 
 TEST(UUIDGenerater, IdentifiersAndTheirMaterial) {
