@@ -9,11 +9,13 @@
 #include "i18n/MultiLanguageUtils.h"
 #include "platform/InstanceLock.h"
 #include "platform/StopSignals.h"
+#include "platform/SystemCommands.h"
 #include "reporting/BaseReporter.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <cstdio>
 #include <sys/resource.h>
 
@@ -66,6 +68,22 @@ QString limitProblem() {
                 .arg(quint64(floor.fewest / floor.unit));
     }
     return {};
+}
+
+// A tool the shell cannot find would fail only at its step, after the download,
+// and look like a damaged image. Without PATH the shell has its own default.
+QString toolsProblem() {
+    if (!qEnvironmentVariableIsSet("PATH"))
+        return {};
+    const QString path = qEnvironmentVariable("PATH");
+    QStringList missing;
+    for (const QString& tool : SystemCommands::current().tools())
+        if (QStandardPaths::findExecutable(tool, path.split(':', Qt::SkipEmptyParts)).isEmpty())
+            missing << tool;
+    if (missing.isEmpty())
+        return {};
+    return "cannot find " + missing.join(", ") + " on PATH (" + path + "); the installer runs " +
+           (missing.size() == 1 ? "it" : "them");
 }
 
 void useUsableTempFolder() {
@@ -161,6 +179,8 @@ int main(int argc, char** argv) {
     QString problem = homeProblem();
     if (problem.isEmpty())
         problem = limitProblem();
+    if (problem.isEmpty() && line.mode != CommandLine::Mode::Screenshots)
+        problem = toolsProblem();
     if (!problem.isEmpty()) {
         print(stderr, "lumadoc-installer: error: " + problem + '\n');
         return SilentInstall::BadUsage;

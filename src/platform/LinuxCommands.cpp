@@ -38,6 +38,10 @@ QString LinuxCommands::shell() const {
     return QStringLiteral("/bin/sh");
 }
 
+QStringList LinuxCommands::tools() const {
+    return {"7zz", "pgrep", "uname", "mv", "chmod", "rm"};
+}
+
 QString LinuxCommands::processorProbe() const {
     return QStringLiteral("uname -m");
 }

@@ -7,6 +7,7 @@
 class LinuxCommands : public SystemCommands {
 public:
     QString shell() const override;
+    QStringList tools() const override;
     QString processorProbe() const override;
     ProgramCall osVersion() const override;
     // Extracts the image's Lumadoc.app to <mountPoint>/Lumadoc.app (the

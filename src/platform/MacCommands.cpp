@@ -18,6 +18,10 @@ QStringList MacCommands::shellOptions() const {
     return {QStringLiteral("-f")};
 }
 
+QStringList MacCommands::tools() const {
+    return {"hdiutil", "pgrep", "awk", "xargs", "sysctl", "uname", "sw_vers", "mv", "open"};
+}
+
 QString MacCommands::processorProbe() const {
     // uname -m says x86_64 to a program under Rosetta; the hardware's own
     // answer does not change. Intel Macs know no such name (-i: no output).

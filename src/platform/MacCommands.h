@@ -6,6 +6,7 @@
 class MacCommands : public SystemCommands {
 public:
     QString shell() const override;
+    QStringList tools() const override;
     QStringList shellOptions() const override;
     QString processorProbe() const override;
     ProgramCall osVersion() const override;

@@ -36,6 +36,8 @@ public:
     // The shell that runs every command line: shell(), shellOptions(), "-c"
     // and the line (shellCall). The options keep the user's start-up files out.
     virtual QString shell() const = 0;
+    // The programs the lines run by name, which the shell finds on PATH.
+    virtual QStringList tools() const = 0;
     virtual QStringList shellOptions() const { return {}; }
     ProgramCall shellCall(const QString& line) const {
         return {shell(), shellOptions() + QStringList{"-c", line}};

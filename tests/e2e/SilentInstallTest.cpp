@@ -287,6 +287,8 @@ TEST(SilentInstall, BadUsageConfigurationOrHomeAreRefusedWithTheReason) {
 #ifndef __SANITIZE_ADDRESS__ // whose shadow memory cannot be mapped under a limit
         {"ulimit -v 300000", "too little memory allowed (ulimit -v 300000)"},
 #endif
+        // A tool the shell cannot find, before a download that could not be installed.
+        {"PATH=/nowhere", "cannot find 7zz, pgrep, uname, mv, chmod, rm on PATH (/nowhere)"},
         {"mkdir \"$1/h$(printf '\\351')me\" && HOME=\"$1/h$(printf '\\351')me\"",
          "HOME is not a valid file name in this locale"},
         // Download addresses with a blank in the host, or with no host at all.
