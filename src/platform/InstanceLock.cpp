@@ -2,11 +2,11 @@
 
 #include "base/WholeFile.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -16,7 +16,14 @@ InstanceLock::~InstanceLock() {
 }
 
 InstanceLock::Outcome InstanceLock::acquire(const QString& path) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    // Its folder's own failure ("Read-only file system") says more than the open's.
+    std::error_code made;
+    std::filesystem::create_directories(
+        QFile::encodeName(QFileInfo(path).absolutePath()).toStdString(), made);
+    if (made) {
+        m_error = systemErrorText(made.value());
+        return Outcome::Failed;
+    }
     const int fd = ::open(QFile::encodeName(path).constData(),
                           O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {

@@ -235,6 +235,11 @@ TEST(Cause, EachFailureNamesItsCauseAndLeavesThePreviousApplication) {
          journalIn + "No space left on device"},
         {"a folder where the journal goes", {}, plant(installJournalPath() + "/x"),
          SilentInstall::InstallFailed, journalIn + "Is a directory"},
+        {"a read-only data folder", {}, [&](InstallScenario&, QProcessEnvironment& env) {
+             env.insert("XDG_DATA_HOME", root + "/rodata");
+             return mount(root + "/rodata") && remountReadOnly(root + "/rodata");
+         }, SilentInstall::InstallFailed, "cannot take the installer lock " + root +
+             "/rodata/Lumadoc/installer.lock: Read-only file system"},
         {"a folder where the lock goes", {}, plant(lock), SilentInstall::InstallFailed,
          "cannot take the installer lock " + lock + ": Is a directory"},
         {"a dangling link where the lock goes", {}, plant(elsewhere, lock),
