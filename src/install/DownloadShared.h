@@ -5,6 +5,7 @@
 
 #include "install/Downloader.h"
 
+#include <QFile>
 #include <QString>
 #include <atomic>
 #include <chrono>
@@ -19,6 +20,15 @@ struct DownloadShared {
     std::function<void(qint64, qint64, double)> onProgress;
     std::function<void(const QString&)> onDownloadSuccess;
     std::function<void()> onDownloadFailed;
+    // Why the run's folder for the part file could not be made ("cannot create <folder>:
+    // <reason>"), if it could not.
+    QString folderProblem;
+    // Why the part file could not be opened: that folder's own reason says the most.
+    QString cannotOpen(const QFile& file) const {
+        return folderProblem.isEmpty()
+                   ? "cannot write " + file.fileName() + ": " + file.errorString()
+                   : folderProblem;
+    }
 
     // Set when the Downloader is destroyed; no callback starts afterwards.
     std::atomic<bool> cancelled = false;

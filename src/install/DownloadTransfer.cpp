@@ -133,8 +133,7 @@ bool DownloadTransfer::beginBody() {
         QIODevice::Unbuffered |
         (m_offset > 0 ? QIODevice::Append : QIODevice::WriteOnly | QIODevice::Truncate);
     if (!m_file.open(mode)) {
-        abortWith(localFailure("cannot write " + m_file.fileName() + ": " + m_file.errorString()),
-                  false);
+        abortWith(localFailure(m_shared->cannotOpen(m_file)), false);
         return false;
     }
     m_fileOpened = true;

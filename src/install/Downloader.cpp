@@ -55,8 +55,10 @@ void Downloader::startDownload(const QUrl& url) {
         return;
     logLine(lcDownload(), "Starting download from " + url.toString());
     // The run's own folder: nothing planted in the shared temporary folder matters.
-    if (const QString error = InstallJournal::makeTempFolder(); !error.isEmpty())
-        logLine(lcDownload(), "cannot create " + InstallJournal::tempFolder() + ": " + error);
+    if (const QString error = InstallJournal::makeTempFolder(); !error.isEmpty()) {
+        m_shared->folderProblem = "cannot create " + InstallJournal::tempFolder() + ": " + error;
+        logLine(lcDownload(), m_shared->folderProblem);
+    }
     m_shared->onProgress = onProgress;
     m_shared->onDownloadSuccess = onDownloadSuccess;
     m_shared->onDownloadFailed = onDownloadFailed;

@@ -183,6 +183,11 @@ TEST(Cause, EachFailureNamesItsCauseAndLeavesThePreviousApplication) {
              env.insert("TMPDIR", root + "/small-tmp");
              return mount(root + "/small-tmp", 16);
          }, SilentInstall::DownloadFailed, "not enough disk space in " + root + "/small-tmp;"},
+        {"a read-only temporary folder", {}, [&](InstallScenario&, QProcessEnvironment& env) {
+             env.insert("TMPDIR", root + "/rotmp");
+             return mount(root + "/rotmp") && remountReadOnly(root + "/rotmp");
+         }, SilentInstall::DownloadFailed,
+         "cannot create " + root + "/rotmp/lumadoc-\\S+: Read-only file system;"},
         // An applications folder or a home the installer cannot use.
         {"a read-only applications folder", {}, [&](InstallScenario&, QProcessEnvironment& env) {
              env.insert("LUMADOC_APPLICATIONS_DIR", root + "/ReadOnly");
