@@ -15,7 +15,6 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QStandardPaths>
-#include <filesystem>
 
 namespace {
 
@@ -111,10 +110,8 @@ void Screenshots::isolate(const QString& scratch) {
 }
 
 QString Screenshots::writeAll(const QString& dir) {
-    std::error_code ec;
-    std::filesystem::create_directories(QFile::encodeName(dir).toStdString(), ec);
-    if (ec)
-        return "cannot create " + dir + ": " + QString::fromLocal8Bit(ec.message().c_str());
+    if (const QString why = makeFolders(dir); !why.isEmpty())
+        return "cannot create " + dir + ": " + why;
     for (const QString& language : languages()) {
         MultiLanguageUtils::setLanguage(language);
         for (const Still& still : stills()) {

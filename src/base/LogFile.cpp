@@ -138,8 +138,8 @@ QString LogFile::defaultPath() {
 bool LogFile::open(const QString& path, const QStringList& arguments, bool echo, QString& error) {
     close();
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    if (!QDir().mkpath(QFileInfo(absolute).absolutePath())) {
-        error = "cannot create the folder of " + absolute;
+    if (const QString why = makeFolders(QFileInfo(absolute).absolutePath()); !why.isEmpty()) {
+        error = "cannot create the folder of " + absolute + ": " + why;
         return false;
     }
     if (const QString why = notALog(absolute); !why.isEmpty()) {

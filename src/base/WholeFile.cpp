@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -56,6 +57,12 @@ void syncFolder(const QByteArray& folder) {
 
 QString systemErrorText(int code) {
     return QString::fromLocal8Bit(std::strerror(code));
+}
+
+QString makeFolders(const QString& folder) {
+    std::error_code ec;
+    std::filesystem::create_directories(encoded(folder).toStdString(), ec);
+    return ec ? systemErrorText(ec.value()) : QString();
 }
 
 qint64 freeBytes(const QString& folder) {

@@ -13,6 +13,9 @@
 // errno value `code` as the system words it.
 QString systemErrorText(int code);
 
+// Makes folder and any missing parents; an empty text, or the system's reason.
+QString makeFolders(const QString& folder);
+
 // What this user may still write on the file system of `folder`, in bytes; -1 when
 // unknown. One system call: cheap enough to ask while a tool writes.
 qint64 freeBytes(const QString& folder);

@@ -59,8 +59,9 @@ QString update(const QString& journal, const std::function<void(QJsonObject&)>& 
     change(entry);
     (*runs)[at] = entry;
     const QString folder = QFileInfo(journal).absolutePath();
-    QDir().mkpath(folder);
-    const QString error = JournalFile::write(journal, *runs);
+    QString error = makeFolders(folder);
+    if (error.isEmpty())
+        error = JournalFile::write(journal, *runs);
     return error.isEmpty() ? QString()
                            : "cannot write the install journal in " + folder + ": " + error;
 }

@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -17,13 +16,9 @@ InstanceLock::~InstanceLock() {
 
 InstanceLock::Outcome InstanceLock::acquire(const QString& path) {
     // Its folder's own failure ("Read-only file system") says more than the open's.
-    std::error_code made;
-    std::filesystem::create_directories(
-        QFile::encodeName(QFileInfo(path).absolutePath()).toStdString(), made);
-    if (made) {
-        m_error = systemErrorText(made.value());
+    m_error = makeFolders(QFileInfo(path).absolutePath());
+    if (!m_error.isEmpty())
         return Outcome::Failed;
-    }
     const int fd = ::open(QFile::encodeName(path).constData(),
                           O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
