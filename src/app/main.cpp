@@ -13,6 +13,7 @@
 #include "reporting/BaseReporter.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -84,6 +85,15 @@ QString toolsProblem() {
         return {};
     return "cannot find " + missing.join(", ") + " on PATH (" + path + "); the installer runs " +
            (missing.size() == 1 ? "it" : "them");
+}
+
+// The XDG rule: a relative folder is ignored. Kept, it would move the settings,
+// the lock and the journal with the working folder.
+void dropRelativeXdgFolders() {
+    for (const char* name :
+         {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})
+        if (QDir::isRelativePath(qEnvironmentVariable(name)))
+            qunsetenv(name);
 }
 
 void useUsableTempFolder() {
@@ -176,6 +186,7 @@ int main(int argc, char** argv) {
     }
     if (line.noTelemetry)
         Config::turnTelemetryOff(QStringLiteral("--no-telemetry"));
+    dropRelativeXdgFolders();
     QString problem = homeProblem();
     if (problem.isEmpty())
         problem = limitProblem();

@@ -438,6 +438,10 @@ TEST(SilentInstall, AHostileHomeTemporaryFolderOrDataFileNeverStrandsTheUser) {
     // is off for want of its data files, and says so).
     QProcessEnvironment env = scenario.environment();
     env.insert("TMPDIR", sandbox::root() + "/no-such-folder");
+    // Relative XDG folders are ignored, as their rule says: kept, they would move the
+    // settings, the lock and the journal with the working folder.
+    for (const char* name : {"XDG_DATA_HOME", "XDG_STATE_HOME"})
+        env.insert(name, "relative");
     QTemporaryDir data;
     ASSERT_TRUE(QFile(writeFile(data.filePath("qctrl.dat"), "#")).resize(64 << 20));
     ASSERT_EQ(::mkfifo(QFile::encodeName(data.filePath("qfmt.dat")).constData(), 0600), 0);
