@@ -109,12 +109,14 @@ void Screenshots::isolate(const QString& scratch) {
 #endif
 }
 
-QString Screenshots::writeAll(const QString& dir) {
+QString Screenshots::writeAll(const QString& dir, const std::function<bool()>& keepGoing) {
     if (const QString why = makeFolders(dir); !why.isEmpty())
         return "cannot create " + dir + ": " + why;
     for (const QString& language : languages()) {
         MultiLanguageUtils::setLanguage(language);
         for (const Still& still : stills()) {
+            if (!keepGoing())
+                return QStringLiteral("stopped");
             const QString path = QDir(dir).filePath(still.name + '-' + language + ".png");
             QByteArray png;
             QBuffer buffer(&png);

@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 
 struct Screenshots {
     struct Still {
@@ -28,6 +29,7 @@ struct Screenshots {
     static void isolate(const QString& scratch);
 
     // Writes stills() in languages() to `dir` (created when missing) as PNG files,
-    // one log line each. Empty, or what stopped it: "cannot create|write <path>: <why>".
-    static QString writeAll(const QString& dir);
+    // one log line each, while keepGoing() says so. Empty, or what stopped it:
+    // "cannot create|write <path>: <why>", or "stopped".
+    static QString writeAll(const QString& dir, const std::function<bool()>& keepGoing);
 };

@@ -94,8 +94,20 @@ int runScreenshots(int argc, char** argv, const CommandLine& line) {
     if (line.scale != 1)
         qputenv("QT_SCALE_FACTOR", QByteArray::number(line.scale));
     const std::unique_ptr<QApplication> app = openApplication(argc, argv);
-    const QString problem = Screenshots::writeAll(line.screenshotDir);
+    // A stop request ends the run between two pictures, and the scratch home goes too.
+    // Drawing runs the event loop, which may be the one to read the signal.
+    StopSignals stopSignals;
+    int signal = 0;
+    QObject::connect(&stopSignals, &StopSignals::received,
+                     [&signal](int number) { signal = number; });
+    const QString problem = Screenshots::writeAll(line.screenshotDir, [&signal] {
+        if (signal == 0)
+            signal = StopSignals::takePending();
+        return signal == 0;
+    });
     AppDelegate::applicationWillTerminate();
+    if (signal != 0)
+        return StopSignals::exitStatus(signal);
     if (problem.isEmpty())
         return 0;
     RunStart::print(stderr, "lumadoc-installer: error: " + problem + '\n');

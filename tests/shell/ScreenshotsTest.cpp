@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <gtest/gtest.h>
 
 // Even with data files that name a live server (the shell scenario's), the stills
@@ -40,6 +41,23 @@ TEST(Screenshots, EveryScreenInBothLanguagesAtScaleOneAndTwoAndNothingReported) 
     EXPECT_TRUE(refused.readAllStandardError().endsWith("lumadoc-installer: error: cannot create " +
                                                         QFile::encodeName(out.filePath("docs")) +
                                                         "/start-en.png: Not a directory\n"));
+
+    // Stopped half way, as by a logout: its scratch home goes with it.
+    QTemporaryDir scratch;
+    QProcess stopped;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TMPDIR", scratch.path());
+    stopped.setProcessEnvironment(env);
+    stopped.start(LUMADOC_INSTALLER_EXE, {"--screenshot", out.filePath("stopped"), "--scale", "4"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stopped.readAllStandardError().contains("wrote"); }));
+    ::kill(pid_t(stopped.processId()), SIGTERM);
+    ASSERT_TRUE(stopped.waitForFinished(60000));
+    EXPECT_EQ(stopped.exitCode(), 128 + SIGTERM);
+    EXPECT_EQ(QDir(scratch.path())
+                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
+                  .join(", ")
+                  .toStdString(),
+              "");
 
     const QDir docs(out.filePath("docs"));
     EXPECT_EQ(docs.entryList({"*.png"}, QDir::Files).size(), 16);
