@@ -6,8 +6,8 @@
 class MacCommands : public SystemCommands {
 public:
     QString shell() const override;
-    QStringList tools() const override;
     QStringList shellOptions() const override;
+    QStringList tools() const override;
     QString processorProbe() const override;
     ProgramCall osVersion() const override;
     QString attach(const QString& image, const QString& mountPoint) const override;

@@ -22,7 +22,7 @@ public:
     static void keepWritesFromEndingTheRun();
 
     // A signal received but not yet emitted, taken from the pipe; 0 when none.
-    // For a thread that blocks where no event loop runs (the exit's drain).
+    // For work that runs outside the event loop (the exit's drain, the stills).
     static int takePending();
 
     // 128 + the signal's number: the exit status of a run it ended.

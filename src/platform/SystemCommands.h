@@ -36,12 +36,12 @@ public:
     // The shell that runs every command line: shell(), shellOptions(), "-c"
     // and the line (shellCall). The options keep the user's start-up files out.
     virtual QString shell() const = 0;
-    // The programs the lines run by name, which the shell finds on PATH.
-    virtual QStringList tools() const = 0;
     virtual QStringList shellOptions() const { return {}; }
     ProgramCall shellCall(const QString& line) const {
         return {shell(), shellOptions() + QStringList{"-c", line}};
     }
+    // The programs the lines run by name, which the shell finds on PATH.
+    virtual QStringList tools() const = 0;
 
     // Prints the machine's processor name: "arm64" or "aarch64" for 64-bit
     // ARM, a name starting "x86" for Intel.
