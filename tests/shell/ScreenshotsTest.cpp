@@ -49,7 +49,9 @@ TEST(Screenshots, EveryScreenInBothLanguagesAtScaleOneAndTwoAndNothingReported) 
     env.insert("TMPDIR", scratch.path());
     stopped.setProcessEnvironment(env);
     stopped.start(LUMADOC_INSTALLER_EXE, {"--screenshot", out.filePath("stopped"), "--scale", "4"});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return stopped.readAllStandardError().contains("wrote"); }));
+    QByteArray said;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return said.append(stopped.readAllStandardError()).contains("wrote"); }, 60000));
     ::kill(pid_t(stopped.processId()), SIGTERM);
     ASSERT_TRUE(stopped.waitForFinished(60000));
     EXPECT_EQ(stopped.exitCode(), 128 + SIGTERM);
