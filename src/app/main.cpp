@@ -166,6 +166,7 @@ WindowEntry loadWindow(QString&) {
 
 int main(int argc, char** argv) {
     StopSignals::keepWritesFromEndingTheRun();
+    dropRelativeXdgFolders(); // before --help names the log's place
     argc = LaunchArguments::dropSystemArguments(argc, argv);
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -186,7 +187,6 @@ int main(int argc, char** argv) {
     }
     if (line.noTelemetry)
         Config::turnTelemetryOff(QStringLiteral("--no-telemetry"));
-    dropRelativeXdgFolders();
     QString problem = homeProblem();
     if (problem.isEmpty())
         problem = limitProblem();

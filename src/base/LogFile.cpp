@@ -127,9 +127,9 @@ QString LogFile::defaultPath() {
 #ifdef Q_OS_MACOS
     return QDir::homePath() + "/Library/Logs/Lumadoc/installer.log";
 #else
+    // A relative value is dropped at the start (the XDG rule).
     QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    // The XDG rule: a relative value is ignored.
-    if (base.isEmpty() || QDir::isRelativePath(base))
+    if (base.isEmpty())
         base = QDir::homePath() + "/.local/state";
     return base + "/lumadoc/installer.log";
 #endif
