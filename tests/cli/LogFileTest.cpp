@@ -57,8 +57,7 @@ TEST(LogFile, TrimmedKeepsTheLastRunsAndWholeLines) {
     }
 }
 
-// The user's state folder (on macOS the log folder; XDG_STATE_HOME means nothing
-// there), a relative XDG_STATE_HOME ignored as the XDG rules say.
+// The user's state folder (on macOS the log folder; XDG_STATE_HOME means nothing there).
 TEST(LogFile, DefaultPathIsThePlatformsLogFolder) {
 #ifdef Q_OS_MACOS
     const QString standard = sandbox::home() + "/Library/Logs/Lumadoc/installer.log";
