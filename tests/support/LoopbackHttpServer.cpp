@@ -3,7 +3,6 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTimer>
 #include <future>
 
 // Parses a complete request out of `buffer`; false while it is incomplete.
@@ -73,7 +72,7 @@ void LoopbackHttpServer::onReadable(QTcpSocket* socket) {
     Reply reply;
     {
         std::lock_guard lock(m_mutex);
-        reply = m_nextCount > 0 ? (--m_nextCount, m_nextReply) : m_reply;
+        reply = m_reply;
         m_requests.push_back(request);
     }
     m_arrived.notify_all();
@@ -85,14 +84,8 @@ void LoopbackHttpServer::onReadable(QTcpSocket* socket) {
     socket->write("HTTP/1.1 " + QByteArray::number(reply.status) +
                   (reply.status < 400 ? " OK" : " Error") + "\r\nContent-Type: text/plain\r\n" +
                   length + "Connection: close\r\n\r\n" + reply.body);
-    if (!reply.endless) {
+    if (reply.endless)
+        socket->write(QByteArray(1 << 20, ' ')); // more than any client takes
+    else
         socket->disconnectFromHost();
-        return;
-    }
-    auto* more = new QTimer(socket); // goes with the socket when the client hangs up
-    QObject::connect(more, &QTimer::timeout, socket, [socket] {
-        if (socket->bytesToWrite() < (1 << 20))
-            socket->write(QByteArray(64 * 1024, ' '));
-    });
-    more->start(1);
 }

@@ -1,7 +1,6 @@
 #pragma once
-// A minimal HTTP/1.1 server on 127.0.0.1 running on its own thread, so it keeps
-// answering while the test's main thread blocks. Every request is recorded;
-// the answer (status, body, or no answer at all) can be changed at any time.
+// A minimal HTTP/1.1 server on 127.0.0.1 with its own thread, so it keeps answering
+// while the test's main thread blocks. It records every request.
 
 #include "platform/SerialQueue.h"
 
@@ -26,7 +25,7 @@ public:
         int status = 200;
         QByteArray body = "result=1";
         bool hang = false;    // read the request, never answer
-        bool endless = false; // after the body, spaces without end (no length announced)
+        bool endless = false; // after the body, 1 MiB of spaces; no length, never closed
     };
 
     LoopbackHttpServer();
@@ -39,12 +38,6 @@ public:
     void setReply(const Reply& reply) {
         std::lock_guard lock(m_mutex);
         m_reply = reply;
-    }
-    // Applies to the next `count` requests only, then the default reply again.
-    void setReplyForNext(int count, const Reply& reply) {
-        std::lock_guard lock(m_mutex);
-        m_nextReply = reply;
-        m_nextCount = count;
     }
     std::vector<Request> requests() const {
         std::lock_guard lock(m_mutex);
@@ -63,7 +56,6 @@ private:
     quint16 m_port = 0;
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_arrived;
-    Reply m_reply, m_nextReply;
-    int m_nextCount = 0;
+    Reply m_reply;
     std::vector<Request> m_requests;
 };
