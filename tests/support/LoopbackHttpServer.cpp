@@ -29,7 +29,6 @@ LoopbackHttpServer::LoopbackHttpServer() {
         m_server = new QTcpServer(m_queue.context());
         QObject::connect(m_server, &QTcpServer::newConnection, m_server, [this] {
             while (QTcpSocket* socket = m_server->nextPendingConnection()) {
-                socket->setParent(m_server);
                 QObject::connect(socket, &QTcpSocket::readyRead, socket,
                                  [this, socket] { onReadable(socket); });
                 QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -39,15 +38,6 @@ LoopbackHttpServer::LoopbackHttpServer() {
         listening.set_value(m_server->serverPort());
     });
     m_port = listening.get_future().get();
-}
-
-LoopbackHttpServer::~LoopbackHttpServer() {
-    std::promise<void> closed;
-    m_queue.post([this, &closed] {
-        delete m_server; // its sockets are its children
-        closed.set_value();
-    });
-    closed.get_future().wait();
 }
 
 bool LoopbackHttpServer::waitForRequests(std::size_t count,

@@ -29,7 +29,6 @@ public:
     };
 
     LoopbackHttpServer();
-    ~LoopbackHttpServer();
 
     QString url(const QString& path = "/rekol") const {
         return QString("http://127.0.0.1:%1%2").arg(m_port).arg(path);
@@ -51,11 +50,11 @@ public:
 private:
     void onReadable(QTcpSocket* socket);
 
-    SerialQueue m_queue{"LoopbackHttpServer"};
-    QTcpServer* m_server = nullptr;
+    QTcpServer* m_server = nullptr; // a child of the queue's context, so it goes with the queue
     quint16 m_port = 0;
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_arrived;
     Reply m_reply;
     std::vector<Request> m_requests;
+    SerialQueue m_queue{"LoopbackHttpServer"}; // last: stops first, while the rest still lives
 };
