@@ -37,16 +37,15 @@ QJsonObject postedPayload(const QByteArray& body) {
     return parse(QString::fromUtf8(body.mid(head.size(), body.size() - head.size() - 9)));
 }
 
-// The values of the properties named, blank-separated.
-QString values(const QJsonObject& p, const QStringList& names) {
+// The payload's properties named, blank-separated.
+QString values(const QJsonObject& payload, const QStringList& names) {
     QStringList out;
     for (const QString& name : names)
-        out << p[name].toVariant().toString();
+        out << payload["properties"][name].toVariant().toString();
     return out.join(' ');
 }
 
-// Checks what both reporters send alike (the key sets the end-to-end run
-// checks); returns the properties.
+// Checks what both reporters send alike; returns the payload.
 QJsonObject checkCommon(const QString& payload, const QString& table, const ReportBlock& block) {
     EXPECT_FALSE(payload.contains('\n') || payload.contains(": ")); // compact
     const QJsonObject o = parse(payload);
@@ -57,8 +56,7 @@ QJsonObject checkCommon(const QString& payload, const QString& table, const Repo
     QDateTime sent = QDateTime::fromString(o["#time"].toString(), "yyyy-MM-dd HH:mm:ss.zzz");
     sent.setTimeSpec(Qt::UTC);
     EXPECT_LT(std::abs(sent.secsTo(QDateTime::currentDateTimeUtc())), 120) << payload.toStdString();
-    const QJsonObject p = o["properties"].toObject();
-    EXPECT_EQ(values(p, {"tid1", "tid2", "tod1", "tod2", "iid", "tryno", "filever", "product_id",
+    EXPECT_EQ(values(o, {"tid1", "tid2", "tod1", "tod2", "iid", "tryno", "filever", "product_id",
                          "os", "language"}),
               QString("%1 %2 %3 %4 0 3201 1 502 %5 %6")
                   .arg(block.tid1)
@@ -67,8 +65,18 @@ QJsonObject checkCommon(const QString& payload, const QString& table, const Repo
                   .arg(block.tod2)
                   .arg(MacOSVersion::getMainOsVersion())
                   .arg(BaseReporter::currentLanguage()));
-    EXPECT_TRUE(p["countrycode"].isString());
-    return p;
+    EXPECT_TRUE(o["properties"]["countrycode"].isString());
+    // Exactly the fields the shipped format defines for the table.
+    static const QvRekolFormat format = QvRekolFormat::fromPath(kDataDir + "/qfmt.dat");
+    QStringList fields = {"properties"};
+    QStringList keys = o.keys() + o["properties"].toObject().keys();
+    if (const TableFormat* defined = format.getTable(table))
+        for (const auto& field : defined->getFields())
+            fields << *field->keyName();
+    fields.sort();
+    keys.sort();
+    EXPECT_EQ(fields, keys);
+    return o;
 }
 
 ReportBlock filledBlock() {
@@ -107,8 +115,8 @@ TEST(Reporter, ResultTableDecidesResultSilentAndInstallType) {
             block.bSilent = block.bCoverInstall = blockFlags;
             reporter.setData(block);
             reporter.report(c.success, *installResultFromRaw(c.raw), c.silent, c.cover, false);
-            const QJsonObject p = checkCommon(*reporter.toString(), PRIVATE_TABLE_NAME, block);
-            EXPECT_EQ(values(p, {"result", "silent", "installtype", "reason", "parentproce",
+            const QJsonObject o = checkCommon(*reporter.toString(), PRIVATE_TABLE_NAME, block);
+            EXPECT_EQ(values(o, {"result", "silent", "installtype", "reason", "parentproce",
                                  "lastday", "before_tid1", "before_tid2", "version"}),
                       c.resultSilentInstallType + QString(" %1 1 1 1 1 6").arg(c.raw));
         }
@@ -125,20 +133,21 @@ TEST(MacInstallReporter, SendsPointsAndClicksAndRepeatsTheLastPointForNone) {
     // and a click without a point yet sends point 0.
     reporter.report(ENUMInstallPoint::nonePoint, ENUMInstallClick::ofdAssociationOff, 0, 0, 0,
                     true);
-    QJsonObject p = checkCommon(*reporter.toString(), MAC_PRIVATE_TABLE_NAME, ReportBlock());
-    EXPECT_EQ(values(p, {"point", "click"}), "0 4");
+    const QJsonObject blank =
+        checkCommon(*reporter.toString(), MAC_PRIVATE_TABLE_NAME, ReportBlock());
+    EXPECT_EQ(values(blank, {"point", "click"}), "0 4");
     reporter.setData({filledBlock()});
     reporter.report(ENUMInstallPoint::downloadStart, ENUMInstallClick::none, 1, 1, 7, true);
-    const QJsonObject first = parse(*reporter.toString());
-    p = checkCommon(*reporter.toString(), MAC_PRIVATE_TABLE_NAME, filledBlock());
+    const QJsonObject first =
+        checkCommon(*reporter.toString(), MAC_PRIVATE_TABLE_NAME, filledBlock());
     const OS_TYPE arch = Installer::checkOSArch();
     const int chip = arch == OS_TYPE::x86 ? 1 : arch == OS_TYPE::arm ? 2 : 0;
-    EXPECT_EQ(values(p, sentKeys), "3 0 1 1 7 6 0 1 " + QString::number(chip));
+    EXPECT_EQ(values(first, sentKeys), "3 0 1 1 7 6 0 1 " + QString::number(chip));
     // Only the arguments' properties change.
     reporter.report(ENUMInstallPoint::nonePoint, ENUMInstallClick::downloadRetry, 0, 0, 0, true);
-    const QJsonObject second = parse(*reporter.toString());
-    p = checkCommon(*reporter.toString(), MAC_PRIVATE_TABLE_NAME, filledBlock());
-    EXPECT_EQ(values(p, sentKeys), "3 31 0 0 0 6 0 1 " + QString::number(chip));
+    const QJsonObject second =
+        checkCommon(*reporter.toString(), MAC_PRIVATE_TABLE_NAME, filledBlock());
+    EXPECT_EQ(values(second, sentKeys), "3 31 0 0 0 6 0 1 " + QString::number(chip));
     // What went over the wire is what toString() gave, in the form body.
     ASSERT_TRUE(server.waitForRequests(3, 10s));
     QList<QJsonObject> posted;
@@ -154,46 +163,26 @@ TEST(Reporters, ReportsFromTwoThreadsNeverMix) {
     constexpr int perThread = 40;
     {
         SerialQueue other("OtherReports");
-        for (int i = 0; i < perThread; ++i)
+        for (int i = 0; i < perThread; ++i) {
             other.post([&] {
                 reporter.report(true, ENUMInstallResult::downloadFailed, false, false, true);
             });
-        for (int i = 0; i < perThread; ++i)
             reporter.report(false, ENUMInstallResult::interfaceShown, false, false, true);
+        }
     }
     ASSERT_TRUE(server.waitForRequests(2 * perThread, 20s));
     QMap<QString, int> seen;
     for (const auto& r : server.requests())
-        ++seen[values(postedPayload(r.body)["properties"].toObject(),
-                      {"reason", "result", "silent"})];
+        ++seen[values(postedPayload(r.body), {"reason", "result", "silent"})];
     EXPECT_EQ(seen, (QMap<QString, int>{{"23 1 0", perThread}, {"100 3 3", perThread}}));
 }
 
-// The shipped files define both tables with the payloads' fields, and the
-// shared reporters load them once.
-TEST(Reporters, ShippedDataFilesDefineBothTablesWithThePayloadsFields) {
-    const QvRekolFormat format = QvRekolFormat::fromPath(kDataDir + "/qfmt.dat");
+// The shipped control file sends both tables over HTTPS, and the shared
+// reporters load the shipped files once.
+TEST(Reporters, SharedReportersLoadTheShippedDataFilesOnce) {
     const QvRekolControl control = QvRekolControl::fromPath(kDataDir + "/qctrl.dat");
-    LoopbackHttpServer server;
-    Reporter plain(clientFor(server));
-    MacInstallReporter mac(clientFor(server));
-    plain.report(false, ENUMInstallResult::interfaceShown, false, false, false);
-    mac.report(ENUMInstallPoint::showInterface, ENUMInstallClick::none, 0, 0, 0, false);
-    for (const auto& [name, payload] :
-         {std::pair{PRIVATE_TABLE_NAME, parse(*plain.toString())},
-          std::pair{MAC_PRIVATE_TABLE_NAME, parse(*mac.toString())}}) {
-        SCOPED_TRACE(name);
-        EXPECT_TRUE(control.getServerUrl(name).startsWith("https://"));
-        const TableFormat* table = format.getTable(name);
-        ASSERT_NE(table, nullptr);
-        QStringList fields = {"properties"};
-        for (const auto& field : table->getFields())
-            fields << field->keyName().value_or(QString());
-        QStringList sent = payload.keys() + payload["properties"].toObject().keys();
-        fields.sort();
-        sent.sort();
-        EXPECT_EQ(fields, sent);
-    }
+    for (const char* table : {PRIVATE_TABLE_NAME, MAC_PRIVATE_TABLE_NAME})
+        EXPECT_TRUE(control.getServerUrl(table).startsWith("https://")) << table;
     Reporter& shared = Reporter::getInstance();
     auto fromOtherThread = std::async(std::launch::async, [] { return &Reporter::getInstance(); });
     EXPECT_EQ(fromOtherThread.get(), &shared);
