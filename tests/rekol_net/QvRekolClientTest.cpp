@@ -30,10 +30,6 @@ QStringList cacheEntries() {
         .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
-void writeEntry(const QString& name, const QByteArray& bytes = "packet") {
-    ASSERT_FALSE(writeFile(cacheDir() + '/' + name, bytes).isEmpty());
-}
-
 // The codes a post's callbacks gave: 0 resolved, else the reject code.
 std::shared_ptr<QList<int>> track(QvHttpPoster& poster, const QString& url) {
     auto codes = std::make_shared<QList<int>>();
@@ -140,11 +136,8 @@ TEST_F(QvRekolClientTest, ForcedReportsArePostedDelayedAndRejectedOnesCachedForT
 }
 
 TEST_F(QvRekolClientTest, RefusesWithAWarningAndSendsNothing) {
-    const struct {
-        QString product, table;
-        int payloadBytes;
-        QString warning; // empty: taken
-    } cases[] = {
+    // Product, table, payload size, warning (none: taken).
+    const std::tuple<QString, QString, int, QString> cases[] = {
         {"", kTable, 2, "report => WARN: Invalid productId['0']"},
         {"502", "Vexa_lmdoc_mac_install", 2, "report => not found table['Vexa_lmdoc_mac_install']"},
         {"502", kTable, 65523,
@@ -152,14 +145,13 @@ TEST_F(QvRekolClientTest, RefusesWithAWarningAndSendsNothing) {
         {"4294967296", kTable, 2, "report => WARN: productId['4294967296'] does not fit a packet"},
         {"502", kTable, 65522, ""},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.warning.toStdString());
-        auto reporter = client(true, c.product);
+    for (const auto& [product, table, payloadBytes, warning] : cases) {
+        SCOPED_TRACE(warning.toStdString());
+        auto reporter = client(true, product);
         log.clear();
-        EXPECT_EQ(reporter->report(c.table, QString(c.payloadBytes, 'x'), false),
-                  c.warning.isEmpty());
-        EXPECT_EQ(log.rekolLines().contains("[QvRekol] " + c.warning), !c.warning.isEmpty());
-        EXPECT_EQ(cacheEntries().size(), c.warning.isEmpty() ? 1 : 0);
+        EXPECT_EQ(reporter->report(table, QString(payloadBytes, 'x'), false), warning.isEmpty());
+        EXPECT_EQ(log.rekolLines().contains("[QvRekol] " + warning), !warning.isEmpty());
+        EXPECT_EQ(cacheEntries().size(), warning.isEmpty() ? 1 : 0);
     }
     QTest::qWait(100);
     EXPECT_TRUE(server.requests().empty());
@@ -181,11 +173,11 @@ TEST_F(QvRekolClientTest, CachePostsWellNamedEntriesRenamingOnEachRejectionRemov
     QTemporaryDir outside;
     writeFile(outside.filePath("keep"));
     for (const char* name : {"notes.txt", "delay-1-0-a-b", "force--1700000000-0-t", "delay-x-0-t"})
-        writeEntry(name);
+        writeFile(cacheDir() + '/' + name);
     QDir(cacheDir()).mkpath("sub/deeper");
     QFile::link(outside.path(), cacheDir() + "/link");
-    writeEntry("delay-1700000000-5-t", "packet-t");
-    writeEntry("force-1700000000-6-u", "packet-u");
+    writeFile(cacheDir() + "/delay-1700000000-5-t", "packet-t");
+    writeFile(cacheDir() + "/force-1700000000-6-u", "packet-u");
     server.setReply({200, "result=0"});
     pass(1000, 2);
     QStringList expected = {"[QvRekol] QvDataFile => cache files count['4']"};
@@ -204,8 +196,8 @@ TEST_F(QvRekolClientTest, CachePostsWellNamedEntriesRenamingOnEachRejectionRemov
         pass(tooSoon, 2);
     pass(1010, 3);
     EXPECT_EQ(cacheEntries(), unposted);
-    writeEntry("force-1700000000-6-t");
-    writeEntry("delay-1700000000-0-t");
+    writeFile(cacheDir() + "/force-1700000000-6-t");
+    writeFile(cacheDir() + "/delay-1700000000-0-t");
     server.setReply({200, "result=1"});
     pass(1020, 5);
     EXPECT_EQ(cacheEntries(), unposted);
