@@ -26,16 +26,16 @@ static bool parseRequest(const QByteArray& buffer, LoopbackHttpServer::Request& 
 LoopbackHttpServer::LoopbackHttpServer() {
     std::promise<quint16> listening;
     m_queue.post([this, &listening] {
-        m_server = new QTcpServer(m_queue.context());
-        QObject::connect(m_server, &QTcpServer::newConnection, m_server, [this] {
-            while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+        auto* server = new QTcpServer(m_queue.context()); // goes with the queue
+        QObject::connect(server, &QTcpServer::newConnection, server, [this, server] {
+            while (QTcpSocket* socket = server->nextPendingConnection()) {
                 QObject::connect(socket, &QTcpSocket::readyRead, socket,
                                  [this, socket] { onReadable(socket); });
                 QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             }
         });
-        m_server->listen(QHostAddress::LocalHost, 0);
-        listening.set_value(m_server->serverPort());
+        server->listen(QHostAddress::LocalHost, 0);
+        listening.set_value(server->serverPort());
     });
     m_port = listening.get_future().get();
 }

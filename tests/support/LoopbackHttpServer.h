@@ -11,7 +11,6 @@
 #include <mutex>
 #include <vector>
 
-class QTcpServer;
 class QTcpSocket;
 
 class LoopbackHttpServer {
@@ -50,7 +49,6 @@ public:
 private:
     void onReadable(QTcpSocket* socket);
 
-    QTcpServer* m_server = nullptr; // a child of the queue's context, so it goes with the queue
     quint16 m_port = 0;
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_arrived;
