@@ -23,18 +23,11 @@ std::unique_ptr<QvRekolClient> clientFor(const LoopbackHttpServer& server) {
         QvRekolFormat::fromPath(kDataDir + "/qfmt.dat"), false);
 }
 
-QJsonObject parse(const QString& payload) {
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(payload.toUtf8(), &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << payload.toStdString();
-    return doc.object();
-}
-
 // The payload of a posted form body "appid=…&data=<payload>&client=1".
 QJsonObject postedPayload(const QByteArray& body) {
     const QByteArray head = QByteArray("appid=") + REKOL_3RD_DEFAULT_REPORTER_ID + "&data=";
     EXPECT_TRUE(body.startsWith(head) && body.endsWith("&client=1"));
-    return parse(QString::fromUtf8(body.mid(head.size(), body.size() - head.size() - 9)));
+    return QJsonDocument::fromJson(body.mid(head.size(), body.size() - head.size() - 9)).object();
 }
 
 // The payload's properties named, blank-separated.
@@ -48,7 +41,7 @@ QString values(const QJsonObject& payload, const QStringList& names) {
 // Checks what both reporters send alike; returns the payload.
 QJsonObject checkCommon(const QString& payload, const QString& table, const ReportBlock& block) {
     EXPECT_FALSE(payload.contains('\n') || payload.contains(": ")); // compact
-    const QJsonObject o = parse(payload);
+    const QJsonObject o = QJsonDocument::fromJson(payload.toUtf8()).object();
     EXPECT_EQ(o["#event_name"].toString() + ' ' + o["#type"].toString() + ' ' +
                   o["#account_id"].toString(),
               table + " track " + block.uuid);
@@ -108,18 +101,17 @@ TEST(Reporter, ResultTableDecidesResultSilentAndInstallType) {
     Reporter reporter(clientFor(server));
     BaseReporter::setCurrentLanguage("de");
     for (const auto& c : cases) {
-        for (const bool blockFlags : {false, true}) {
-            SCOPED_TRACE("raw " + std::to_string(c.raw) + (blockFlags ? ", flagged block" : ""));
-            // The block's own flags never reach the report: only the arguments count.
-            ReportBlock block = filledBlock();
-            block.bSilent = block.bCoverInstall = blockFlags;
-            reporter.setData(block);
-            reporter.report(c.success, *installResultFromRaw(c.raw), c.silent, c.cover, false);
-            const QJsonObject o = checkCommon(*reporter.toString(), PRIVATE_TABLE_NAME, block);
-            EXPECT_EQ(values(o, {"result", "silent", "installtype", "reason", "parentproce",
-                                 "lastday", "before_tid1", "before_tid2", "version"}),
-                      c.resultSilentInstallType + QString(" %1 1 1 1 1 6").arg(c.raw));
-        }
+        SCOPED_TRACE("raw " + std::to_string(c.raw));
+        // The block's own flags, the opposite here, never reach the report.
+        ReportBlock block = filledBlock();
+        block.bSilent = !c.silent;
+        block.bCoverInstall = !c.cover;
+        reporter.setData(block);
+        reporter.report(c.success, *installResultFromRaw(c.raw), c.silent, c.cover, false);
+        const QJsonObject o = checkCommon(*reporter.toString(), PRIVATE_TABLE_NAME, block);
+        EXPECT_EQ(values(o, {"result", "silent", "installtype", "reason", "parentproce", "lastday",
+                             "before_tid1", "before_tid2", "version"}),
+                  c.resultSilentInstallType + QString(" %1 1 1 1 1 6").arg(c.raw));
     }
     BaseReporter::setCurrentLanguage("en");
 }
@@ -129,24 +121,23 @@ TEST(MacInstallReporter, SendsPointsAndClicksAndRepeatsTheLastPointForNone) {
     MacInstallReporter reporter(clientFor(server));
     const QStringList sentKeys = {"point",     "click",     "isdefview", "result", "reason",
                                   "reserved1", "reserved2", "ver",       "chip"};
+    const auto sent = [&](const ReportBlock& block) {
+        return checkCommon(*reporter.toString(), MAC_PRIVATE_TABLE_NAME, block);
+    };
     // Before the flow fills the block: empty account id, zero tracking numbers,
     // and a click without a point yet sends point 0.
     reporter.report(ENUMInstallPoint::nonePoint, ENUMInstallClick::ofdAssociationOff, 0, 0, 0,
                     true);
-    const QJsonObject blank =
-        checkCommon(*reporter.toString(), MAC_PRIVATE_TABLE_NAME, ReportBlock());
-    EXPECT_EQ(values(blank, {"point", "click"}), "0 4");
+    EXPECT_EQ(values(sent(ReportBlock()), {"point", "click"}), "0 4");
     reporter.setData({filledBlock()});
     reporter.report(ENUMInstallPoint::downloadStart, ENUMInstallClick::none, 1, 1, 7, true);
-    const QJsonObject first =
-        checkCommon(*reporter.toString(), MAC_PRIVATE_TABLE_NAME, filledBlock());
+    const QJsonObject first = sent(filledBlock());
     const OS_TYPE arch = Installer::checkOSArch();
     const int chip = arch == OS_TYPE::x86 ? 1 : arch == OS_TYPE::arm ? 2 : 0;
     EXPECT_EQ(values(first, sentKeys), "3 0 1 1 7 6 0 1 " + QString::number(chip));
     // Only the arguments' properties change.
     reporter.report(ENUMInstallPoint::nonePoint, ENUMInstallClick::downloadRetry, 0, 0, 0, true);
-    const QJsonObject second =
-        checkCommon(*reporter.toString(), MAC_PRIVATE_TABLE_NAME, filledBlock());
+    const QJsonObject second = sent(filledBlock());
     EXPECT_EQ(values(second, sentKeys), "3 31 0 0 0 6 0 1 " + QString::number(chip));
     // What went over the wire is what toString() gave, in the form body.
     ASSERT_TRUE(server.waitForRequests(3, 10s));
@@ -177,9 +168,7 @@ TEST(Reporters, ReportsFromTwoThreadsNeverMix) {
     EXPECT_EQ(seen, (QMap<QString, int>{{"23 1 0", perThread}, {"100 3 3", perThread}}));
 }
 
-// The shipped control file sends both tables over HTTPS, and the shared
-// reporters load the shipped files once.
-TEST(Reporters, SharedReportersLoadTheShippedDataFilesOnce) {
+TEST(Reporters, ShippedControlFileSendsOverHttpsAndSharedReportersLoadTheShippedFilesOnce) {
     const QvRekolControl control = QvRekolControl::fromPath(kDataDir + "/qctrl.dat");
     for (const char* table : {PRIVATE_TABLE_NAME, MAC_PRIVATE_TABLE_NAME})
         EXPECT_TRUE(control.getServerUrl(table).startsWith("https://")) << table;
