@@ -1,6 +1,6 @@
 #pragma once
-// Helpers for the installer tests: a private home and applications folder per
-// test (tree snapshots come with it), and fake product options.
+// A private home and applications folder per installer test; tree snapshots
+// and the fake product come with it.
 
 #include "base/Config.h"
 #include "fakeproduct/FakeProduct.h"
@@ -11,9 +11,8 @@
 #include <QDirIterator>
 #include <QTemporaryDir>
 
-// Points HOME (and XDG_DATA_HOME) at a fresh folder named homeName inside a
-// temporary folder, and the configured applications folder at one beside it;
-// restores them on destruction.
+// HOME (and XDG_DATA_HOME) and the applications folder point into a fresh
+// temporary folder until destruction.
 class TestFolders {
 public:
     explicit TestFolders(const QString& homeName = QStringLiteral("home"))
