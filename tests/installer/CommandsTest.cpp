@@ -1,6 +1,6 @@
 // The command lines, the runner and the probes; the in-use check, the services
 // and the launch against the fake product's real processes.
-#include "TestFolders.h"
+#include "fakeproduct/FakeProduct.h"
 #include "install/Installer.h"
 #include "install/MacOSVersion.h"
 #include "install/ProcessRunner.h"
@@ -11,6 +11,7 @@
 #include "support/LogCapture.h"
 
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -34,15 +35,13 @@ bool processAlive(qint64 pid) {
 
 // An applications folder whose name needs escaping in a pattern and quoting in a line.
 struct RunningProduct {
-    TestFolders folders;
-    ProductPaths paths{folders.root() + "/Apps (1) + it's"};
-    RunningProduct() {
-        FakeProduct::write(QFileInfo(paths.app()).path(),
-                           productOptions("3.2.1", folders.marker()));
-    }
+    QTemporaryDir dir;
+    const QString marker = dir.filePath("marker.txt");
+    ProductPaths paths{dir.filePath("Apps (1) + it's")};
+    RunningProduct() { FakeProduct::write(QFileInfo(paths.app()).path(), {"3.2.1", marker}); }
     // Whatever the test's outcome, none of its programs outlives it.
     ~RunningProduct() {
-        for (const FakeProduct::Launch& launch : FakeProduct::launches(folders.marker()))
+        for (const FakeProduct::Launch& launch : FakeProduct::launches(marker))
             if (processAlive(launch.pid)) {
                 ::kill(static_cast<pid_t>(launch.pid), SIGKILL);
                 (void)QTest::qWaitFor([&] { return !processAlive(launch.pid); }, 5000);
@@ -57,7 +56,7 @@ struct RunningProduct {
         const QString name = QFileInfo(path).fileName();
         return QTest::qWaitFor(
             [&] {
-                for (const auto& launch : FakeProduct::launches(folders.marker()))
+                for (const auto& launch : FakeProduct::launches(marker))
                     if (launch.program == name && processAlive(launch.pid))
                         return true;
                 return false;
@@ -196,11 +195,8 @@ TEST(Probes, VersionTextsGiveMajorAndCombinedVersionsReadOnce) {
         EXPECT_EQ(MacOSVersion::combinedVersion(), c.combined) << c.text;
     }
     // The system's version is read once; on Linux the kernel release stands in.
-#ifdef __APPLE__
-    FakeTool version("sw_vers", "[ \"$1\" = -productVersion ] && echo 6.1.0-18-amd64");
-#else
-    FakeTool version("uname", "[ \"$1\" = -r ] && echo 6.1.0-18-amd64");
-#endif
+    const FakeTool swVers("sw_vers", "[ \"$1\" = -productVersion ] && echo 6.1.0-18-amd64"),
+        uname("uname", "[ \"$1\" = -r ] && echo 6.1.0-18-amd64");
     MacOSVersion::reset();
     LogCapture log;
     EXPECT_EQ(MacOSVersion::getMainOsVersion(), 6);
@@ -210,8 +206,8 @@ TEST(Probes, VersionTextsGiveMajorAndCombinedVersionsReadOnce) {
     MacOSVersion::reset();
 }
 
-// Services and the helper are not the product in use; a user program is, however
-// it was started ("$0" is the bundle, "$1" the marker file, "$2" a free folder).
+// In use while a user program runs, however it was started ("$0" is the
+// bundle, "$1" the marker file, "$2" a free folder).
 TEST(Processes, InUseOnlyWhileAUserProgramRunsHoweverItWasStarted) {
     SKIP_WITHOUT_LINUX_TOOLS();
     const char* ways[] = {
@@ -226,28 +222,34 @@ TEST(Processes, InUseOnlyWhileAUserProgramRunsHoweverItWasStarted) {
         LogCapture log;
         EXPECT_FALSE(Installer::checkIfUsingNow(product.paths));
         EXPECT_TRUE(log.lines().contains("checkIfUsingNow An error occurred"));
-        product.start(product.program("lmguard"));
-        product.start(product.paths.helper());
-        EXPECT_FALSE(Installer::checkIfUsingNow(product.paths));
-        QProcess::startDetached("/bin/sh", {"-c", way, product.paths.app(),
-                                            product.folders.marker(), product.folders.root()});
+        QProcess::startDetached(
+            "/bin/sh", {"-c", way, product.paths.app(), product.marker, product.dir.path()});
         ASSERT_TRUE(product.running("memberui", 5000));
         EXPECT_TRUE(Installer::checkIfUsingNow(product.paths));
         // Another applications folder sees nothing of it.
-        EXPECT_FALSE(Installer::checkIfUsingNow(ProductPaths(product.folders.root() + "/Apps")));
+        EXPECT_FALSE(Installer::checkIfUsingNow(ProductPaths(product.dir.filePath("Apps"))));
     }
 }
 
-// The helper's line runs even when the services' line fails.
-TEST(Processes, ShutDownStopsServicesAndHelperButNotTheReader) {
+// Services and the helper are not the product in use, and stop around the
+// reader; the helper's line runs even when the services' line fails.
+TEST(Processes, ServicesStartAndStopAroundTheReader) {
     SKIP_WITHOUT_LINUX_TOOLS();
     for (const bool servicesLineFails : {false, true}) {
         SCOPED_TRACE(servicesLineFails ? "services' line fails" : "");
         RunningProduct product;
-        for (const char* name : {"lmguard", "lmconvert", "doccore", "docreader"})
+        LogCapture log;
+        EXPECT_FALSE(Installer::startUse(ProductPaths(product.dir.path())));
+        EXPECT_TRUE(log.lines().contains("open An error occurred"));
+        Installer::resumeServices(product.paths);
+        ASSERT_TRUE(product.running("lmguard", 5000));
+        for (const char* name : {"lmconvert", "doccore"})
             product.start(product.program(name));
         product.start(product.paths.helper());
-        LogCapture log;
+        EXPECT_FALSE(Installer::checkIfUsingNow(product.paths));
+        EXPECT_TRUE(Installer::startUse(product.paths));
+        ASSERT_TRUE(product.running("docreader", 5000));
+        EXPECT_TRUE(Installer::checkIfUsingNow(product.paths));
         const ServicesLineFails failing;
         Installer::shutDownServices(product.paths,
                                     servicesLineFails ? failing : SystemCommands::current());
@@ -256,22 +258,10 @@ TEST(Processes, ShutDownStopsServicesAndHelperButNotTheReader) {
             EXPECT_TRUE(servicesLineFails ? product.running(name) : product.stopped(name)) << name;
         EXPECT_TRUE(product.running("docreader"));
         EXPECT_EQ(log.lines().count("shutDownServices An error occurred"), servicesLineFails);
+        QStringList seen;
+        for (const auto& launch : FakeProduct::launches(product.marker))
+            seen << launch.program + ' ' + launch.arguments;
+        EXPECT_EQ(seen, QStringList({"lmguard /start", "lmconvert ", "doccore ", "lmhelper ",
+                                     "docreader -from=5"}));
     }
-}
-
-TEST(Processes, ResumeStartsProtectionServiceAndStartUseLaunchesTheBundle) {
-    SKIP_WITHOUT_LINUX_TOOLS();
-    RunningProduct product;
-    LogCapture log;
-    EXPECT_FALSE(Installer::startUse(ProductPaths(product.folders.apps())));
-    EXPECT_TRUE(log.lines().contains("open An error occurred"));
-    Installer::resumeServices(product.paths);
-    ASSERT_TRUE(product.running("lmguard", 5000));
-    EXPECT_TRUE(Installer::startUse(product.paths));
-    ASSERT_TRUE(product.running("docreader", 5000));
-    QStringList seen;
-    for (const auto& launch : FakeProduct::launches(product.folders.marker()))
-        seen << launch.program + ' ' + launch.arguments;
-    EXPECT_EQ(seen, QStringList({"lmguard /start", "docreader -from=5"}));
-    EXPECT_TRUE(Installer::checkIfUsingNow(product.paths));
 }

@@ -1,23 +1,84 @@
 // The replacement of the application from real images, and the settling of
 // what an interrupted install left, from the journal's run alone.
-#include "TestFolders.h"
+#include "base/Config.h"
+#include "fakeproduct/FakeProduct.h"
 #include "install/InstallJournal.h"
 #include "install/Installer.h"
 #include "platform/LinuxCommands.h"
 #include "support/Files.h"
 #include "support/LinuxTools.h"
 #include "support/LogCapture.h"
+#include "support/Sandbox.h"
+#include "support/TreeSnapshot.h"
 
 #include <QCryptographicHash>
+#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QUuid>
 #include <gtest/gtest.h>
 
 namespace {
+QStringList entries(const QString& dir) {
+    return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
+                               QDir::System);
+}
+
+// HOME (and XDG_DATA_HOME) and the applications folder point into a fresh
+// temporary folder until destruction.
+class TestFolders {
+public:
+    explicit TestFolders(const QString& homeName = QStringLiteral("home"))
+        : m_home(m_dir.path() + '/' + homeName)
+        , m_apps(m_dir.path() + "/Applications") {
+        QDir().mkpath(m_home);
+        QDir().mkpath(m_apps);
+        // What the journal settles is rebuilt from the configured applications folder.
+        for (const auto& [name, value] : {std::pair<const char*, QString>{"HOME", m_home},
+                                          {"XDG_DATA_HOME", m_home + "/.local/share"},
+                                          {"LUMADOC_APPLICATIONS_DIR", m_apps}}) {
+            m_saved.append({name, qgetenv(name)});
+            qputenv(name, QFile::encodeName(value));
+        }
+        Config::reload();
+    }
+    ~TestFolders() {
+        for (const auto& [name, value] : m_saved)
+            qputenv(name, value);
+        Config::reload();
+        // Trees copied from images may hold read-only folders.
+        QDirIterator it(root(), QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            QFile::setPermissions(it.next(),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QString root() const { return m_dir.path(); }
+    QString home() const { return m_home; }
+    QString apps() const { return m_apps; }
+    QString dataDir() const { return sandbox::dataDirUnder(m_home); }
+    // The home folder but its settings folders (".local", or ".qttest" on macOS),
+    // where staging folders would show.
+    QStringList homeEntries() const {
+        QStringList found = entries(m_home);
+        found.removeAll(QDir(m_home).relativeFilePath(dataDir()).section('/', 0, 0));
+        return found;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_home, m_apps;
+    QList<std::pair<const char*, QByteArray>> m_saved;
+};
+
+FakeProduct::Options productOptions(const QString& version) {
+    return {version, {}};
+}
+
 // An image holding a fake product of the given version; the path to it.
 QString makeProductImage(const QString& workDir, const QString& version,
                          const QString& imageName = "package.dmg", qint64 payloadBytes = 0) {
@@ -46,10 +107,6 @@ std::pair<std::string, std::string> treeDigest(const QString& root) {
 }
 const std::string kRealImageDigest =
     "d06fcf3fae799f2f7e4340b064499e7184d4d60d19dcf3baea86d7e88f788784";
-
-QStringList entries(const QString& dir) {
-    return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-}
 
 // Lays out "<path>=<version>" entries as bundles of that version, "<path>" ones
 // as empty folders; "{s}" stands for the staging folder, "{a}" for the
@@ -109,12 +166,6 @@ TEST(InstallPackage, RealHfsImagesInstallTheBundleUnderTheirVolumeFolder) {
         EXPECT_EQ(folders.homeEntries(), QStringList());
         Installer::removeFolder(paths.app());
     }
-    // A download cut short never reaches the installed application.
-    ASSERT_FALSE(FakeProduct::write(folders.apps(), productOptions("2.0")).isEmpty());
-    const auto before = snapshotTree(paths.app());
-    EXPECT_FALSE(Installer(kImages + "truncated.dmg", paths).installPackage());
-    EXPECT_EQ(snapshotTree(paths.app()), before);
-    EXPECT_EQ(folders.homeEntries(), QStringList());
     for (const QString& dir : {QDir::currentPath(), folders.root(), folders.home()})
         EXPECT_EQ(QDir(dir).entryList({"PWNED*"}), QStringList());
 }
@@ -142,8 +193,9 @@ TEST(InstallPackage, BadImagesFailAndLeaveTheApplicationAlone) {
          "sed -i 's|<string>docreader</string>|<integer>1</integer>|' Info.plist",
          unusable},
         {"no-app", "rm -r Lumadoc.app && mkdir -p Something.app/Contents", none},
-        // The download broke off half way; an error page saved by the downloader; none.
+        // Downloads that broke off half way; an error page saved by the downloader; none.
         {writeFile(folders.root() + "/truncated.dmg", good.left(good.size() / 2)), nullptr, none},
+        {kImages + "truncated.dmg", nullptr, none},
         {writeFile(folders.root() + "/page.dmg", "<html><body>502 Bad Gateway</body></html>\n"),
          nullptr,
          {}},
@@ -168,31 +220,28 @@ TEST(InstallPackage, BadImagesFailAndLeaveTheApplicationAlone) {
     }
 }
 
+// Without room for a second copy beside the installed one, refused before anything moves.
 TEST(InstallPackage, ApplicationsOnTheirOwnFileSystemSwapThereOrRefuseWithoutRoom) {
     SKIP_WITHOUT_LINUX_TOOLS();
-    TestFolders folders;
-    Tmpfs roomy(folders.apps(), 64);
-    if (!roomy.mounted)
-        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
-    const ProductPaths paths(folders.apps());
-    ASSERT_FALSE(FakeProduct::write(folders.apps(), productOptions("1.0")).isEmpty());
-    EXPECT_TRUE(Installer(kImages + "gpt.dmg", paths).installPackage());
-    EXPECT_EQ(treeDigest(paths.app()).first, kRealImageDigest);
-    EXPECT_EQ(entries(folders.apps()), QStringList({"Lumadoc.app"}));
-    EXPECT_EQ(folders.homeEntries(), QStringList());
-    // Too small for a second copy beside the installed one: refused before anything moves.
-    const QString tight = folders.root() + "/Tight";
-    Tmpfs small(tight, 1);
-    ASSERT_TRUE(small.mounted);
-    const ProductPaths tightPaths(tight);
-    ASSERT_FALSE(FakeProduct::write(tight, productOptions("1.0")).isEmpty());
-    const auto before = snapshotTree(tightPaths.app());
-    Installer installer(makeProductImage(folders.root(), "2.0", "big.dmg", 2 << 20), tightPaths);
-    EXPECT_FALSE(installer.installPackage());
-    EXPECT_EQ(installer.failureReason(), "not enough disk space in " + tight);
-    EXPECT_EQ(snapshotTree(tightPaths.app()), before);
-    EXPECT_EQ(entries(tight), QStringList({"Lumadoc.app"}));
-    EXPECT_EQ(folders.homeEntries(), QStringList());
+    for (const int megabytes : {64, 1}) {
+        SCOPED_TRACE(megabytes);
+        TestFolders folders;
+        const Tmpfs own(folders.apps(), megabytes);
+        if (!own.mounted)
+            GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+        const ProductPaths paths(folders.apps());
+        ASSERT_FALSE(FakeProduct::write(folders.apps(), productOptions("1.0")).isEmpty());
+        const auto before = snapshotTree(paths.app());
+        Installer installer(makeProductImage(folders.root(), "2.0", "big.dmg", 2 << 20), paths);
+        const bool room = megabytes > 1;
+        EXPECT_EQ(installer.installPackage(), room);
+        EXPECT_EQ(installer.failureReason(),
+                  room ? "" : "not enough disk space in " + folders.apps());
+        EXPECT_EQ(snapshotTree(paths.app()),
+                  room ? snapshotTree(folders.root() + "/image-src-2.0/Lumadoc.app") : before);
+        EXPECT_EQ(entries(folders.apps()), QStringList({"Lumadoc.app"}));
+        EXPECT_EQ(folders.homeEntries(), QStringList());
+    }
 }
 
 TEST(InstallPackage, FailedMovesNeverMergeOrLoseThePreviousApplication) {
