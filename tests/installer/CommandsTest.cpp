@@ -159,21 +159,18 @@ TEST(Probes, ProcessorKindFromTheHardwareNotTheTranslatedProcess) {
 }
 
 TEST(Probes, VersionTextsGiveMajorAndCombinedVersionsReadOnce) {
-    const struct {
-        const char* text;
-        int major;
-        std::int64_t combined; // starting from the never-read state
-    } cases[] = {
+    // Text, major and combined version, each from the never-read state.
+    const std::tuple<const char*, int, std::int64_t> cases[] = {
         // clang-format off
         {"14.5.1", 14, 1405}, {"15", 15, 1500}, {"", 0, 0}, {"13.a", 13, 0}, {"300.1", 0, 30001},
         {"-5.1", 0, 0}, {"..12..3", 12, 1203}, {"99999999999999999999.1", 0, 0},
         // clang-format on
     };
-    for (const auto& c : cases) {
+    for (const auto& [text, major, combined] : cases) {
         MacOSVersion::reset();
-        MacOSVersion::updateOsVersion(c.text);
-        EXPECT_EQ(MacOSVersion::getMainOsVersion(), c.major) << c.text;
-        EXPECT_EQ(MacOSVersion::combinedVersion(), c.combined) << c.text;
+        MacOSVersion::updateOsVersion(text);
+        EXPECT_EQ(MacOSVersion::getMainOsVersion(), major) << text;
+        EXPECT_EQ(MacOSVersion::combinedVersion(), combined) << text;
     }
     // The system's version is read once; on Linux the kernel release stands in.
     const FakeTool swVers("sw_vers", "[ \"$1\" = -productVersion ] && echo 6.1.0-18-amd64"),

@@ -79,15 +79,18 @@ FakeProduct::Options productOptions(const QString& version) {
     return {version, {}};
 }
 
-// An image holding a fake product of the given version; the path to it.
-QString makeProductImage(const QString& workDir, const QString& version,
-                         const QString& imageName = "package.dmg", qint64 payloadBytes = 0) {
-    const QString src = workDir + "/image-src-" + version;
+// An image of a fake product 2.0, first spoilt by a shell line run in its folder
+// when given; the path to it, empty on failure.
+QString makeProductImage(const QString& workDir, const QString& imageName = "package.dmg",
+                         qint64 payloadBytes = 0, const char* spoil = nullptr) {
+    const QString src = workDir + "/image-src-" + imageName;
     const QString image = workDir + '/' + imageName;
-    return !FakeProduct::write(src, {version, {}, payloadBytes}).isEmpty() &&
-                   FakeProduct::makeDiskImage(src, image)
-               ? image
-               : QString();
+    const bool made =
+        !FakeProduct::write(src, {"2.0", {}, payloadBytes}).isEmpty() &&
+        (!spoil ||
+         QProcess::execute("/bin/sh", {"-c", QString("cd \"$0\" && ") + spoil, src}) == 0) &&
+        FakeProduct::makeDiskImage(src, image);
+    return made ? image : QString();
 }
 
 const QString kImages = QStringLiteral(LUMADOC_SOURCE_DIR "/tests/data/dmg/lumadoc-hfsplus-");
@@ -175,7 +178,7 @@ TEST(InstallPackage, BadImagesFailAndLeaveTheApplicationAlone) {
     const ProductPaths paths(folders.apps());
     ASSERT_FALSE(FakeProduct::write(folders.apps(), productOptions("1.0")).isEmpty());
     const auto before = snapshotTree(paths.app());
-    const QByteArray good = readFile(makeProductImage(folders.root(), "2.0"));
+    const QByteArray good = readFile(makeProductImage(folders.root()));
     ASSERT_FALSE(good.isEmpty());
     const QString unusable = "the disk image holds no usable",
                   none = "the disk image cannot be opened or holds no Lumadoc.app";
@@ -201,14 +204,9 @@ TEST(InstallPackage, BadImagesFailAndLeaveTheApplicationAlone) {
     };
     for (auto [path, spoil, reason] : images) {
         SCOPED_TRACE(path.toStdString());
-        if (spoil) {
-            const QString src = folders.root() + "/src-" + path;
-            path = folders.root() + '/' + path + ".dmg";
-            ASSERT_FALSE(FakeProduct::write(src, productOptions("2.0")).isEmpty());
-            ASSERT_EQ(QProcess::execute("/bin/sh", {"-c", QString("cd \"$0\" && ") + spoil, src}),
-                      0);
-            ASSERT_TRUE(FakeProduct::makeDiskImage(src, path));
-        }
+        if (spoil)
+            path = makeProductImage(folders.root(), path + ".dmg", 0, spoil);
+        ASSERT_FALSE(path.isEmpty());
         Installer installer(path, paths);
         EXPECT_FALSE(installer.installPackage());
         EXPECT_TRUE(installer.failureReason().startsWith(reason))
@@ -230,13 +228,13 @@ TEST(InstallPackage, ApplicationsOnTheirOwnFileSystemSwapThereOrRefuseWithoutRoo
         const ProductPaths paths(folders.apps());
         ASSERT_FALSE(FakeProduct::write(folders.apps(), productOptions("1.0")).isEmpty());
         const auto before = snapshotTree(paths.app());
-        Installer installer(makeProductImage(folders.root(), "2.0", "big.dmg", 2 << 20), paths);
+        Installer installer(makeProductImage(folders.root(), "big.dmg", 2 << 20), paths);
         const bool room = megabytes > 1;
         EXPECT_EQ(installer.installPackage(), room);
         EXPECT_EQ(installer.failureReason(),
                   room ? "" : "not enough disk space in " + folders.apps());
         EXPECT_EQ(snapshotTree(paths.app()),
-                  room ? snapshotTree(folders.root() + "/image-src-2.0/Lumadoc.app") : before);
+                  room ? snapshotTree(folders.root() + "/image-src-big.dmg/Lumadoc.app") : before);
         EXPECT_EQ(entries(folders.apps()), QStringList({"Lumadoc.app"}));
         EXPECT_EQ(folders.homeEntries(), QStringList());
     }
@@ -249,7 +247,7 @@ TEST(InstallPackage, FailedMovesNeverMergeOrLoseThePreviousApplication) {
     ASSERT_FALSE(FakeProduct::write(folders.apps(), productOptions("1.0")).isEmpty());
     const auto before = snapshotTree(paths.app());
     // The previous application cannot be set aside: it is never merged into.
-    const QString image = makeProductImage(folders.root(), "2.0");
+    const QString image = makeProductImage(folders.root());
     EXPECT_FALSE(Installer(image, paths, MoveFails("\\.bak$")).installPackage());
     EXPECT_EQ(snapshotTree(paths.app()), before);
     EXPECT_EQ(folders.homeEntries(), QStringList());
@@ -310,7 +308,6 @@ TEST(InstallJournal, SettlingLeavesAWholeApplicationAndNothingElse) {
         EXPECT_EQ(folders.homeEntries(), QStringList());
         EXPECT_EQ(QFileInfo::exists(temp), !c.made.contains("temp"));
         EXPECT_FALSE(QFileInfo::exists(folders.dataDir() + "/Lumadoc/install-journal.json"));
-        QDir(temp).removeRecursively();
     }
 }
 
@@ -326,7 +323,6 @@ TEST(InstallJournal, OnlyTheRunsOwnStagingFolderIsActedOn) {
         {"a path up from home", "../" + id, id, false},
         {"a path through the run's folder", id + "/../../victim", "victim", false},
         {"a link in the run's place", id, "victim", true},
-        {"the run's own folder", id, "home/" + id, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -343,9 +339,6 @@ TEST(InstallJournal, OnlyTheRunsOwnStagingFolderIsActedOn) {
         writeJournal(f, c.run, {"staging"});
         InstallJournal::settle(true);
         EXPECT_EQ(snapshotTree(f.apps() + "/Lumadoc.app"), app);
-        if (c.folder == "home/" + id)
-            EXPECT_FALSE(QFileInfo::exists(folder));
-        else
-            EXPECT_EQ(snapshotTree(folder), before);
+        EXPECT_EQ(snapshotTree(folder), before);
     }
 }

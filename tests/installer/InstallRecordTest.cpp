@@ -194,9 +194,14 @@ TEST(UUIDGenerater, IdentifiersAndTheirMaterial) {
     EXPECT_EQ(UUIDGenerater::material(42, "x", time, "host", 5).right(10), "0000000005");
 }
 
+// A name without exactly one "/", a missing file or one that is not UTF-8
+// leaves the file as it was.
 TEST(RegEditer, SetterLineRules) {
+    const char* invalid = "Invalid format for groupName/key";
+    const char* unread = "Failed to read the file";
     const struct {
         const char *name, *before, *key, *value, *after;
+        const char* log = "File updated successfully";
     } cases[] = {
         {"empty file", "", "product/version", "2", "\n[product]\nversion=2"},
         {"replace in place", "a\n[product]\nx=1\nversion=1\ny=2\n[other]\nversion=9",
@@ -213,37 +218,23 @@ TEST(RegEditer, SetterLineRules) {
          "[product]\nk=2\nz"},
         {"value with = and unicode", "", "product/k", "a=b=\xe4\xb8\xad",
          "\n[product]\nk=a=b=\xe4\xb8\xad"},
+        {"group alone", "[product]\nk=1", "product", "x", "[product]\nk=1", invalid},
+        {"three parts", "[product]\nk=1", "a/b/c", "x", "[product]\nk=1", invalid},
+        {"empty third part", "[product]\nk=1", "product/k/", "x", "[product]\nk=1", invalid},
+        {"missing file", nullptr, "product/k", "2", "", unread},
+        {"not UTF-8", "[product]\nk=\xff\xfe", "product/k", "2", "[product]\nk=\xff\xfe", unread},
     };
     QTemporaryDir dir;
     const QString path = dir.path() + "/common.ini";
     for (const auto& c : cases) {
-        writeFile(path, c.before);
+        QFile::remove(path);
+        if (c.before)
+            writeFile(path, c.before);
         LogCapture log;
         RegEditer::setIniValueWithGroup(c.key, QString::fromUtf8(c.value), path);
         EXPECT_EQ(readFile(path), QByteArray(c.after)) << c.name;
-        EXPECT_EQ(log.lines(), QStringList({"File updated successfully"})) << c.name;
+        EXPECT_EQ(log.lines(), QStringList({c.log})) << c.name;
     }
-}
-
-TEST(RegEditer, RefusesMalformedNamesAndMissingOrInvalidFiles) {
-    QTemporaryDir dir;
-    const QString path = dir.path() + "/common.ini";
-    writeFile(path, "[product]\nk=1");
-    LogCapture log;
-    for (const char* name : {"product", "a/b/c", "product/k/"}) {
-        RegEditer::setIniValueWithGroup(name, "x", path);
-        EXPECT_EQ(RegEditer::getIniValueWithGroup(name, "def", path), "def") << name;
-    }
-    EXPECT_EQ(readFile(path), QByteArray("[product]\nk=1"));
-    EXPECT_EQ(log.lines().count("Invalid format for groupName/key"), 6);
-    log.clear();
-    RegEditer::setIniValueWithGroup("product/k", "2", dir.path() + "/missing.ini");
-    EXPECT_FALSE(QFile::exists(dir.path() + "/missing.ini"));
-    writeFile(path, "[product]\nk=\xff\xfe");
-    RegEditer::setIniValueWithGroup("product/k", "2", path);
-    EXPECT_EQ(readFile(path), QByteArray("[product]\nk=\xff\xfe"));
-    EXPECT_EQ(log.lines(), QStringList({"Failed to read the file", "Failed to read the file"}));
-    EXPECT_EQ(RegEditer::getIniValue("k", "def", dir.path() + "/missing.ini"), "def");
 }
 
 // Grouped lookups take the last match in the group's sections; plain ones the
@@ -258,12 +249,15 @@ TEST(RegEditer, GettersReadTheirOwnWay) {
     const std::pair<const char*, const char*> cases[] = {
         {"product/uuid", "1"}, {"product/url", "c"}, {"product/only", "def"},
         {"other/only", "other"}, {"product/late", "3"}, {"product/generated", "def"},
-        {"missing/uuid", "def"}, {"url", "a"}, {"uuid", "1"}, {"generated", "0"}, {"only", "p2"},
-        {"absent", "def"}};
+        {"missing/uuid", "def"}, {"a/b/c", "def"}, {"product/uuid/", "def"}, {"url", "a"},
+        {"uuid", "1"}, {"generated", "0"}, {"only", "p2"}, {"absent", "def"}};
     // clang-format on
+    LogCapture log;
     for (const auto& [query, value] : cases)
         EXPECT_EQ(QString(query).contains('/') ? RegEditer::getIniValueWithGroup(query, "def", path)
                                                : RegEditer::getIniValue(query, "def", path),
                   value)
             << query;
+    EXPECT_EQ(log.lines().count("Invalid format for groupName/key"), 2);
+    EXPECT_EQ(RegEditer::getIniValue("uuid", "def", dir.path() + "/missing.ini"), "def");
 }
