@@ -79,7 +79,7 @@ public:
 
 // The Mac lines whole, the Linux ones (rows ending in a blank) up to where they
 // stop quoting paths.
-TEST(SystemCommands, LinesQuotePathsAndEscapePatterns) {
+TEST(SystemCommands, LinesQuoteTheirPaths) {
     const MacCommands mac;
     const LinuxCommands linux;
     const std::pair<QString, QString> lines[] = {

@@ -1,6 +1,5 @@
-// The installation record: the settings file's line rules, the
-// installer's name, identifiers, recorded keys, the installed version, and the
-// identifier maker.
+// The installation record: the settings file, the installer's name, the
+// identifiers, the recorded keys and the installed version.
 #include "install/Installer.h"
 #include "install/RegEditer.h"
 #include "install/UUIDGenerater.h"
@@ -14,14 +13,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-ReportBlock sentinel() {
-    ReportBlock b;
-    b.version = "old";
-    b.shortCode = "oc";
-    b.tid1 = b.tid2 = b.tod1 = b.tod2 = 7;
-    return b;
-}
-
 // The settings file's lines, "[product]" and empty ones aside.
 QStringList linesOf(const QString& path) {
     QStringList lines = RegEditer::splitLines(QString::fromUtf8(readFile(path)));
@@ -90,7 +81,10 @@ TEST(PackageName, FieldsFromTheInstallersName) {
         {"", "old oc 7 7 7 7"},
     };
     for (const auto& [name, fields] : cases) {
-        ReportBlock b = sentinel();
+        ReportBlock b;
+        b.version = "old";
+        b.shortCode = "oc";
+        b.tid1 = b.tid2 = b.tod1 = b.tod2 = 7;
         Installer::applyPackageName(QString::fromUtf8(name), b);
         EXPECT_EQ(QString::asprintf("%s %s %lld %lld %lld %lld", qPrintable(b.version),
                                     qPrintable(b.shortCode), qlonglong(b.tid1), qlonglong(b.tid2),
@@ -106,7 +100,7 @@ TEST(PackageName, FieldsFromTheInstallersName) {
 TEST(PackageRecord, IdentifiersAndRecordedKeys) {
     QTemporaryDir dir;
     const QString path = writeFile(dir.path() + "/common.ini");
-    ReportBlock first, second, none = sentinel();
+    ReportBlock first, second, none;
     Installer::getPackageInfo(first, "X_v3.2.1_ab12_101.202.303.404", path);
     EXPECT_TRUE(kHex32.match(first.uuid).hasMatch());
     EXPECT_EQ(first.svrid, first.uuid);
@@ -133,7 +127,7 @@ TEST(PackageRecord, IdentifiersAndRecordedKeys) {
     Installer::getPackageInfo(read, "X", path);
     EXPECT_EQ(read.uuid + read.svrid, "US");
     const QString cover = writeFile(dir.path() + "/cover.ini");
-    Installer::recordPackageDetail(sentinel(), true, cover);
+    Installer::recordPackageDetail(ReportBlock(), true, cover);
     EXPECT_EQ(linesOf(cover).filter(QRegularExpression("^cover_install(=1|time=\\d+)$")).size(), 2);
     EXPECT_EQ(linesOf(cover).size(), 2);
 }
@@ -184,14 +178,14 @@ TEST(UUIDGenerater, IdentifiersAndTheirMaterial) {
     EXPECT_EQ(seen.size(), 50);
     EXPECT_EQ(UUIDGenerater::hostPiece("MacBook-Pro.local"),
               UUIDGenerater::md5Hex("Macbook-pro.local"));
-    EXPECT_EQ(UUIDGenerater::freeSpacePiece(4294967301LL), "0000000005");
     EXPECT_EQ(UUIDGenerater::freeSpacePiece(2147483648LL), "-2147483648");
     const QDateTime time(QDate(2024, 3, 9), QTime(7, 5, 4, 21));
     EXPECT_EQ(UUIDGenerater::material(42, "0a1b2c3d-0000-4000-8000-00000000abcd", time, "host",
                                       std::nullopt),
               "000420A1B2C3D00004000800000000000ABCD02103092024070504" +
                   UUIDGenerater::md5Hex("host"));
-    EXPECT_EQ(UUIDGenerater::material(42, "x", time, "host", 5).right(10), "0000000005");
+    // Only the low 32 bits of the free space count.
+    EXPECT_EQ(UUIDGenerater::material(42, "x", time, "host", 4294967301LL).right(10), "0000000005");
 }
 
 // A name without exactly one "/", a missing file or one that is not UTF-8
