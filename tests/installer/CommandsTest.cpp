@@ -38,18 +38,12 @@ struct RunningProduct {
     const QString marker = dir.filePath("marker.txt");
     ProductPaths paths{dir.filePath("Apps (1) + it's")};
     RunningProduct() { FakeProduct::write(QFileInfo(paths.app()).path(), {"3.2.1", marker}); }
-    // Whatever the test's outcome, none of its programs outlives it.
     ~RunningProduct() {
         for (const FakeProduct::Launch& launch : FakeProduct::launches(marker))
             if (processAlive(launch.pid)) {
                 ::kill(static_cast<pid_t>(launch.pid), SIGKILL);
                 (void)QTest::qWaitFor([&] { return !processAlive(launch.pid); }, 5000);
             }
-    }
-    QString program(const QString& name) const { return paths.app() + "/Contents/MacOS/" + name; }
-    void start(const QString& path) {
-        ASSERT_TRUE(QProcess::startDetached(path, {})) << path.toStdString();
-        ASSERT_TRUE(running(path, 5000)) << path.toStdString();
     }
     bool running(const QString& path, int wait = 0) const {
         const QString name = QFileInfo(path).fileName();
@@ -221,9 +215,10 @@ TEST(Processes, ServicesStartAndStopAroundTheReader) {
         EXPECT_TRUE(log.lines().contains("open An error occurred"));
         Installer::resumeServices(product.paths);
         ASSERT_TRUE(product.running("lmguard", 5000));
-        for (const char* name : {"lmconvert", "doccore"})
-            product.start(product.program(name));
-        product.start(product.paths.helper());
+        const QString macOS = product.paths.app() + "/Contents/MacOS/";
+        for (const QString& path : {macOS + "lmconvert", macOS + "doccore", product.paths.helper()})
+            ASSERT_TRUE(QProcess::startDetached(path, {}) && product.running(path, 5000))
+                << path.toStdString();
         EXPECT_FALSE(Installer::checkIfUsingNow(product.paths));
         EXPECT_TRUE(Installer::startUse(product.paths));
         ASSERT_TRUE(product.running("docreader", 5000));

@@ -6,6 +6,7 @@
 #include "support/Files.h"
 #include "support/LogCapture.h"
 
+#include <QDataStream>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -39,26 +40,23 @@ QByteArray dict(const QByteArray& entries) {
 
 // A binary list of `levels` arrays, each holding `refs` references to the next,
 // the last one empty.
-QByteArray nestedArrays(quint32 levels, int refs) {
-    QByteArray bytes = "bplist00";
-    const auto put = [&bytes](quint64 value, int width) {
-        for (int shift = 8 * (width - 1); shift >= 0; shift -= 8)
-            bytes += char(value >> shift);
-    };
+QByteArray nestedArrays(quint32 levels, quint8 refs) {
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.writeRawData("bplist00", 8);
     QList<quint32> offsets;
     for (quint32 i = 0; i <= levels; ++i) {
         offsets << quint32(bytes.size());
-        const int n = i < levels ? refs : 0;
-        bytes += char(0xA0 | n);
+        const quint8 n = i < levels ? refs : 0;
+        out << quint8(0xA0 | n);
         for (int k = 0; k < n; ++k)
-            put(i + 1, 4);
+            out << quint32(i + 1);
     }
     const quint32 table = quint32(bytes.size());
     for (const quint32 offset : offsets)
-        put(offset, 4);
-    bytes += QByteArray(6, '\0') + char(4) + char(4);
-    for (const quint64 value : {quint64(levels) + 1, quint64(0), quint64(table)})
-        put(value, 8);
+        out << offset;
+    out.writeRawData("\0\0\0\0\0\0\4\4", 8);
+    out << quint64(levels) + 1 << quint64(0) << quint64(table);
     return bytes;
 }
 
