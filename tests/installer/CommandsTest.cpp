@@ -62,8 +62,7 @@ struct RunningProduct {
 };
 
 // The services' line fails outright; the helper's line is the real one.
-class ServicesLineFails : public LinuxCommands {
-public:
+struct ServicesLineFails : LinuxCommands {
     QString stopRunning(const QStringList& programs) const override {
         return programs.size() > 1 ? QStringLiteral("exit 3")
                                    : LinuxCommands::stopRunning(programs);
@@ -127,8 +126,7 @@ TEST(Runner, JudgesByStatusMergesErrorAndReadsLargeOutputWhileWaiting) {
 
 TEST(Probes, ProcessorKindFromTheHardwareNotTheTranslatedProcess) {
     // The Mac line under zsh where there is one, else under sh (it is both).
-    class MacProbe : public MacCommands {
-    public:
+    struct MacProbe : MacCommands {
         QString shell() const override {
             return QFile::exists(MacCommands::shell()) ? MacCommands::shell() : "/bin/sh";
         }

@@ -30,49 +30,43 @@ QStringList entries(const QString& dir) {
 
 // HOME (and XDG_DATA_HOME) and the applications folder point into a fresh
 // temporary folder until destruction.
-class TestFolders {
-public:
+struct TestFolders {
+    QTemporaryDir dir;
+    const QString root = dir.path(), home, apps = root + "/Applications";
+    QList<std::pair<const char*, QByteArray>> saved;
+
     explicit TestFolders(const QString& homeName = QStringLiteral("home"))
-        : m_home(m_dir.path() + '/' + homeName)
-        , m_apps(m_dir.path() + "/Applications") {
-        QDir().mkpath(m_home);
-        QDir().mkpath(m_apps);
+        : home(root + '/' + homeName) {
+        QDir().mkpath(home);
+        QDir().mkpath(apps);
         // What the journal settles is rebuilt from the configured applications folder.
-        for (const auto& [name, value] : {std::pair<const char*, QString>{"HOME", m_home},
-                                          {"XDG_DATA_HOME", m_home + "/.local/share"},
-                                          {"LUMADOC_APPLICATIONS_DIR", m_apps}}) {
-            m_saved.append({name, qgetenv(name)});
+        for (const auto& [name, value] : {std::pair<const char*, QString>{"HOME", home},
+                                          {"XDG_DATA_HOME", home + "/.local/share"},
+                                          {"LUMADOC_APPLICATIONS_DIR", apps}}) {
+            saved.append({name, qgetenv(name)});
             qputenv(name, QFile::encodeName(value));
         }
         Config::reload();
     }
     ~TestFolders() {
-        for (const auto& [name, value] : m_saved)
+        for (const auto& [name, value] : saved)
             qputenv(name, value);
         Config::reload();
         // Trees copied from images may hold read-only folders.
-        QDirIterator it(root(), QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+        QDirIterator it(root, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
                         QDirIterator::Subdirectories);
         while (it.hasNext())
             QFile::setPermissions(it.next(),
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-    QString root() const { return m_dir.path(); }
-    QString home() const { return m_home; }
-    QString apps() const { return m_apps; }
-    QString dataDir() const { return sandbox::dataDirUnder(m_home); }
+    QString dataDir() const { return sandbox::dataDirUnder(home); }
     // The home folder but its settings folders (".local", or ".qttest" on macOS),
     // where staging folders would show.
     QStringList homeEntries() const {
-        QStringList found = entries(m_home);
-        found.removeAll(QDir(m_home).relativeFilePath(dataDir()).section('/', 0, 0));
+        QStringList found = entries(home);
+        found.removeAll(QDir(home).relativeFilePath(dataDir()).section('/', 0, 0));
         return found;
     }
-
-private:
-    QTemporaryDir m_dir;
-    QString m_home, m_apps;
-    QList<std::pair<const char*, QByteArray>> m_saved;
 };
 
 // An image of a fake product 2.0, first spoilt by a shell line run in its folder
@@ -91,9 +85,8 @@ QString makeProductImage(const QString& workDir, const QString& imageName = "pac
 
 const QString kImages = QStringLiteral(LUMADOC_SOURCE_DIR "/tests/data/dmg/lumadoc-hfsplus-");
 
-// The digest of the listing of the bundle in the real image as its maker
-// describes it (programs, a framework's relative links, the helper, a 256 KiB
-// payload).
+// The listing's digest of the real image's bundle (programs, a framework's
+// relative links, the helper, a 256 KiB payload).
 const QByteArray kRealImageDigest =
     "d06fcf3fae799f2f7e4340b064499e7184d4d60d19dcf3baea86d7e88f788784";
 
@@ -103,13 +96,13 @@ const QByteArray kRealImageDigest =
 void layOut(const TestFolders& f, const QString& id, const QStringList& entries) {
     for (const QString& entry : entries) {
         const QString path = entry.section('=', 0, 0)
-                                 .replace("{s}", f.home() + '/' + id)
-                                 .replace("{a}", f.apps())
+                                 .replace("{s}", f.home + '/' + id)
+                                 .replace("{a}", f.apps)
                                  .replace("{id}", id);
         QDir().mkpath(entry.contains('=') ? QFileInfo(path).path() : path);
         if (entry.contains('=')) {
-            FakeProduct::write(f.root() + "/made", {entry.section('=', 1), {}});
-            QDir().rename(f.root() + "/made/Lumadoc.app", path);
+            FakeProduct::write(f.root + "/made", {entry.section('=', 1), {}});
+            QDir().rename(f.root + "/made/Lumadoc.app", path);
         }
     }
 }
@@ -138,12 +131,12 @@ struct MoveFails : LinuxCommands {
 TEST(InstallPackage, RealHfsImagesInstallTheBundleUnderTheirVolumeFolder) {
     SKIP_WITHOUT_DISK_IMAGE_TOOLS();
     TestFolders folders("my home's \"x\" $(touch PWNED) `touch PWNED2`");
-    const ProductPaths paths(folders.apps());
+    const ProductPaths paths(folders.apps);
     const QString image =
-        writeFile(folders.root() + "/dl dir's $(x)/pack age.dmg", readFile(kImages + "gpt.dmg"));
+        writeFile(folders.root + "/dl dir's $(x)/pack age.dmg", readFile(kImages + "gpt.dmg"));
     ASSERT_FALSE(image.isEmpty());
     // Over an installed application (a file only it has must go), then fresh.
-    ASSERT_FALSE(FakeProduct::write(folders.apps(), {"2.0", {}}).isEmpty());
+    ASSERT_FALSE(FakeProduct::write(folders.apps, {"2.0", {}}).isEmpty());
     ASSERT_FALSE(writeFile(paths.app() + "/Contents/only-in-old").isEmpty());
     for (const char* kind : {"overwrite", "fresh"}) {
         SCOPED_TRACE(kind);
@@ -155,21 +148,21 @@ TEST(InstallPackage, RealHfsImagesInstallTheBundleUnderTheirVolumeFolder) {
         EXPECT_EQ(QCryptographicHash::hash(listing.toUtf8(), QCryptographicHash::Sha256).toHex(),
                   kRealImageDigest)
             << listing.toStdString();
-        EXPECT_EQ(entries(folders.apps()), QStringList({"Lumadoc.app"}));
+        EXPECT_EQ(entries(folders.apps), QStringList({"Lumadoc.app"}));
         EXPECT_EQ(folders.homeEntries(), QStringList());
         Installer::removeFolder(paths.app());
     }
-    for (const QString& dir : {QDir::currentPath(), folders.root(), folders.home()})
+    for (const QString& dir : {QDir::currentPath(), folders.root, folders.home})
         EXPECT_EQ(QDir(dir).entryList({"PWNED*"}), QStringList());
 }
 
 TEST(InstallPackage, BadImagesFailAndLeaveTheApplicationAlone) {
     SKIP_WITHOUT_LINUX_TOOLS();
     TestFolders folders;
-    const ProductPaths paths(folders.apps());
-    ASSERT_FALSE(FakeProduct::write(folders.apps(), {"1.0", {}}).isEmpty());
+    const ProductPaths paths(folders.apps);
+    ASSERT_FALSE(FakeProduct::write(folders.apps, {"1.0", {}}).isEmpty());
     const auto before = snapshotTree(paths.app());
-    const QByteArray good = readFile(makeProductImage(folders.root()));
+    const QByteArray good = readFile(makeProductImage(folders.root));
     ASSERT_FALSE(good.isEmpty());
     const QString unusable = "the disk image holds no usable",
                   none = "the disk image cannot be opened or holds no Lumadoc.app";
@@ -186,17 +179,17 @@ TEST(InstallPackage, BadImagesFailAndLeaveTheApplicationAlone) {
          unusable},
         {"no-app", "rm -r Lumadoc.app && mkdir -p Something.app/Contents", none},
         // Downloads that broke off half way; an error page saved by the downloader; none.
-        {writeFile(folders.root() + "/truncated.dmg", good.left(good.size() / 2)), nullptr, none},
+        {writeFile(folders.root + "/truncated.dmg", good.left(good.size() / 2)), nullptr, none},
         {kImages + "truncated.dmg", nullptr, none},
-        {writeFile(folders.root() + "/page.dmg", "<html><body>502 Bad Gateway</body></html>\n"),
+        {writeFile(folders.root + "/page.dmg", "<html><body>502 Bad Gateway</body></html>\n"),
          nullptr,
          {}},
-        {folders.root() + "/missing.dmg", nullptr, none},
+        {folders.root + "/missing.dmg", nullptr, none},
     };
     for (auto [path, spoil, reason] : images) {
         SCOPED_TRACE(path.toStdString());
         if (spoil)
-            path = makeProductImage(folders.root(), path + ".dmg", 0, spoil);
+            path = makeProductImage(folders.root, path + ".dmg", 0, spoil);
         ASSERT_FALSE(path.isEmpty());
         Installer installer(path, paths);
         EXPECT_FALSE(installer.installPackage());
@@ -213,20 +206,20 @@ TEST(InstallPackage, ApplicationsOnTheirOwnFileSystemSwapThereOrRefuseWithoutRoo
     for (const int megabytes : {64, 1}) {
         SCOPED_TRACE(megabytes);
         TestFolders folders;
-        const Tmpfs own(folders.apps(), megabytes);
+        const Tmpfs own(folders.apps, megabytes);
         if (!own.mounted)
             GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
-        const ProductPaths paths(folders.apps());
-        ASSERT_FALSE(FakeProduct::write(folders.apps(), {"1.0", {}}).isEmpty());
+        const ProductPaths paths(folders.apps);
+        ASSERT_FALSE(FakeProduct::write(folders.apps, {"1.0", {}}).isEmpty());
         const auto before = snapshotTree(paths.app());
-        Installer installer(makeProductImage(folders.root(), "big.dmg", 2 << 20), paths);
+        Installer installer(makeProductImage(folders.root, "big.dmg", 2 << 20), paths);
         const bool room = megabytes > 1;
         EXPECT_EQ(installer.installPackage(), room);
         EXPECT_EQ(installer.failureReason(),
-                  room ? "" : "not enough disk space in " + folders.apps());
+                  room ? "" : "not enough disk space in " + folders.apps);
         EXPECT_EQ(snapshotTree(paths.app()),
-                  room ? snapshotTree(folders.root() + "/image-src-big.dmg/Lumadoc.app") : before);
-        EXPECT_EQ(entries(folders.apps()), QStringList({"Lumadoc.app"}));
+                  room ? snapshotTree(folders.root + "/image-src-big.dmg/Lumadoc.app") : before);
+        EXPECT_EQ(entries(folders.apps), QStringList({"Lumadoc.app"}));
         EXPECT_EQ(folders.homeEntries(), QStringList());
     }
 }
@@ -234,11 +227,11 @@ TEST(InstallPackage, ApplicationsOnTheirOwnFileSystemSwapThereOrRefuseWithoutRoo
 TEST(InstallPackage, FailedMovesNeverMergeOrLoseThePreviousApplication) {
     SKIP_WITHOUT_LINUX_TOOLS();
     TestFolders folders;
-    const ProductPaths paths(folders.apps());
-    ASSERT_FALSE(FakeProduct::write(folders.apps(), {"1.0", {}}).isEmpty());
+    const ProductPaths paths(folders.apps);
+    ASSERT_FALSE(FakeProduct::write(folders.apps, {"1.0", {}}).isEmpty());
     const auto before = snapshotTree(paths.app());
     // The previous application cannot be set aside: it is never merged into.
-    const QString image = makeProductImage(folders.root());
+    const QString image = makeProductImage(folders.root);
     EXPECT_FALSE(Installer(image, paths, MoveFails("\\.bak$")).installPackage());
     EXPECT_EQ(snapshotTree(paths.app()), before);
     EXPECT_EQ(folders.homeEntries(), QStringList());
@@ -251,8 +244,8 @@ TEST(InstallPackage, FailedMovesNeverMergeOrLoseThePreviousApplication) {
     EXPECT_FALSE(QFileInfo::exists(paths.app()));
     const QStringList staging = folders.homeEntries();
     ASSERT_EQ(staging.size(), 1);
-    const QString backup = folders.home() + '/' + staging[0] + "/Lumadoc.app.bak";
-    EXPECT_EQ(entries(folders.home() + '/' + staging[0]), QStringList({"Lumadoc.app.bak"}));
+    const QString backup = folders.home + '/' + staging[0] + "/Lumadoc.app.bak";
+    EXPECT_EQ(entries(folders.home + '/' + staging[0]), QStringList({"Lumadoc.app.bak"}));
     EXPECT_FALSE(log.lines().filter(backup).filter("kept").isEmpty());
     EXPECT_EQ(stuck.failureReason(),
               "the previous Lumadoc could not be put back; it is kept at " + backup);
@@ -263,11 +256,8 @@ TEST(InstallPackage, FailedMovesNeverMergeOrLoseThePreviousApplication) {
 }
 
 TEST(InstallJournal, SettlingLeavesAWholeApplicationAndNothingElse) {
-    const struct {
-        const char* name;
-        QStringList made, crash; // what the run made; what the crash left
-        const char* expected;    // the version of the whole application after settling
-    } cases[] = {
+    // What the run made, what the crash left, the whole application's version after settling.
+    const std::tuple<const char*, QStringList, QStringList, const char*> cases[] = {
         {"after the swap",
          {"temp", "staging"},
          {"{a}/Lumadoc.app=2.0", "{s}/Lumadoc.app.bak=1.0", "{s}/Lumadoc/Lumadoc.app/Contents"},
@@ -281,54 +271,51 @@ TEST(InstallJournal, SettlingLeavesAWholeApplicationAndNothingElse) {
          {"{a}/.Lumadoc.app.bak-{id}=1.0", "{a}/.Lumadoc.app.new-{id}=2.0"},
          "1.0"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, made, crash, expected] : cases) {
+        SCOPED_TRACE(name);
         TestFolders folders;
         const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-        QDir().mkpath(folders.home() + '/' + id);
+        QDir().mkpath(folders.home + '/' + id);
         const QString temp = QDir::tempPath() + "/lumadoc-" + id;
         writeFile(temp + "/package.dmg.part", "ima");
-        layOut(folders, id, c.crash);
-        writeJournal(folders, id, c.made);
-        FakeProduct::write(folders.root() + "/expected", {c.expected, {}});
+        layOut(folders, id, crash);
+        writeJournal(folders, id, made);
+        FakeProduct::write(folders.root + "/expected", {expected, {}});
         InstallJournal::settle(true);
-        EXPECT_EQ(snapshotTree(folders.apps() + "/Lumadoc.app"),
-                  snapshotTree(folders.root() + "/expected/Lumadoc.app"));
-        EXPECT_EQ(entries(folders.apps()), QStringList({"Lumadoc.app"}));
+        EXPECT_EQ(snapshotTree(folders.apps + "/Lumadoc.app"),
+                  snapshotTree(folders.root + "/expected/Lumadoc.app"));
+        EXPECT_EQ(entries(folders.apps), QStringList({"Lumadoc.app"}));
         EXPECT_EQ(folders.homeEntries(), QStringList());
-        EXPECT_EQ(QFileInfo::exists(temp), !c.made.contains("temp"));
+        EXPECT_EQ(QFileInfo::exists(temp), !made.contains("temp"));
         EXPECT_FALSE(QFileInfo::exists(folders.dataDir() + "/Lumadoc/install-journal.json"));
     }
 }
 
 TEST(InstallJournal, OnlyTheRunsOwnStagingFolderIsActedOn) {
     const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    const struct {
-        const char* name;
-        QString run;    // as the journal names it
-        QString folder; // what that leads to, below the test's root
-        bool link;      // <home>/<id> is a link to the folder
-    } cases[] = {
+    // The run as the journal names it, the folder that leads to (below the test's
+    // root), and whether <home>/<id> is a link to that folder.
+    const std::tuple<const char*, QString, QString, bool> cases[] = {
         {"another name", "Documents", "home/Documents", false},
         {"a path up from home", "../" + id, id, false},
         {"a path through the run's folder", id + "/../../victim", "victim", false},
         {"a link in the run's place", id, "victim", true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, run, path, link] : cases) {
+        SCOPED_TRACE(name);
         TestFolders f;
-        const QString folder = f.root() + '/' + c.folder;
+        const QString folder = f.root + '/' + path;
         layOut(f, id, {"{a}/Lumadoc.app=1.0", folder + "/Lumadoc.app.bak=0.9"});
-        const auto app = snapshotTree(f.apps() + "/Lumadoc.app");
+        const auto app = snapshotTree(f.apps + "/Lumadoc.app");
         writeFile(folder + "/temp/keep.txt", "mine");
-        if (c.link)
-            QFile::link(folder, f.home() + '/' + id);
+        if (link)
+            QFile::link(folder, f.home + '/' + id);
         else
-            QDir().mkpath(f.home() + '/' + id);
+            QDir().mkpath(f.home + '/' + id);
         const auto before = snapshotTree(folder);
-        writeJournal(f, c.run, {"staging"});
+        writeJournal(f, run, {"staging"});
         InstallJournal::settle(true);
-        EXPECT_EQ(snapshotTree(f.apps() + "/Lumadoc.app"), app);
+        EXPECT_EQ(snapshotTree(f.apps + "/Lumadoc.app"), app);
         EXPECT_EQ(snapshotTree(folder), before);
     }
 }
