@@ -231,8 +231,8 @@ TEST(Processes, ServicesStartAndStopAroundTheReader) {
         EXPECT_EQ(log.lines().count("shutDownServices An error occurred"), servicesLineFails);
         QStringList seen;
         for (const auto& launch : FakeProduct::launches(product.marker))
-            seen << launch.program + ' ' + launch.arguments;
-        EXPECT_EQ(seen, QStringList({"lmguard /start", "lmconvert ", "doccore ", "lmhelper ",
+            seen << (launch.program + ' ' + launch.arguments).trimmed();
+        EXPECT_EQ(seen, QStringList({"lmguard /start", "lmconvert", "doccore", "lmhelper",
                                      "docreader -from=5"}));
     }
 }
