@@ -26,7 +26,6 @@ TEST(MultiLanguageUtils, ChoosesOnlyABareLanguageCodeOfTheUserLocale) {
         {carried, {"de_AT.UTF-8"}, "de"},
         {carried, {"zh-CN"}, "en"},      // no table for the bare code zh
         {carried, {"zh-Hans-CN"}, "en"}, // zh-Hans has a script part: never chosen
-        {{"en"}, {"fr-FR"}, "en"},
         {{"fr", "de"}, {"it-IT"}, "en"}, // no match: en even when not carried
         {carried, {}, "en"},
         {carried, {"fr-FR", "de-DE"}, "en"}, // the current locale only, not the fallbacks
@@ -60,7 +59,21 @@ TEST(MultiLanguageUtils, EveryTableTranslatesEveryKeyKeepingPlaceholders) {
     }
 }
 
+// A table whose remaining-time entries lost or gained placeholders.
+class FaultyTable : public QTranslator {
+public:
+    QString translate(const char*, const char* source, const char*, int) const override {
+        if (qstrcmp(source, TextKey::remainMinutesSeconds) == 0)
+            return QStringLiteral("noch %d Minuten");
+        if (qstrcmp(source, TextKey::remainSeconds) == 0)
+            return QStringLiteral("%s %n %d %d Sekunden");
+        return {};
+    }
+    bool isEmpty() const override { return false; }
+};
+
 // A language without a table (fr) drops the earlier one: keys show as themselves.
+// A table entry with the wrong placeholders gives way to the key's own text.
 TEST(MultiLanguageUtils, SetLanguageRedirectsEveryLaterLookup) {
     const struct {
         QString language;
@@ -68,9 +81,10 @@ TEST(MultiLanguageUtils, SetLanguageRedirectsEveryLaterLookup) {
     } cases[] = {
         {"de", {"Installieren", "Schließen", "Noch 62 Min. 5 Sek."}},
         {"fr", {TextKey::install, TextKey::exitAlertClose, "下载剩余62分5秒"}},
-        {"en", {"Install", "Close anyway", "62 min 5 sec remaining"}},
         {"zh-Hans", {"立即安装", "仍然关闭", "下载剩余62分5秒"}},
+        {"en", {"Install", "Close anyway", "62 min 5 sec remaining"}},
     };
+    EXPECT_TRUE(MultiLanguageUtils::preferences()->fileName().startsWith(sandbox::root()));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.language.toStdString());
         const bool carried = c.language != "fr";
@@ -81,11 +95,17 @@ TEST(MultiLanguageUtils, SetLanguageRedirectsEveryLaterLookup) {
                                MultiLanguageUtils::format(TextKey::remainMinutesSeconds, {62, 5})}),
                   c.shown);
         EXPECT_EQ(tr_("Kein solcher Schlüssel"), QStringLiteral("Kein solcher Schlüssel"));
-        const auto prefs = MultiLanguageUtils::preferences();
-        EXPECT_TRUE(prefs->fileName().startsWith(sandbox::root()));
-        EXPECT_EQ(prefs->value("AppleLanguages").toStringList(), QStringList{c.language});
+        EXPECT_EQ(MultiLanguageUtils::preferences()->value("AppleLanguages").toStringList(),
+                  QStringList{c.language});
     }
     EXPECT_EQ(MultiLanguageUtils::format("%d%%", {50}), QStringLiteral("50%"));
+    FaultyTable faulty;
+    ASSERT_TRUE(QCoreApplication::installTranslator(&faulty));
+    EXPECT_EQ(QStringList({MultiLanguageUtils::format(TextKey::remainMinutesSeconds, {3, 7}),
+                           MultiLanguageUtils::format(TextKey::remainSeconds, {9})}),
+              QStringList({"下载剩余3分7秒", "下载剩余9秒"}));
+    QCoreApplication::removeTranslator(&faulty);
+    EXPECT_EQ(MultiLanguageUtils::format(TextKey::remainSeconds, {9}), "9 sec remaining");
     EXPECT_FALSE(MultiLanguageUtils::setLanguage(QStringLiteral("../i18n/de")));
 }
 
@@ -102,31 +122,6 @@ TEST(MultiLanguageUtils, PreferencesOnAFullDiskKeepTheirBytes) {
     EXPECT_EQ(readFile(file), earlier);
     EXPECT_EQ(log.lines().filter("No space left on device").size(), 1)
         << log.lines().join('\n').toStdString();
-}
-
-// A table whose remaining-time entry lost a placeholder.
-class FaultyTable : public QTranslator {
-public:
-    QString translate(const char*, const char* source, const char*, int) const override {
-        if (qstrcmp(source, TextKey::remainMinutesSeconds) == 0)
-            return QStringLiteral("noch %d Minuten");
-        if (qstrcmp(source, TextKey::remainSeconds) == 0)
-            return QStringLiteral("%s %n %d %d Sekunden");
-        return {};
-    }
-    bool isEmpty() const override { return false; }
-};
-
-TEST(MultiLanguageUtils, FormatFallsBackToTheKeyWhenATableLosesPlaceholders) {
-    ASSERT_TRUE(MultiLanguageUtils::setLanguage(QStringLiteral("en")));
-    FaultyTable faulty;
-    ASSERT_TRUE(QCoreApplication::installTranslator(&faulty));
-    const QStringList shown = {MultiLanguageUtils::format(TextKey::remainMinutesSeconds, {3, 7}),
-                               MultiLanguageUtils::format(TextKey::remainSeconds, {9})};
-    EXPECT_EQ(shown, QStringList({"下载剩余3分7秒", "下载剩余9秒"}));
-    QCoreApplication::removeTranslator(&faulty);
-    EXPECT_EQ(MultiLanguageUtils::format(TextKey::remainSeconds, {9}),
-              QStringLiteral("9 sec remaining"));
 }
 
 } // namespace
