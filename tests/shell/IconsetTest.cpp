@@ -1,19 +1,19 @@
 // The macOS icon's PNG set, drawn by the build-time tool from the SVG art:
 // the names and pixel sizes `iconutil -c icns` insists on.
+#include "support/ProgramRun.h"
+
 #include <QDir>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 TEST(Iconset, EveryNameAndSizeIconutilExpects) {
     QTemporaryDir dir;
     const QString iconset = dir.filePath("AppIcon.iconset");
-    QProcess tool;
-    tool.start(LUMADOC_BIN_DIR "/lumadoc-iconset",
-               {LUMADOC_SOURCE_DIR "/resources/macos/AppIcon.svg", iconset});
-    ASSERT_TRUE(tool.waitForFinished(60000));
-    ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+    const QString tool = LUMADOC_BIN_DIR "/lumadoc-iconset";
+    const ProgramRun run =
+        runProgram(tool, {LUMADOC_SOURCE_DIR "/resources/macos/AppIcon.svg", iconset});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
 
     QStringList expected;
     for (const int points : {16, 32, 128, 256, 512}) {
@@ -32,7 +32,5 @@ TEST(Iconset, EveryNameAndSizeIconutilExpects) {
     expected.sort();
     EXPECT_EQ(QDir(iconset).entryList(QDir::Files, QDir::Name), expected);
 
-    tool.start(LUMADOC_BIN_DIR "/lumadoc-iconset", {dir.filePath("missing.svg"), iconset});
-    ASSERT_TRUE(tool.waitForFinished(60000));
-    EXPECT_NE(tool.exitCode(), 0);
+    EXPECT_GT(runProgram(tool, {dir.filePath("missing.svg"), iconset}).status, 0);
 }
