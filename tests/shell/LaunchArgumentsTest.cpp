@@ -21,6 +21,7 @@ std::vector<std::string> kept(std::vector<std::string> args) {
 TEST(LaunchArguments, SystemArgumentsGoTheUsersStay) {
     const std::pair<std::vector<std::string>, std::vector<std::string>> cases[] = {
         {{}, {}},
+        {{"-psn_0_1234567"}, {}},
         {{"-psn_0_1", "--silent"}, {"--silent"}},
         {{"-NSDocumentRevisionsDebugMode", "YES", "--autostart"}, {"--autostart"}},
         {{"--screenshot", "docs", "-NSQuitAlwaysKeepsWindows", "NO"}, {"--screenshot", "docs"}},

@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 // Above the middle of the screen it opens on (the formula counts from the screen's
-// bottom-left), and moved into reach when the menu bar or the dock would hide it.
-TEST(WindowPlacement, FrameSitsAboveTheMiddleWithinReach) {
+// bottom-left), moved into reach when the menu bar or the dock would hide it; the
+// close panel's bottom-left is the window's plus (188, 128).
+TEST(WindowPlacement, FrameSitsAboveTheMiddleWithinReachAndThePanelOnIt) {
     const std::tuple<QRect, QRect, QPoint> cases[] = {
         // screen, available, top-left
         {{0, 0, 1440, 900}, {}, {380, 148}},
@@ -20,9 +21,6 @@ TEST(WindowPlacement, FrameSitsAboveTheMiddleWithinReach) {
     for (const auto& [screen, available, topLeft] : cases)
         EXPECT_EQ(WindowPlacement::windowFrame(screen, available), QRect(topLeft, QSize(680, 436)))
             << screen.width() << "x" << screen.height() << "+" << screen.x();
-}
-
-TEST(WindowPlacement, PanelBottomLeftIsTheWindowsPlus188And128) {
     EXPECT_EQ(WindowPlacement::panelFrame(QRect(380, 148, 680, 436)), QRect(568, 220, 304, 236));
     // A taller frame (a title bar of its own) moves the panel with the bottom edge.
     EXPECT_EQ(WindowPlacement::panelFrame(QRect(0, 0, 680, 464)).topLeft(), QPoint(188, 100));

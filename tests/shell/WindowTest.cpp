@@ -1,6 +1,5 @@
-// The installer's window: the view drawn from states set for the test, then the real
-// window driven by mouse, keyboard and screen reader, each control reaching its flow
-// action and reports. (The window's endings are WindowEndingTest's.)
+// The installer's window: the view drawn from set states, then the real window driven by
+// mouse, keyboard and screen reader. (Its endings are WindowEndingTest's.)
 #include "app/AppDelegate.h"
 #include "app/WindowPlacement.h"
 #include "base/Globals.h"
@@ -57,21 +56,7 @@ QAccessibleInterface* accessible(QWidget* widget) {
     return QAccessible::queryAccessibleInterface(widget);
 }
 
-class ContentViewTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        MultiLanguageUtils::setLanguage("en");
-        view.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    }
-    ProgressScreen* progress() { return view.progressScreen(); }
-
-    InstallFlow flow{InstallFlow::Host{[] {}, {}, {}, {}}};
-    ContentView view{flow};
-};
-
-// Set up before the first test: one devserver takes every report and serves a
-// package it announces and then stalls on, so a download stays in progress.
+// One devserver takes every report and serves a package it announces, then stalls on.
 std::unique_ptr<InstallScenario> g_scenario;
 
 class Environment : public ::testing::Environment {
@@ -172,8 +157,7 @@ protected:
     bool waitForStatus(INSTALLER_STATUS status) const {
         return QTest::qWaitFor([&] { return flow().installerStatus() == status; }, 10000);
     }
-    // The close button, as the window system delivers it (Qt's own closes, as on quit,
-    // are the application ending and never judged).
+    // The close button, as the window system delivers it; Qt's own closes are never judged.
     void userCloses() const {
         QCloseEvent close;
         QCoreApplication::sendEvent(window()->windowHandle(), &close);
@@ -193,9 +177,15 @@ protected:
 
 // The bar starts where the flow is on a new screen and eases to a new width on its own;
 // a screen reader reads the percentage as its value and the status line as its text.
-TEST_F(ContentViewTest, ProgressScreenShowsFiguresUntilTheInstallPhaseUnderAnEasingBar) {
+TEST(ContentView, ProgressScreenShowsFiguresUntilTheInstallPhaseUnderAnEasingBar) {
+    MultiLanguageUtils::setLanguage("en");
+    InstallFlow flow{InstallFlow::Host{[] {}, {}, {}, {}}}; // stays on the start screen
+    ContentView view{flow};
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    ProgressScreen* progress = view.progressScreen();
     view.showState(downloading(0, 300));
-    ProgressBarView* bar = progress()->bar();
+    ProgressBarView* bar = progress->bar();
     EXPECT_TRUE(bar->showsTrack());
     EXPECT_EQ(bar->fillWidth(), 0);
 
@@ -208,7 +198,7 @@ TEST_F(ContentViewTest, ProgressScreenShowsFiguresUntilTheInstallPhaseUnderAnEas
     ScreenState failed = downloading(150, 300);
     failed.installerStatus = INSTALLER_STATUS::Download_failed;
     view.showState(failed);
-    EXPECT_FALSE(progress()->isVisible());
+    EXPECT_FALSE(progress->isVisible());
     ProgressBarView* failedBar = view.downloadFailedScreen()->bar();
     EXPECT_FALSE(failedBar->showsTrack());
     EXPECT_EQ(failedBar->fillWidth(), 144);
@@ -238,16 +228,16 @@ TEST_F(ContentViewTest, ProgressScreenShowsFiguresUntilTheInstallPhaseUnderAnEas
         {downloading(300, 300), install, 100},
         {installing, install, 100},
     };
-    QAccessibleInterface* read = accessible(progress()->bar());
+    QAccessibleInterface* read = accessible(progress->bar());
     ASSERT_NE(read->valueInterface(), nullptr);
     EXPECT_EQ(read->valueInterface()->maximumValue().toInt(), 100);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.shown.toStdString());
         view.showState(c.state);
-        EXPECT_TRUE(progress()->isVisible());
-        const QStringList shown = {progress()->receivedText(), progress()->expectedText(),
-                                   progress()->percentText(), progress()->remainingText(),
-                                   progress()->installText()};
+        EXPECT_TRUE(progress->isVisible());
+        const QStringList shown = {progress->receivedText(), progress->expectedText(),
+                                   progress->percentText(), progress->remainingText(),
+                                   progress->installText()};
         EXPECT_EQ(shown.join('|'), c.shown);
         EXPECT_EQ(read->valueInterface()->currentValue().toInt(), c.value);
         const QString line = shown[4].isEmpty() ? (shown[2].isEmpty() ? "" : shown[2] + ", ") +
@@ -258,8 +248,8 @@ TEST_F(ContentViewTest, ProgressScreenShowsFiguresUntilTheInstallPhaseUnderAnEas
     // The figures stand under the bar, from its left end to its right end.
     view.showState(downloading(150, 300));
     const auto place = [&](const char* name) {
-        const QWidget* widget = progress()->findChild<QWidget*>(name);
-        return QRect(widget->mapTo(progress(), QPoint()), widget->size());
+        const QWidget* widget = progress->findChild<QWidget*>(name);
+        return QRect(widget->mapTo(progress, QPoint()), widget->size());
     };
     EXPECT_EQ(place("receivedText").left(), place("progressBar").left());
     EXPECT_EQ(place("percentText").right(), place("progressBar").right());
@@ -320,9 +310,8 @@ TEST(Accessibility, EveryControlHasItsRoleAndANameInTheInterfaceLanguage) {
         }
         QSignalSpy installs(start, &StartScreen::installClicked);
         view.show(); // a hidden control cannot be pressed
-        accessible(start->installButton())
-            ->actionInterface()
-            ->doAction(QAccessibleActionInterface::pressAction());
+        QAccessibleActionInterface* install = accessible(start->installButton())->actionInterface();
+        install->doAction(QAccessibleActionInterface::pressAction());
         EXPECT_EQ(installs.size(), 1);
     }
     MultiLanguageUtils::setLanguage("en");
@@ -420,16 +409,14 @@ TEST_F(AppDelegateTest, ClosingAsksWhileDownloadingMinimisesWhileInstallingFailu
     const ProgressScreen* progress = view()->progressScreen();
     EXPECT_EQ(progress->receivedText() + progress->expectedText() + progress->remainingText(),
               "1MB / 3MB 62 min 5 sec remaining");
-    // The focus waits on the bar: a Space unticks no hidden box, and a screen reader
-    // can neither press the hidden Decline nor focus it for the Space to press.
+    // The focus waits on the bar: no hidden box or button answers a Space or a reader.
     QAccessibleActionInterface* decline = accessible(start()->disagreeButton())->actionInterface();
     decline->doAction(QAccessibleActionInterface::setFocusAction());
     decline->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_EQ(type({Qt::Key_Space}).last(), progress->bar());
     EXPECT_TRUE(flow().isSetDefault());
 
-    // Escape is "Continue"; Tab goes between the buttons. The keys go to the panel's
-    // focus: offscreen, the main window stays active.
+    // Escape is "Continue"; Tab goes between the buttons (keys go to the panel's focus).
     userCloses();
     QWidget* panel = delegate->confirmCloseAlert();
     ASSERT_NE(panel, nullptr);
@@ -451,7 +438,6 @@ TEST_F(AppDelegateTest, ClosingAsksWhileDownloadingMinimisesWhileInstallingFailu
     stalling.reset();
     ASSERT_TRUE(waitForStatus(INSTALLER_STATUS::Download_failed));
     EXPECT_TRUE(QTest::qWaitFor([&] { return delegate->confirmCloseAlert() == nullptr; }, 2000));
-    EXPECT_TRUE(window()->isVisible());
     window()->activateWindow(); // offscreen, no window is active once the panel goes
     ASSERT_TRUE(QTest::qWaitForWindowActive(window()));
     DownloadFailedScreen* failed = view()->downloadFailedScreen();
@@ -496,8 +482,7 @@ TEST_F(AppDelegateTest, ClosingAsksWhileDownloadingMinimisesWhileInstallingFailu
 TEST_F(AppDelegateTest, OverwriteInstallationHasNoToggleAndARunningProductRaisesTheAlert) {
     const QString app = FakeProduct::write(sandbox::applicationsDir());
     ASSERT_FALSE(app.isEmpty());
-    // The reader as a script, started by an interpreter from its own folder with
-    // arguments: no command-line word holds its full path.
+    // The reader as a script run from its own folder: no command-line word holds its path.
     const QString macos = app + "/Contents/MacOS";
     ASSERT_FALSE(writeFile(macos + "/docreader", "while :; do sleep 1; done\n").isEmpty());
     QProcess product;

@@ -36,9 +36,8 @@ TEST(ImageAssets, EveryNamedImageShipsAtItsLayoutSizeAndRendersCrisp) {
     }
 }
 
-// Filling a square with a 20 x 10 picture (red left half, blue right half) shows its
-// middle, or its left end when asked. A missing or broken image draws nothing, and a
-// repainting widget must not flood the log: one line per missing name.
+// A 20 x 10 picture (red, then blue half) filling a square shows its middle, or its left
+// end when asked. A missing or broken image draws nothing and is logged once, not per paint.
 TEST(ImageAssets, RenderFilePlacesTheArtworkAndMissingOrBrokenImagesLogOnce) {
     QTemporaryDir dir;
     LogCapture log;
