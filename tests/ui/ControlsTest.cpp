@@ -28,9 +28,8 @@ TEST(BtnView, FiresOnTheLeftPressesEndAndDrawsEachState) {
     const auto hoverTo = [&](QPoint pos) {
         QTest::mouseMove(&window, button->mapTo(&window, pos));
     };
-    const auto fill = [&] {
-        return button->grab().toImage().pixelColor(12, 30);
-    }; // not the caption
+    // Away from the caption.
+    const auto fill = [&] { return button->grab().toImage().pixelColor(12, 30); };
 
     const QColor normal = fill();
     QTest::mouseClick(button, Qt::RightButton, {}, inside);
