@@ -11,9 +11,6 @@
 TEST(AppBundle, NameAndResourcesFromTheExecutablesPlace) {
     const std::array<QString, 4> cases[] = {
         // executable, its bundle (empty: not in a bundle), name, resources
-        {"/v/X_v3.2.1_ab12_101.202.303.404 (1).app/Contents/MacOS/LumadocInstaller",
-         "/v/X_v3.2.1_ab12_101.202.303.404 (1).app", "X_v3.2.1_ab12_101.202.303.404 (1)",
-         "/v/X_v3.2.1_ab12_101.202.303.404 (1).app/Contents/Resources"},
         {"/v/Installer.APP/Contents/MacOS/x", "/v/Installer.APP", "Installer",
          "/v/Installer.APP/Contents/Resources"},
         // Not the bundle layout: the executable names itself, its dots included.

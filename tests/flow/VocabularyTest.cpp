@@ -11,15 +11,11 @@
 
 TEST(Vocabulary, CommonFilePathIsComputedOnceAcrossThreads) {
     LogCapture log;
-    const std::optional<QString>* seen[2] = {};
-    std::thread a([&] { seen[0] = &g_commonFilePath(); });
-    std::thread b([&] { seen[1] = &g_commonFilePath(); });
+    std::thread a([] { g_commonFilePath(); });
+    std::thread b([] { g_commonFilePath(); });
     a.join();
     b.join();
-
-    EXPECT_EQ(seen[0], seen[1]);
-    ASSERT_TRUE(g_commonFilePath().has_value());
-    EXPECT_EQ(*g_commonFilePath(), sandbox::dataDir() + "/Lumadoc/reg/common.ini");
+    EXPECT_EQ(g_commonFilePath(), sandbox::dataDir() + "/Lumadoc/reg/common.ini");
     EXPECT_EQ(log.lines(), QStringList{"get appDataPath " + sandbox::dataDir() + "/Lumadoc"});
 }
 

@@ -10,8 +10,6 @@
 
 using namespace std::chrono_literals;
 
-// Work runs in order on the queue's own thread, is drained on destruction and
-// handed back to the main thread in order.
 TEST(SerialQueue, RunsInOrderOnItsOwnThreadDrainsOnDestructionAndHandsBackInOrder) {
     std::vector<int> order, onMain, expected(100);
     std::iota(expected.begin(), expected.end(), 0);
