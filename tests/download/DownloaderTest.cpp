@@ -30,7 +30,6 @@ struct Outcome {
     std::atomic<int> successes = 0, failures = 0;
     // Progress came off the main thread, or the outcome on it.
     std::atomic<bool> wrongThread = false;
-    QString path; // written before `successes` counts it
     int total() const { return successes + failures; }
     std::string counts() const {
         return std::to_string(successes) + ' ' + std::to_string(failures);
@@ -43,9 +42,8 @@ void watch(Downloader& downloader, Outcome& out) {
         out.wrongThread = out.wrongThread || !onMain();
         out.progress.push_back({written, expected, left});
     };
-    downloader.onDownloadSuccess = [&out, onMain](const QString& path) {
+    downloader.onDownloadSuccess = [&out, onMain](const QString&) {
         out.wrongThread = out.wrongThread || onMain();
-        out.path = path;
         ++out.successes;
     };
     downloader.onDownloadFailed = [&out, onMain] {
@@ -208,7 +206,6 @@ TEST(Downloader, EveryTransferEndsInOneOutcome) {
         EXPECT_TRUE(log.lines().contains("package signature not checked: no key configured"));
         for (const QJsonObject& request : server.requests())
             EXPECT_TRUE(request["target"].toString().endsWith("p.dmg"));
-        EXPECT_EQ(outcome.path, Downloader::packagePath());
         EXPECT_EQ(readFile(Downloader::packagePath()), file);
         EXPECT_EQ(log.lines().last(), "Download task completed successfully");
         ASSERT_FALSE(outcome.progress.empty());
@@ -282,7 +279,6 @@ TEST(Downloader, ARetryContinuesTheCutPartOrStartsAgainFromZero) {
         const Downloader::Settings settings =
             signedManifest ? key.settings() : Downloader::Settings();
         qint64 kept = -1;
-        std::vector<Progress> lastProgress;
         for (qsizetype attempt = 0; attempt < statuses.size(); ++attempt) {
             Outcome outcome;
             download(url, outcome, settings);
@@ -293,8 +289,12 @@ TEST(Downloader, ARetryContinuesTheCutPartOrStartsAgainFromZero) {
             // A part that cannot be continued goes at once.
             EXPECT_EQ(QFile::exists(Downloader::partPath()),
                       !lastAttempt && statuses[attempt] != 416);
-            if (lastAttempt)
-                lastProgress = outcome.progress;
+            // Progress counts the whole file, also when the server sends only the rest.
+            if (lastAttempt) {
+                ASSERT_FALSE(outcome.progress.empty());
+                EXPECT_EQ(outcome.progress.front().expectedMiB, 3);
+                EXPECT_EQ(outcome.progress.back().writtenMiB, 3);
+            }
         }
         // Whole, so the kept part was right too.
         EXPECT_EQ(readFile(Downloader::packagePath()), file);
@@ -312,10 +312,6 @@ TEST(Downloader, ARetryContinuesTheCutPartOrStartsAgainFromZero) {
             EXPECT_EQ(requests[i]["ifRange"].toString().isEmpty(), !resumes);
             EXPECT_EQ(requests[i]["status"].toInt(), statuses[i]);
         }
-        // Progress counts the whole file, also when the server sends only the rest.
-        ASSERT_FALSE(lastProgress.empty());
-        EXPECT_EQ(lastProgress.front().expectedMiB, 3);
-        EXPECT_EQ(lastProgress.back().writtenMiB, 3);
     }
 }
 
@@ -326,8 +322,6 @@ TEST(PackageManifest, TakesWellFormedMembersOnlyAndComparesVersionsAsNumbers) {
                             "\"extra\": [1]}";
     const auto good = PackageManifest::parse(json);
     ASSERT_TRUE(good);
-    EXPECT_EQ(good->size, 12);
-    EXPECT_EQ(good->sha256, QByteArray(32, '\xaa'));
     EXPECT_EQ(good->expires, QDateTime(QDate(2027, 1, 31), QTime(0, 0), Qt::UTC));
     // One member spoilt at a time: what it was, what it becomes.
     // clang-format off
@@ -357,8 +351,6 @@ TEST(PackageManifest, TakesWellFormedMembersOnlyAndComparesVersionsAsNumbers) {
 static QByteArray get(const DevServer& server, const QByteArray& path) {
     QTcpSocket socket;
     socket.connectToHost("127.0.0.1", server.port());
-    if (!socket.waitForConnected(5000))
-        return {};
     socket.write("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
     socket.waitForDisconnected(5000); // the server closes after each answer
     return socket.readAll();
