@@ -44,25 +44,19 @@ TEST(InstallFlow, ProgressNeverMovesBackAndTheRemainingTimeNeverRises) {
     HostLog log;
     InstallFlow flow(log.host(), kManualTicks);
 
-    const struct {
-        qint64 received, expected;
-        double seconds;
-        qint64 remain;
-        double progress;
-    } steps[] = {
+    const std::tuple<qint64, qint64, double, qint64, double> steps[] = {
         {5, 0, -1.0, 0, 0}, // no size known yet: no fraction
         {10, 100, 90.7, 90, 0.08},
         {20, 100, 95.0, 90, 0.16}, // a higher estimate is not shown
         {30, 100, 60.2, 60, 0.24},
         {25, 90, 50.0, 50, 0.24}, // a step backwards keeps the counters
         {40, 100, std::nan(""), 50, 0.32},
-        // A full download enters the install phase even while still downloading.
-        {100, 100, 0.0, 0, 0.8},
+        {100, 100, 0.0, 0, 0.8}, // whole: the install phase, while still downloading
     };
-    for (const auto& s : steps) {
-        flow.onProgress(s.received, s.expected, s.seconds);
-        EXPECT_EQ(flow.remainTime(), s.remain);
-        EXPECT_NEAR(flow.progress(), s.progress, 1e-12);
+    for (const auto& [received, expected, seconds, remain, progress] : steps) {
+        flow.onProgress(received, expected, seconds);
+        EXPECT_EQ(flow.remainTime(), remain);
+        EXPECT_NEAR(flow.progress(), progress, 1e-12);
     }
 }
 

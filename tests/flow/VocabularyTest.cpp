@@ -39,6 +39,5 @@ TEST(Config, EnvironmentOverridesAndTrailingSlashes) {
     const Config c = Config::fromEnvironment();
     EXPECT_EQ(c.downloadBaseUrl, "http://127.0.0.1:8080");
     EXPECT_EQ(c.resourcePath("qfmt.dat"), "/somewhere/res/qfmt.dat");
-    EXPECT_EQ(c.applicationsDir.toStdString(),
-              (QDir::currentPath() + "/staging/Applications").toStdString());
+    EXPECT_EQ(c.applicationsDir, QDir::currentPath() + "/staging/Applications");
 }
