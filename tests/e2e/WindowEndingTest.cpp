@@ -1,9 +1,6 @@
-// The real installer in its window, on a private X server, driven from outside
-// by keys and the title bar's close button as a keyboard user would: every way
-// it ends, it ends by itself with its status (0 but when its display goes away),
-// after the reports of that ending and no other, and leaves nothing of its run.
-// Nothing in the process is replaced: its own quit, event loop and window system
-// run.
+// The real installer in its window on a private X server, driven by keys and the
+// title bar's close button: every way out ends the process by itself with its status
+// (0 but when its display goes away), after that ending's reports only, leaving nothing.
 
 #include "support/InstallScenario.h"
 #include "support/LinuxTools.h"
@@ -59,8 +56,7 @@ TEST(WindowEnding, EachWayOutEndsTheProcessWithItsOwnReports) {
     };
     for (const Ending& ending : endings) {
         SCOPED_TRACE(ending.name);
-        // Each ending starts as a fresh installation.
-        QDir(installedApp()).removeRecursively();
+        QDir(installedApp()).removeRecursively(); // a fresh installation each time
         VirtualDisplay display;
         ASSERT_TRUE(display.isRunning()) << "Xvfb did not start";
         InstallScenario scenario(items(ending.serverOptions, " "));
@@ -73,7 +69,7 @@ TEST(WindowEnding, EachWayOutEndsTheProcessWithItsOwnReports) {
         const QString log = sandbox::tempDir() + "/window-ending.log";
         QFile::remove(log);
         installer.start(LUMADOC_INSTALLER_EXE, {"--log-file", log});
-        ASSERT_TRUE(display.focusWindowOf(installer.processId(), "Lumadoc Installer"));
+        ASSERT_TRUE(display.focusWindow("Lumadoc Installer"));
         // The controls act once the launch reports are out.
         ASSERT_TRUE(scenario.server().waitForTelemetry(2, 10000));
         for (const QString& step : items(ending.steps)) {

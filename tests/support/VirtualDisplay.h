@@ -1,32 +1,30 @@
 #pragma once
-// A private X server (Xvfb) for tests that drive a real program's window from
-// outside, as a user does: keys typed through the XTEST extension reach the
-// focused window, and a close request is the one a window manager sends when
-// the title bar's close button is pressed (WM_DELETE_WINDOW). No window
-// manager runs: the driver gives the window the input focus itself.
+// A private X server (Xvfb) to drive a real program's window as a user does: keys
+// through XTEST, and the close request (WM_DELETE_WINDOW) a window manager sends for
+// the title bar's button. No window manager runs: the focus is given here.
 
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
+
+typedef struct _XDisplay Display; // as Xlib names it
 
 class VirtualDisplay {
 public:
     // Starts Xvfb on a free display number; check isRunning().
     VirtualDisplay();
     ~VirtualDisplay();
-    VirtualDisplay(const VirtualDisplay&) = delete;
-    VirtualDisplay& operator=(const VirtualDisplay&) = delete;
 
     bool isRunning() const { return m_display != nullptr; }
     // `env` with DISPLAY set to this server and Qt on its X11 platform.
     QProcessEnvironment environment(QProcessEnvironment env) const;
 
-    // Waits until process `pid` shows a top-level window titled `title` and gives it
-    // the input focus; false when none appears in time.
-    bool focusWindowOf(qint64 pid, const QString& title, int timeoutMs = 10000);
+    // Waits (ten seconds at most) for a top-level window titled `title` and gives it
+    // the input focus; one program runs on the display.
+    bool focusWindow(const QString& title);
     // Waits until the input focus leaves that window for another (a panel it opened):
     // keys typed before would reach neither.
-    bool waitForFocusToMove(int timeoutMs = 10000);
+    bool waitForFocusToMove();
     // Asks that window to close, as the close button does.
     void requestClose();
     // Ends the server, as when the session ends; the programs on it lose their display.
@@ -37,7 +35,7 @@ public:
 
 private:
     QProcess m_server;
-    QString m_name;            // ":N"
-    void* m_display = nullptr; // Display*
+    QString m_name; // ":N"
+    Display* m_display = nullptr;
     unsigned long m_window = 0;
 };
