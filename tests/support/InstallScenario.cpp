@@ -35,13 +35,10 @@ bool InstallScenario::serveProduct(const QString& version, qint64 payloadBytes) 
     options.version = version;
     options.markerPath = markerPath();
     options.payloadBytes = payloadBytes;
-    const QString image = m_server->packageDir() + "/lumadoc_x86_64.dmg";
-    const QString arm = m_server->packageDir() + "/lumadoc_arm64.dmg";
+    const QString dir = m_work.filePath("image-" + version), image = m_work.filePath("image.dmg");
     QFile::remove(image);
-    QFile::remove(arm);
-    return !FakeProduct::write(m_work.filePath("image-" + version), options).isEmpty() &&
-           FakeProduct::makeDiskImage(m_work.filePath("image-" + version), image) &&
-           QFile::copy(image, arm);
+    return !FakeProduct::write(dir, options).isEmpty() && FakeProduct::makeDiskImage(dir, image) &&
+           (serveRaw(readFile(image)), true);
 }
 
 QString InstallScenario::servedApp(const QString& version) const {
@@ -117,9 +114,9 @@ QString InstallScenario::label(const QJsonObject& report) {
 }
 
 QStringList InstallScenario::labels() const {
+    const QList<QJsonObject> posts = reports();
     QStringList result;
-    for (const QJsonObject& report : reports())
-        result << label(report);
+    std::transform(posts.begin(), posts.end(), std::back_inserter(result), label);
     return result;
 }
 
@@ -127,8 +124,7 @@ QStringList InstallScenario::labels() const {
     m_server->waitForTelemetry(expected.size(), 10000);
     const QList<QJsonObject> posts = reports();
     QStringList got;
-    for (const QJsonObject& report : posts)
-        got << label(report);
+    std::transform(posts.begin(), posts.end(), std::back_inserter(got), label);
     const std::string all = got.join(", ").toStdString();
     if (got.size() != expected.size())
         return ::testing::AssertionFailure() << "reports: " << all;

@@ -1,9 +1,7 @@
 #pragma once
-// Everything a whole-install test needs around the installer: a devserver that
-// serves the product image and collects telemetry, a resources folder whose
-// control file points at it, the environment for the installer (this process
-// or a child), and the checks of what a run left. Product processes started
-// from the sandbox are killed when the scenario ends.
+// What a whole-install test needs around the installer: a devserver serving the
+// product and collecting telemetry, data files pointing at it, the installer's
+// environment, and the checks of what a run left. The product dies with it.
 
 #include "support/DevServer.h"
 #include "support/ProgramRun.h"
@@ -24,8 +22,7 @@ public:
 
     DevServer& server() { return *m_server; }
 
-    // Serves a fake product of `version` as both processor images. With
-    // payloadBytes the application carries that much data.
+    // Serves a fake product of `version`, carrying payloadBytes, as both processor images.
     bool serveProduct(const QString& version = QStringLiteral("3.2.1"),
                       qint64 payloadBytes = 2 * 1024 * 1024);
     // The bundle serveProduct(version) put in the images.
@@ -37,16 +34,15 @@ public:
     // Stops the product and puts a fresh previous application in place; its tree.
     Tree reinstallPrevious();
 
-    // Points this process's installer at the server and resources: configuration
-    // is read again and the shared reporters are made anew (none may be in use).
+    // Points this process's installer at the server and resources, with configuration
+    // and shared reporters made anew (none may be in use).
     void applyToThisProcess() const;
     // The same for a child process, on top of the sandbox's environment.
     QProcessEnvironment environment() const;
     // environment() with nothing listening at the download address.
     QProcessEnvironment offline() const;
 
-    // The file the fake product's programs record their starts in.
-    QString markerPath() const;
+    QString markerPath() const;   // where the fake product's programs record their starts
     QString settingsPath() const; // the product settings file in the sandbox
     QString resourceDir() const { return m_resources.path(); } // qfmt.dat, qctrl.dat
 
@@ -73,10 +69,9 @@ inline QString installJournalPath() {
     return sandbox::dataDir() + "/Lumadoc/install-journal.json";
 }
 
-// What installer runs left of their own in the sandbox: entries in home (the
-// settings and preference folders aside), package files and download folders
-// in the temporary folder, the install journal, anything beside Lumadoc.app
-// in the applications folder.
+// What installer runs left in the sandbox: entries in home but settings and
+// preferences, packages and download folders in the temporary folder, the
+// journal, anything beside Lumadoc.app in the applications folder.
 QStringList leftovers();
 
 // The run ended with `status` and its standard error matches `says`, the
