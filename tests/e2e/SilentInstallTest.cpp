@@ -1,7 +1,6 @@
-// The real `lumadoc-installer --silent` against the real devserver, in the
-// sandbox: what the user gets (exit status, application, settings) and what
-// the release team reads (the telemetry, in order, with every key), beside
-// another installer or in hostile surroundings.
+// The real `lumadoc-installer --silent` against the real devserver: what the user
+// gets (status, application, settings) and what the release team reads (the
+// telemetry, in order), beside another installer or in hostile surroundings.
 
 #include "flow/SilentInstall.h"
 #include "fakeproduct/FakeProduct.h"
@@ -39,11 +38,6 @@ const QStringList kInstalled = {
 
 TEST(SilentInstall, InstallsLaunchesTheProductAndReportsEveryStep) {
     SKIP_WITHOUT_LINUX_TOOLS();
-    const QStringList common = words("tid1 tid2 tod1 tod2 iid tryno filever product_id countrycode "
-                                     "language os result reason");
-    const QStringList plain = words("installtype silent version parentproce lastday before_tid1 "
-                                    "before_tid2");
-    const QStringList points = words("chip point click isdefview reserved1 reserved2 ver");
     struct Case {
         const char* name;
         bool overwrite;
@@ -107,12 +101,10 @@ TEST(SilentInstall, InstallsLaunchesTheProductAndReportsEveryStep) {
         // together no longer than the run (the process start is known to a clock tick).
         QStringList phases;
         qint64 phased = 0;
-        static const QRegularExpression phaseLine("^phase ([a-z-]+) (\\d+) ms$",
-                                                  QRegularExpression::MultilineOption);
-        for (auto it = phaseLine.globalMatch(run.log); it.hasNext();) {
-            const QRegularExpressionMatch phase = it.next();
-            phases << phase.captured(1);
-            phased += phase.captured(2).toLongLong();
+        for (const QString& line :
+             run.log.split('\n').filter(QRegularExpression("^phase \\S+ \\d+ ms$"))) {
+            phases << line.section(' ', 1, 1);
+            phased += line.section(' ', 2, 2).toLongLong();
         }
         EXPECT_LE(phased, run.millis + 20);
         EXPECT_EQ(phases, QStringList({"startup", "download", "verify", "extract", "check", "swap",
@@ -120,16 +112,16 @@ TEST(SilentInstall, InstallsLaunchesTheProductAndReportsEveryStep) {
 
         // The protection service may record its start first. The reader starts as the
         // user would start it: ignoring no signal the installer ignores.
-        const auto started = [&] {
-            QStringList seen;
-            for (const FakeProduct::Launch& launch : FakeProduct::launches(scenario.markerPath())) {
-                const QString status = readFile(QString("/proc/%1/status").arg(launch.pid));
-                seen << launch.program + ' ' + launch.arguments + ' ' +
-                            status.section("SigIgn:\t", 1).left(16);
-            }
-            return seen.contains("docreader -from=5 0000000000000000");
-        };
-        EXPECT_TRUE(QTest::qWaitFor(started, 5000));
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                const auto all = FakeProduct::launches(scenario.markerPath());
+                return std::any_of(all.begin(), all.end(), [](const FakeProduct::Launch& l) {
+                    return l.program + ' ' + l.arguments == "docreader -from=5" &&
+                           readFile(QString("/proc/%1/status").arg(l.pid))
+                               .contains("SigIgn:\t0000000000000000\n");
+                });
+            },
+            5000));
         stopProduct(apps);
 
         const QString ini = QString::fromUtf8(readFile(scenario.settingsPath()));
@@ -139,20 +131,12 @@ TEST(SilentInstall, InstallsLaunchesTheProductAndReportsEveryStep) {
             EXPECT_FALSE(ini.contains(line)) << line.toStdString();
 
         EXPECT_TRUE(scenario.sent(kInstalled));
-        for (const QJsonObject& report : scenario.reports()) {
-            const bool isPlain = report["table"] == "vexa_tools_install";
-            QStringList keys = common + (isPlain ? plain : points);
-            keys.sort();
-            EXPECT_EQ(properties(report).keys(), keys);
-            EXPECT_EQ(report["data"].toObject().keys(),
-                      QStringList({"#account_id", "#event_name", "#time", "#type", "properties"}));
-            // An overwrite is no reason for installtype 1: only a declined one sends it.
-            if (isPlain && properties(report)["reason"] != 100) {
-                EXPECT_EQ(properties(report)["installtype"].toInt() * 10 +
-                              properties(report)["silent"].toInt(),
-                          1);
-            }
-        }
+        // An overwrite is no reason for installtype 1: only a declined one sends it.
+        for (const QJsonObject& report : scenario.reports())
+            EXPECT_TRUE(
+                report["table"] != "vexa_tools_install" || properties(report)["reason"] == 100 ||
+                (properties(report)["installtype"] == 0 && properties(report)["silent"] == 1))
+                << InstallScenario::label(report).toStdString();
         if (!c.overwrite)
             QDir(apps).removeRecursively();
     }
@@ -433,9 +417,8 @@ TEST(SilentInstall, AHostileHomeTemporaryFolderOrDataFileNeverStrandsTheUser) {
     InstallScenario scenario;
     ASSERT_TRUE(scenario.serveProduct("3.2.1"));
     QTemporaryDir cwd;
-    // A missing temporary folder falls back to /tmp; FIFOs and files too large in
-    // place of the settings and data files are passed over, without a hang (telemetry
-    // is off for want of its data files, and says so).
+    // A missing temporary folder falls back to /tmp; FIFOs and files too large for the
+    // settings and data files are passed over without a hang (telemetry off, said so).
     QProcessEnvironment env = scenario.environment();
     env.insert("TMPDIR", sandbox::root() + "/no-such-folder");
     // Relative XDG folders are ignored, as their rule says: kept, they would move the
@@ -465,9 +448,8 @@ TEST(SilentInstall, AHostileHomeTemporaryFolderOrDataFileNeverStrandsTheUser) {
     QFile::remove(scenario.settingsPath());
 }
 
-// At a terminal the bar is redrawn in place and erased before any other line (the log's
-// too, with --verbose), so no piece of it stays on the screen; once every byte is in, it
-// is gone.
+// At a terminal the bar is redrawn in place and erased before any other line (the
+// log's too, with --verbose); once every byte is in, it is gone.
 TEST(SilentInstall, AtATerminalTheBarRedrawsInPlaceAndLeavesNothingBehind) {
     SKIP_WITHOUT_LINUX_TOOLS();
     InstallScenario scenario({"--throttle", "8000000"});
