@@ -6,7 +6,6 @@
 #include "support/InstallScenario.h"
 #include "support/LinuxTools.h"
 
-#include <QJsonDocument>
 #include <QUuid>
 #include <unistd.h>
 
@@ -56,30 +55,21 @@ TEST(UserFiles, PlantedLinksDocumentsAndCredentialsAreNeverWrittenThrough) {
                QString(scenario.server().baseUrl()).replace("://", "://lumadoc:s3cr3t-pw@"));
     struct Case {
         const char* name;
-        std::function<void()> plant;
-        QStringList arguments;
+        QStringList links; // made to lead to `target`
+        QString target;
+        QStringList arguments = {};
         QString says = {}; // on standard error
     };
     const QString settings = settingsFolder() + "/reg/common.ini";
     const Case cases[] = {
         {"the download's names in the temporary folder are links",
-         [&] {
-             QFile::link(thesis, tmp + "/package.dmg.part");
-             QFile::link(thesis, tmp + "/package.dmg");
-         },
-         {}},
-        {"the log is a link to a document",
-         [&] {
-             QDir().mkpath(QFileInfo(installerLogPath()).absolutePath());
-             QFile::link(thesis, installerLogPath());
-         },
-         {}},
-        {"--log-file names a document", [] {}, {"--log-file", thesis}},
+         {tmp + "/package.dmg.part", tmp + "/package.dmg"},
+         thesis},
+        {"the log is a link to a document", {installerLogPath()}, thesis},
+        {"--log-file names a document", {}, thesis, {"--log-file", thesis}},
         {"the settings file is a link to a document",
-         [&] {
-             QDir().mkpath(settingsFolder() + "/reg");
-             QFile::link(notes, settings);
-         },
+         {settings},
+         notes,
          {},
          "could not record the installation in " + settings + ": it is a link"},
     };
@@ -87,7 +77,10 @@ TEST(UserFiles, PlantedLinksDocumentsAndCredentialsAreNeverWrittenThrough) {
                                settings};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        c.plant();
+        for (const QString& link : c.links) {
+            QDir().mkpath(QFileInfo(link).absolutePath());
+            QFile::link(c.target, link);
+        }
         const ProgramRun run =
             runInstaller(env, QStringList{"--silent", "--verbose"} + c.arguments);
         EXPECT_EQ(run.status, SilentInstall::Installed) << run.err.toStdString();
@@ -122,12 +115,11 @@ TEST(UserFiles, AJournalLeadsOnlyToWhatItsRunMadeAndADamagedOneStrandsNothing) {
         writeFile(documents + '/' + name, "mine");
     const auto userDocuments = snapshotTree(documents);
     const QString planted = newRunId();
-    const QString other = newRunId();
+    const QString other = sandbox::home() + '/' + newRunId(), stranded = other + "/Lumadoc.app.bak";
     const QString foreignFolder = sandbox::tempDir() + "/lumadoc-" + planted;
     // A backup such as a crash between the two renames leaves.
-    const auto strandBackup = [&](const QString& where) {
-        QDir().mkpath(QFileInfo(where).absolutePath());
-        QDir().rename(installedApp(), where);
+    const auto strandBackup = [&] {
+        return QDir().mkpath(other) && QDir().rename(installedApp(), stranded);
     };
 
     struct Case {
@@ -148,28 +140,23 @@ TEST(UserFiles, AJournalLeadsOnlyToWhatItsRunMadeAndADamagedOneStrandsNothing) {
                  QFile::link(documents, foreignFolder);
              }
              // Paths the way an earlier journal named them, too.
-             return QJsonDocument::fromVariant(
-                        QVariantMap{{"runs", QVariantList{QVariantMap{
-                                                 {"run", planted},
-                                                 {"phase", "swapping"},
-                                                 {"made", QStringList{"temp", "staging"}}}}},
-                                    {"staging", sandbox::home() + '/' + planted},
-                                    {"mount", sandbox::home() + '/' + planted + "/Lumadoc"},
-                                    {"backup", documents + "/Lumadoc.app.bak"},
-                                    {"package", documents + "/package.dmg"},
-                                    {"app", installedApp()}})
-                 .toJson();
+             return QString(R"({
+                 "runs": [{"run": "%1", "phase": "swapping", "made": ["temp", "staging"]}],
+                 "staging": "%2", "mount": "%2/Lumadoc", "backup": "%3/Lumadoc.app.bak",
+                 "package": "%3/package.dmg", "app": "%4"})")
+                 .arg(planted, sandbox::home() + '/' + planted, documents, installedApp())
+                 .toUtf8();
          },
          true},
         {"a damaged journal after a crash between the renames",
          [&] {
-             strandBackup(sandbox::home() + '/' + other + "/Lumadoc.app.bak");
+             strandBackup();
              return QByteArray("{\"runs\": [{\"run\": \"x");
          },
          true},
         {"a damaged journal and two backups: neither is guessed",
          [&] {
-             strandBackup(sandbox::home() + '/' + other + "/Lumadoc.app.bak");
+             strandBackup();
              QDir().mkpath(sandbox::applicationsDir() + "/.Lumadoc.app.bak-" + planted);
              return QByteArray("not json");
          },
@@ -201,8 +188,8 @@ TEST(UserFiles, AJournalLeadsOnlyToWhatItsRunMadeAndADamagedOneStrandsNothing) {
             QDir(foreignFolder).removeRecursively();
         QDir(sandbox::applicationsDir() + "/.Lumadoc.app.bak-" + planted).removeRecursively();
         if (!QFileInfo::exists(installedApp()))
-            QDir().rename(sandbox::home() + '/' + other + "/Lumadoc.app.bak", installedApp());
-        QDir(sandbox::home() + '/' + other).removeRecursively();
+            QDir().rename(stranded, installedApp());
+        QDir(other).removeRecursively();
     }
     QDir(documents).removeRecursively();
 }
