@@ -364,10 +364,49 @@ TEST(SilentInstall, AQuietServerIsAnnouncedAndTheProgressComesBackWithTelemetryO
     EXPECT_TRUE(after.contains("\nVerifying the package...\nInstalling Lumadoc...\n"));
 }
 
-TEST(SilentInstall, ASecondInstallerLeavesAtOnceAndTheFirstFinishes) {
+TEST(SilentInstall, AHostileHomeTemporaryFolderOrDataFileNeverStrandsTheUser) {
     SKIP_WITHOUT_LINUX_TOOLS();
-    InstallScenario scenario({"--throttle", "4000000"});
-    ASSERT_TRUE(scenario.serveProduct("3.2.1", 4 * 1024 * 1024));
+    InstallScenario scenario;
+    ASSERT_TRUE(scenario.serveProduct("3.2.1"));
+    QTemporaryDir cwd;
+    // A missing temporary folder falls back to /tmp; FIFOs and files too large for the
+    // settings and data files are passed over without a hang (telemetry off, said so).
+    QProcessEnvironment env = scenario.environment();
+    env.insert("TMPDIR", sandbox::root() + "/no-such-folder");
+    // Relative XDG folders are ignored, as their rule says: kept, they would move the
+    // settings, the lock and the journal with the working folder.
+    for (const char* name : {"XDG_DATA_HOME", "XDG_STATE_HOME"})
+        env.insert(name, "relative");
+    QTemporaryDir data;
+    ASSERT_TRUE(QFile(writeFile(data.filePath("qctrl.dat"), "#")).resize(64 << 20));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(data.filePath("qfmt.dat")).constData(), 0600), 0);
+    env.insert("LUMADOC_RESOURCE_DIR", data.path());
+    QDir(sandbox::dataDir() + "/Lumadoc").removeRecursively();
+    QDir().mkpath(QFileInfo(scenario.settingsPath()).absolutePath());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(scenario.settingsPath()).constData(), 0600), 0);
+    // Nor does a terminal whose reader is gone (`| head -1`), before any socket is open.
+    const auto readerGone = [] {
+        int ends[2];
+        if (::pipe(ends) == 0)
+            ::dup2(ends[1], STDOUT_FILENO), ::close(ends[0]), ::close(ends[1]);
+    };
+    const ProgramRun run = runInstaller(env, {"--silent"}, {readerGone, {}}, cwd.path());
+    EXPECT_TRUE(
+        ended(run, SilentInstall::Installed,
+              "telemetry disabled: cannot read " + data.filePath("qctrl.dat") + ": larger than",
+              snapshotTree(scenario.servedApp())));
+    EXPECT_TRUE(QDir(cwd.path()).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(sandbox::root() + "/no-such-folder"));
+    QFile::remove(scenario.settingsPath());
+}
+
+// A second installer leaves at once and the first finishes; its progress never runs ahead.
+// At a terminal the bar is redrawn in place and erased before any other line (the log's
+// too, with --verbose); once every byte is in, it is gone.
+TEST(SilentInstall, TheProgressBesideASecondInstallerAndAtATerminal) {
+    SKIP_WITHOUT_LINUX_TOOLS();
+    InstallScenario scenario({"--throttle", "8000000"});
+    ASSERT_TRUE(scenario.serveProduct("3.2.1", 8 << 20));
     QProcess first;
     first.setProcessEnvironment(scenario.environment());
     first.start(LUMADOC_INSTALLER_EXE, {"--silent"});
@@ -410,50 +449,8 @@ TEST(SilentInstall, ASecondInstallerLeavesAtOnceAndTheFirstFinishes) {
     EXPECT_TRUE(lines.value(lines.size() - 1)
                     .contains(QRegularExpression("^\\[#{24}\\] 100%  (\\d+)/\\1 MiB$")))
         << lines.join('\n').toStdString();
-}
+    stopProduct();
 
-TEST(SilentInstall, AHostileHomeTemporaryFolderOrDataFileNeverStrandsTheUser) {
-    SKIP_WITHOUT_LINUX_TOOLS();
-    InstallScenario scenario;
-    ASSERT_TRUE(scenario.serveProduct("3.2.1"));
-    QTemporaryDir cwd;
-    // A missing temporary folder falls back to /tmp; FIFOs and files too large for the
-    // settings and data files are passed over without a hang (telemetry off, said so).
-    QProcessEnvironment env = scenario.environment();
-    env.insert("TMPDIR", sandbox::root() + "/no-such-folder");
-    // Relative XDG folders are ignored, as their rule says: kept, they would move the
-    // settings, the lock and the journal with the working folder.
-    for (const char* name : {"XDG_DATA_HOME", "XDG_STATE_HOME"})
-        env.insert(name, "relative");
-    QTemporaryDir data;
-    ASSERT_TRUE(QFile(writeFile(data.filePath("qctrl.dat"), "#")).resize(64 << 20));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(data.filePath("qfmt.dat")).constData(), 0600), 0);
-    env.insert("LUMADOC_RESOURCE_DIR", data.path());
-    QDir(sandbox::dataDir() + "/Lumadoc").removeRecursively();
-    QDir().mkpath(QFileInfo(scenario.settingsPath()).absolutePath());
-    ASSERT_EQ(::mkfifo(QFile::encodeName(scenario.settingsPath()).constData(), 0600), 0);
-    // Nor does a terminal whose reader is gone (`| head -1`), before any socket is open.
-    const auto readerGone = [] {
-        int ends[2];
-        if (::pipe(ends) == 0)
-            ::dup2(ends[1], STDOUT_FILENO), ::close(ends[0]), ::close(ends[1]);
-    };
-    const ProgramRun run = runInstaller(env, {"--silent"}, {readerGone, {}}, cwd.path());
-    EXPECT_TRUE(
-        ended(run, SilentInstall::Installed,
-              "telemetry disabled: cannot read " + data.filePath("qctrl.dat") + ": larger than",
-              snapshotTree(scenario.servedApp())));
-    EXPECT_TRUE(QDir(cwd.path()).isEmpty());
-    EXPECT_FALSE(QFileInfo::exists(sandbox::root() + "/no-such-folder"));
-    QFile::remove(scenario.settingsPath());
-}
-
-// At a terminal the bar is redrawn in place and erased before any other line (the
-// log's too, with --verbose); once every byte is in, it is gone.
-TEST(SilentInstall, AtATerminalTheBarRedrawsInPlaceAndLeavesNothingBehind) {
-    SKIP_WITHOUT_LINUX_TOOLS();
-    InstallScenario scenario({"--throttle", "8000000"});
-    ASSERT_TRUE(scenario.serveProduct("3.2.1", 8 << 20));
     int master = -1, terminal = -1;
     ASSERT_EQ(::openpty(&master, &terminal, nullptr, nullptr, nullptr), 0);
     ::fcntl(master, F_SETFL, O_NONBLOCK);
