@@ -11,9 +11,6 @@
 
 namespace {
 
-QString settingsFolder() {
-    return sandbox::dataDir() + "/Lumadoc";
-}
 QString newRunId() {
     return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
 }
@@ -60,7 +57,7 @@ TEST(UserFiles, PlantedLinksDocumentsAndCredentialsAreNeverWrittenThrough) {
         QStringList arguments = {};
         QString says = {}; // on standard error
     };
-    const QString settings = settingsFolder() + "/reg/common.ini";
+    const QString settings = sandbox::dataDir() + "/Lumadoc/reg/common.ini";
     const Case cases[] = {
         {"the download's names in the temporary folder are links",
          {tmp + "/package.dmg.part", tmp + "/package.dmg"},
@@ -175,12 +172,12 @@ TEST(UserFiles, AJournalLeadsOnlyToWhatItsRunMadeAndADamagedOneStrandsNothing) {
                     !bytes.contains(planted.toUtf8()));
         EXPECT_TRUE(c.appBack ? snapshotTree(installedApp()) == oldTree
                               : userEntries() == homeBefore);
-        const QStringList aside =
-            QDir(settingsFolder()).entryList({"install-journal.json.unreadable-*"});
+        const QString folder = QFileInfo(installJournalPath()).path();
+        const QStringList aside = QDir(folder).entryList({"install-journal.json.unreadable-*"});
         EXPECT_EQ(aside.size(), bytes.contains(planted.toUtf8()) ? 0 : 1);
         for (const QString& name : aside) {
-            EXPECT_EQ(readFile(settingsFolder() + '/' + name), bytes);
-            QFile::remove(settingsFolder() + '/' + name);
+            EXPECT_EQ(readFile(folder + '/' + name), bytes);
+            QFile::remove(folder + '/' + name);
         }
         // Back to the start: the application in place, nothing planted.
         QFile::remove(sandbox::home() + '/' + planted);

@@ -22,10 +22,6 @@ struct Ending {
     int status = 0;
 };
 
-QStringList items(const char* text, const char* separator = ", ") {
-    return QString(text).split(separator, Qt::SkipEmptyParts);
-}
-
 } // namespace
 
 TEST(WindowEnding, EachWayOutEndsTheProcessWithItsOwnReports) {
@@ -59,7 +55,7 @@ TEST(WindowEnding, EachWayOutEndsTheProcessWithItsOwnReports) {
         QDir(installedApp()).removeRecursively(); // a fresh installation each time
         VirtualDisplay display;
         ASSERT_TRUE(display.isRunning()) << "Xvfb did not start";
-        InstallScenario scenario(items(ending.serverOptions, " "));
+        InstallScenario scenario(QString(ending.serverOptions).split(' ', Qt::SkipEmptyParts));
         if (ending.badImage)
             scenario.serveRaw(QByteArray(4096, 'x'));
         else
@@ -72,7 +68,7 @@ TEST(WindowEnding, EachWayOutEndsTheProcessWithItsOwnReports) {
         ASSERT_TRUE(display.focusWindow("Lumadoc Installer"));
         // The controls act once the launch reports are out.
         ASSERT_TRUE(scenario.server().waitForTelemetry(2, 10000));
-        for (const QString& step : items(ending.steps)) {
+        for (const QString& step : QString(ending.steps).split(", ")) {
             const QString kind = step.section(' ', 0, 0), what = step.section(' ', 1);
             if (kind == "keys")
                 display.type(what.split(' '));
@@ -101,7 +97,7 @@ TEST(WindowEnding, EachWayOutEndsTheProcessWithItsOwnReports) {
                     installer.exitCode() == ending.status)
             << "the installer did not end by itself with status " << ending.status;
         // Every post was drained before the exit: what arrived is all there is.
-        EXPECT_TRUE(scenario.sent(items(ending.reports)));
+        EXPECT_TRUE(scenario.sent(QString(ending.reports).split(", ")));
         EXPECT_EQ(leftovers().join(", ").toStdString(), "");
     }
 }

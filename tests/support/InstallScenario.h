@@ -14,8 +14,7 @@
 
 class InstallScenario {
 public:
-    // Starts a devserver with `serverOptions`; telemetry goes to it unless
-    // `telemetryUrl` names another server.
+    // A devserver with `serverOptions`; telemetry goes to it unless to `telemetryUrl`.
     explicit InstallScenario(const QStringList& serverOptions = {},
                              const QString& telemetryUrl = {});
     ~InstallScenario();
@@ -55,8 +54,8 @@ public:
     // follow that order (the two reporters post on separate queues: arrival order says little).
     ::testing::AssertionResult sent(const QStringList& expected) const;
 
-    // With telemetry turned off by `reason`: the run posted nothing, kept no
-    // report, said nothing of it on standard error, and its log says why once.
+    // Telemetry off by `reason`: nothing posted, kept or said on standard error; the
+    // log says why once.
     ::testing::AssertionResult telemetryOff(const ProgramRun& run, const QString& reason) const;
 
 private:
