@@ -110,8 +110,8 @@ TEST(Reporter, ResultTableDecidesResultSilentAndInstallType) {
         reporter.report(c.success, *installResultFromRaw(c.raw), c.silent, c.cover, false);
         const QJsonObject o = checkCommon(*reporter.toString(), PRIVATE_TABLE_NAME, block);
         EXPECT_EQ(values(o, {"result", "silent", "installtype", "reason", "parentproce", "lastday",
-                             "before_tid1", "before_tid2", "version"}),
-                  c.resultSilentInstallType + QString(" %1 1 1 1 1 6").arg(c.raw));
+                             "before_tid1", "before_tid2", "version", "language"}),
+                  c.resultSilentInstallType + QString(" %1 1 1 1 1 6 de").arg(c.raw));
     }
     BaseReporter::setCurrentLanguage("en");
 }
