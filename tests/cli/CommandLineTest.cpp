@@ -40,10 +40,10 @@ QStringList longOptions(QString text) {
 // A parsed line in a few words: the mode, then only what differs from the defaults;
 // a refused one as "error: " and its reason.
 QString described(const CommandLine& line) {
-    static const char* const modes[] = {"window", "silent", "stills", "help", "version", "error"};
-    QStringList words{modes[int(line.mode)]};
     if (line.mode == Mode::Error)
         return "error: " + line.error;
+    static const char* const modes[] = {"window", "silent", "stills", "help", "version"};
+    QStringList words{modes[int(line.mode)]};
     if (line.autostart)
         words << "autostart";
     if (!line.screenshotDir.isEmpty())
